@@ -1,0 +1,296 @@
+#include "chess/move_list.h"
+
+namespace cecp {
+
+namespace {
+
+// Edge bits of a square: every step and ray carries the bits of the edges over
+// which it would leave the board, so one AND tells whether it may start.
+constexpr std::uint8_t kRank8 = 0x01, kRank7 = 0x02, kFileA = 0x04, kFileB = 0x08, kRank1 = 0x10,
+                       kRank2 = 0x20, kFileH = 0x40, kFileG = 0x80;
+
+constexpr std::uint8_t EdgeBits(int square) {
+    const int file = FileOf(square), rank = RankOf(square);
+    return static_cast<std::uint8_t>((rank == 7 ? kRank8 : 0) | (rank == 6 ? kRank7 : 0) |
+                                     (file == 0 ? kFileA : 0) | (file == 1 ? kFileB : 0) |
+                                     (rank == 0 ? kRank1 : 0) | (rank == 1 ? kRank2 : 0) |
+                                     (file == 7 ? kFileH : 0) | (file == 6 ? kFileG : 0));
+}
+
+constexpr std::uint8_t kEdgeFlags[kSquareCount] = {
+    0x14, 0x18, 0x10, 0x10, 0x10, 0x10, 0x90, 0x50,  // rank 1
+    0x24, 0x28, 0x20, 0x20, 0x20, 0x20, 0xa0, 0x60,  // rank 2
+    0x04, 0x08, 0x00, 0x00, 0x00, 0x00, 0x80, 0x40,  //
+    0x04, 0x08, 0x00, 0x00, 0x00, 0x00, 0x80, 0x40,  //
+    0x04, 0x08, 0x00, 0x00, 0x00, 0x00, 0x80, 0x40,  //
+    0x04, 0x08, 0x00, 0x00, 0x00, 0x00, 0x80, 0x40,  //
+    0x06, 0x0a, 0x02, 0x02, 0x02, 0x02, 0x82, 0x42,  // rank 7
+    0x05, 0x09, 0x01, 0x01, 0x01, 0x01, 0x81, 0x41,  // rank 8
+};
+
+struct Direction {
+    std::int8_t offset;
+    std::uint8_t mask;
+};
+
+constexpr Direction kKnightSteps[8] = {{-10, 0x1c}, {6, 0x0d},  {-6, 0xd0},  {10, 0xc1},
+                                       {-17, 0x34}, {15, 0x07}, {-15, 0x70}, {17, 0x43}};
+constexpr Direction kKingSteps[8] = {{-9, 0x14}, {-1, 0x04}, {7, 0x05}, {-8, 0x10},
+                                     {8, 0x01},  {-7, 0x50}, {1, 0x40}, {9, 0x41}};
+constexpr Direction kBishopRays[4] = {{-9, 0x14}, {-7, 0x50}, {9, 0x41}, {7, 0x05}};
+constexpr Direction kRookRays[4] = {{-1, 0x04}, {-8, 0x10}, {1, 0x40}, {8, 0x01}};
+
+// The generators index the board with no bounds check of their own: these
+// compile-time checks prove that the table is what its bits say and that every
+// step a mask lets through lands on the board one file and rank step away.
+constexpr bool EdgeTableMatchesBits() {
+    for (int square = 0; square < kSquareCount; ++square)
+        if (kEdgeFlags[square] != EdgeBits(square)) return false;
+    return true;
+}
+
+template <int N>
+constexpr bool MasksKeepStepsOnBoard(const Direction (&steps)[N]) {
+    for (const Direction& step : steps) {
+        const int fileStep = ((step.offset + 64 + 3) & 7) - 3;  // -2..+2 for our offsets
+        const int rankStep = (step.offset - fileStep) / 8;
+        for (int square = 0; square < kSquareCount; ++square) {
+            if (kEdgeFlags[square] & step.mask) continue;
+            const int file = FileOf(square) + fileStep, rank = RankOf(square) + rankStep;
+            if (file < 0 || file > 7 || rank < 0 || rank > 7) return false;
+        }
+    }
+    return true;
+}
+
+static_assert(EdgeTableMatchesBits());
+static_assert(MasksKeepStepsOnBoard(kKnightSteps) && MasksKeepStepsOnBoard(kKingSteps) &&
+              MasksKeepStepsOnBoard(kBishopRays) && MasksKeepStepsOnBoard(kRookRays));
+
+}  // namespace
+
+MoveList::MoveList()
+    : count(0),
+      generators{&MoveList::GenerateNone, &MoveList::GeneratePawn, &MoveList::GenerateKnight,
+                 &MoveList::GenerateBishop, &MoveList::GenerateRook, &MoveList::GenerateQueen,
+                 &MoveList::GenerateKing, &MoveList::GenerateNone} {
+    moves[0] = 0;
+}
+
+MoveWord MoveList::MoveAt(int index) const {
+    if (index < 0 || index >= kCapacity) return moves[0];
+    return moves[index];
+}
+
+int MoveList::Generate(const Position& positionToList) {
+    count = 0;
+    capacity = kCapacity;
+    position = &positionToList;
+    epSquare = static_cast<std::uint8_t>(positionToList.epSquare);
+    castlingRights = static_cast<std::uint8_t>(positionToList.castlingRights);
+    const int sideColour = positionToList.sideToMove != 0 ? kBlackBit : 0;
+
+    // A full list ends the generation here: AddMove jumps back from inside a
+    // generator. The frames it leaves (AddMove, AddPromotions, Step, Slide, the
+    // Generate* members and this loop) hold only integers, pointers and member
+    // function pointers, so no destructor is skipped; nothing is read after the
+    // jump but members of this object, which live in memory, not in registers
+    // that the jump restores.
+    if (setjmp(abortPoint) != 0) return count;
+
+    for (int square = 0; square < kSquareCount; ++square) {
+        const int code = positionToList.squares[square];
+        pieceType = static_cast<std::uint8_t>(TypeOf(code));
+        pieceColour = static_cast<std::uint8_t>(ColourOf(code));
+        if (pieceType != kNoPiece && pieceColour == sideColour) {
+            fromSquare = static_cast<std::int8_t>(square);
+            (this->*generators[pieceType])();
+        }
+    }
+    return count;
+}
+
+void MoveList::AddMove(int to, int code) {
+    if (count >= capacity) std::longjmp(abortPoint, 1);
+    moves[count++] = MakeMoveWord(fromSquare, to, code);
+}
+
+void MoveList::AddPromotions(int to) {
+    AddMove(to, kPromoteQueen);
+    AddMove(to, kPromoteRook);
+    AddMove(to, kPromoteBishop);
+    AddMove(to, kPromoteKnight);
+}
+
+void MoveList::Step(int offset, int mask) {
+    if (kEdgeFlags[fromSquare] & mask) return;
+    const int to = fromSquare + offset;
+    const int target = position->squares[to];
+    if (target == 0 || ColourOf(target) != pieceColour) AddMove(to, 0);
+}
+
+void MoveList::Slide(int offset, int mask) {
+    if (kEdgeFlags[fromSquare] & mask) return;
+    for (int to = fromSquare + offset;; to += offset) {
+        const int target = position->squares[to];
+        if (target != 0) {
+            if (ColourOf(target) != pieceColour) AddMove(to, 0);
+            return;
+        }
+        AddMove(to, 0);
+        if (kEdgeFlags[to] & mask) return;
+    }
+}
+
+void MoveList::GenerateNone() {}
+
+void MoveList::GeneratePawn() {
+    const int from = fromSquare;
+    const int rank = RankOf(from), file = FileOf(from);
+    const std::uint8_t* board = position->squares;
+    if (pieceColour == 0) {
+        // A pawn on its last rank cannot be there in a game; it has no move
+        // rather than a step off the board.
+        if (rank == 7) return;
+        if (board[from + 8] == 0) {
+            if (rank == 1 && board[from + 16] == 0) AddMove(from + 16, 0);
+            if (rank == 6)
+                AddPromotions(from + 8);
+            else
+                AddMove(from + 8, 0);
+        }
+        if (file > 0 && IsBlack(board[from + 7])) {
+            if (rank == 6)
+                AddPromotions(from + 7);
+            else
+                AddMove(from + 7, 0);
+        }
+        if (file < 7 && IsBlack(board[from + 9])) {
+            if (rank == 6)
+                AddPromotions(from + 9);
+            else
+                AddMove(from + 9, 0);
+        }
+        // The file tests keep a stray en-passant square from wrapping round the
+        // board's edge; an occupied one would only repeat a capture listed above.
+        if (epSquare != 0 && rank == 4 &&
+            ((epSquare == from + 7 && file > 0) || (epSquare == from + 9 && file < 7)) &&
+            board[epSquare] == 0)
+            AddMove(epSquare, 0);
+    } else {
+        if (rank == 0) return;
+        if (board[from - 8] == 0) {
+            if (rank == 6 && board[from - 16] == 0) AddMove(from - 16, 0);
+            if (rank == 1)
+                AddPromotions(from - 8);
+            else
+                AddMove(from - 8, 0);
+        }
+        const auto white = [](int code) { return code != 0 && !IsBlack(code); };
+        if (file > 0 && white(board[from - 9])) {
+            if (rank == 1)
+                AddPromotions(from - 9);
+            else
+                AddMove(from - 9, 0);
+        }
+        if (file < 7 && white(board[from - 7])) {
+            if (rank == 1)
+                AddPromotions(from - 7);
+            else
+                AddMove(from - 7, 0);
+        }
+        if (epSquare != 0 && rank == 3 &&
+            ((epSquare == from - 9 && file > 0) || (epSquare == from - 7 && file < 7)) &&
+            board[epSquare] == 0)
+            AddMove(epSquare, 0);
+    }
+}
+
+void MoveList::GenerateKnight() {
+    for (const Direction& step : kKnightSteps) Step(step.offset, step.mask);
+}
+
+void MoveList::GenerateBishop() {
+    for (const Direction& ray : kBishopRays) Slide(ray.offset, ray.mask);
+}
+
+void MoveList::GenerateRook() {
+    for (const Direction& ray : kRookRays) Slide(ray.offset, ray.mask);
+}
+
+void MoveList::GenerateQueen() {
+    GenerateBishop();
+    GenerateRook();
+}
+
+void MoveList::GenerateKing() {
+    for (const Direction& step : kKingSteps) Step(step.offset, step.mask);
+    const std::uint8_t* board = position->squares;
+    if (pieceColour == kBlackBit && fromSquare == 60) {
+        if ((castlingRights & kBlackShort) && board[63] == kBlackRook && board[62] == 0 && board[61] == 0)
+            AddMove(62, 0);
+        if ((castlingRights & kBlackLong) && board[56] == kBlackRook && board[57] == 0 && board[58] == 0 &&
+            board[59] == 0)
+            AddMove(58, 0);
+    } else if (pieceColour == 0 && fromSquare == 4) {
+        if ((castlingRights & kWhiteShort) && board[7] == kWhiteRook && board[6] == 0 && board[5] == 0)
+            AddMove(6, 0);
+        if ((castlingRights & kWhiteLong) && board[0] == kWhiteRook && board[1] == 0 && board[2] == 0 &&
+            board[3] == 0)
+            AddMove(2, 0);
+    }
+}
+
+namespace {
+
+// A move of the mover's king two files along its rank onto the c- or g-file:
+// the move that Position::MakeMove plays as castling.
+bool IsCastling(const Position& afterMove, MoveWord move) {
+    const int from = MoveFrom(move), to = MoveTo(move);
+    return TypeOf(afterMove.squares[to]) == kKing && (to - from == 2 || from - to == 2) &&
+           RankOf(from) == RankOf(to) && (FileOf(to) == 6 || FileOf(to) == 2);
+}
+
+bool AnyMoveOnto(const MoveList& list, int count, int a, int b, int c) {
+    for (int i = 0; i < count; ++i) {
+        const int to = MoveTo(list.moves[i]);
+        if (to == a || to == b || to == c) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool KingSafeAfterMove(const Position& afterMove, MoveWord move) {
+    // White has just moved when Black is to move.
+    const int king = afterMove.sideToMove != 0 ? afterMove.whiteKingSquare : afterMove.blackKingSquare;
+    MoveList list;
+    if (!IsCastling(afterMove, move)) {
+        const int count = list.Generate(afterMove);
+        return !AnyMoveOnto(list, count, king, king, king);
+    }
+    // Castling also needs the king's home square and the square it crossed to
+    // be safe. A copy of the king put back on its home square makes the
+    // opponent's pawns "capture" there too; the crossed square holds the rook.
+    // The extra piece blocks no line into the other two squares that the
+    // castled king and rook do not block already.
+    const int from = MoveFrom(move), to = MoveTo(move);
+    Position probe = afterMove;
+    probe.squares[from] = afterMove.squares[to];
+    const int count = list.Generate(probe);
+    return !AnyMoveOnto(list, count, from, (from + to) / 2, to);
+}
+
+bool HasNoLegalMove(const Position& position) {
+    Position copy = position;
+    MoveList list;
+    const int count = list.Generate(copy);
+    for (int i = 0; i < count; ++i) {
+        copy = position;
+        copy.MakeMove(list.moves[i]);
+        if (KingSafeAfterMove(copy, list.moves[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace cecp
