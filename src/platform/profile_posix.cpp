@@ -1,0 +1,116 @@
+// A profile reader that answers as the Win32 one does (GetPrivateProfileStringA
+// as wine implements it), so that a settings file means the same on both
+// platforms:
+// - lines end at CR or LF; blanks, tabs, vertical tabs, form feeds and Ctrl-Z
+//   around a line are dropped, and blank lines are skipped;
+// - a line that starts with '[' and holds a ']' opens a section named by the
+//   text between the '[' and the last ']', without the blanks around it;
+// - any other line is a key: the text before the first '=' with the blanks
+//   around it dropped, and the value after it without its leading blanks;
+//   a line without '=' is a key without a value. A comment line (';') is
+//   simply a key whose name no lookup asks for;
+// - section and key names are compared without regard to case; only the first
+//   section of the name is searched, and the first key in it wins;
+// - a value enclosed in a pair of the same quotes (' or ") loses them, and the
+//   value is cut to size - 1 characters.
+#include "platform/profile.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+namespace cecp::platform {
+namespace {
+
+bool IsProfileSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\x1a';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsProfileSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsProfileSpace(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    }
+    return true;
+}
+
+// Finds the value of key in the first section of that name; false when the
+// section or the key is missing or the key has no '='.
+bool FindValue(std::string_view text, std::string_view section, std::string_view key,
+               std::string_view* value) {
+    bool inSection = section.empty();  // keys before any header form a nameless section
+    bool sectionSeen = inSection;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = Trim(text.substr(pos, end - pos));
+        pos = end;
+        while (pos < text.size() && (text[pos] == '\r' || text[pos] == '\n')) ++pos;
+        if (line.empty()) continue;
+
+        if (line.front() == '[') {
+            std::size_t close = line.rfind(']');
+            if (close != std::string_view::npos) {
+                if (sectionSeen) return false;  // only the first section of the name counts
+                inSection = SameName(Trim(line.substr(1, close - 1)), section);
+                sectionSeen = inSection;
+                continue;
+            }
+            // A '[' without ']' is no header: the line is read as a key.
+        }
+        if (!inSection) continue;
+
+        std::size_t equals = line.find('=');
+        std::string_view name = Trim(line.substr(0, equals));
+        if (!SameName(name, key)) continue;
+        if (equals == std::string_view::npos) return false;
+        std::string_view rest = line.substr(equals + 1);
+        while (!rest.empty() && IsProfileSpace(rest.front())) rest.remove_prefix(1);
+        *value = rest;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::size_t ReadProfileString(const char* path, const char* section, const char* key, char* out,
+                              std::size_t size) {
+    if (size == 0) return 0;
+    out[0] = '\0';
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return 0;
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string_view all(text);
+    // A UTF-8 byte-order mark is not part of the first line.
+    if (all.substr(0, 3) == "\xEF\xBB\xBF") all.remove_prefix(3);
+
+    std::string_view value;
+    if (!FindValue(all, Trim(section), Trim(key), &value)) return 0;
+
+    bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                  value.back() == value.front();
+    if (quoted) value.remove_prefix(1);
+    std::size_t length = value.size() < size - 1 ? value.size() : size - 1;
+    // The Win32 reader drops the last character copied whenever the buffer is
+    // at least as long as the value after its opening quote: the closing quote
+    // when everything fitted, one character of the value when the buffer was
+    // one short.
+    if (quoted && size >= value.size()) --length;
+    std::memcpy(out, value.data(), length);
+    out[length] = '\0';
+    return length;
+}
+
+}  // namespace cecp::platform

@@ -1,0 +1,44 @@
+// The host's search request, read in place during the Eng9 call that
+// receives it. Nothing outside bytes 28 to 1143 is ever read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "chess/move_word.h"
+#include "host/host_record.h"
+
+namespace cecp {
+
+namespace search_request {
+constexpr std::size_t kBoard = 28;           // 64 piece-code bytes, a1 first
+constexpr std::size_t kStandardStart = 92;   // u8, non-zero: the game began at the start position
+constexpr std::size_t kWhiteToMove = 93;     // u8, 1 White, 0 Black
+constexpr std::size_t kEpSquare = 94;        // u8, 0 none
+constexpr std::size_t kCastling = 95;        // u8, castling-rights bits
+constexpr std::size_t kMoves = 96;           // kMoveCapacity move words, oldest first
+constexpr std::size_t kMoveCapacity = 512;
+constexpr std::size_t kMoveCount = 1120;     // i16
+constexpr std::size_t kClockMode = 1122;     // i16: 2 base plus increment, 3 moves in time, else none
+constexpr std::size_t kTimeLeft = 1124;      // i32, seconds
+constexpr std::size_t kIncrement = 1128;     // i32, seconds
+constexpr std::size_t kTimeUsed = 1132;      // i32, seconds
+constexpr std::size_t kMovesToGo = 1136;     // i16
+constexpr std::size_t kMovesPlayed = 1138;   // i16
+constexpr std::size_t kPonderRequest = 1142; // i16, non-zero: ponder on the last move
+constexpr std::size_t kEnd = 1144;           // first byte never read
+
+static_assert(kBoard + kSquareCount == kStandardStart);
+static_assert(kMoves + kMoveCapacity * sizeof(MoveWord) == kMoveCount);
+static_assert(kMoveCount + 2 == kClockMode && kClockMode + 2 == kTimeLeft);
+static_assert(kTimeLeft + 4 == kIncrement && kIncrement + 4 == kTimeUsed);
+static_assert(kTimeUsed + 4 == kMovesToGo && kMovesToGo + 2 == kMovesPlayed);
+static_assert(kMovesPlayed + 4 == kPonderRequest && kPonderRequest + 2 == kEnd);
+}  // namespace search_request
+
+enum ClockMode : int {
+    kClockIncrement = 2,
+    kClockMovesInTime = 3,
+};
+
+}  // namespace cecp

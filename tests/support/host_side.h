@@ -1,0 +1,30 @@
+// The host's side of the module's interface, for tests: a Func3 that records
+// every notification. On Linux it is linked into the test program, which
+// exports it to the modules it loads; on Windows it is a stand-in Kalvo32.dll.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+#ifdef CECP_BUILDING_HOST_SIDE
+#define CECP_HOST_API __declspec(dllexport)
+#else
+#define CECP_HOST_API __declspec(dllimport)
+#endif
+#else
+#define CECP_HOST_API __attribute__((visibility("default")))
+#endif
+
+struct HostNotification {
+    std::uint32_t code;
+    std::uint32_t param1;
+    std::uint32_t param2;
+    void* infoBlock;
+};
+
+extern "C" {
+CECP_HOST_API int HostNotificationCount();
+// The notification with that index, in the order they arrived.
+CECP_HOST_API HostNotification HostNotificationAt(int index);
+CECP_HOST_API void HostClearNotifications();
+}
