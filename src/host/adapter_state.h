@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "chess/move_text.h"
@@ -23,7 +24,35 @@ using Flag = std::atomic<std::int32_t>;
 constexpr int kPathBufferSize = 512;      // every path: at most 511 characters
 constexpr int kNameBufferSize = 128;      // file, author and display names
 constexpr int kPvCacheSize = 128;
-constexpr int kPonderMoveSize = 6;        // four characters, a promotion letter, NUL
+
+// The held-back ponder move in coordinate text (four characters and maybe a
+// promotion letter), packed into one atomic word: Eng3 and Eng10 may race on
+// another thread, and exactly one of them takes and sends it.
+class PonderMove {
+public:
+    static constexpr std::size_t kTextSize = 8;  // at most 7 characters and a NUL
+
+    void Set(const char* text) {
+        std::uint64_t word = 0;
+        for (std::size_t i = 0; i + 1 < kTextSize && text[i] != '\0'; ++i) {
+            word |= static_cast<std::uint64_t>(static_cast<unsigned char>(text[i])) << (8 * i);
+        }
+        packed.store(word);
+    }
+    void Clear() { packed.store(0); }
+    bool Empty() const { return packed.load() == 0; }
+    // Empties the move; true (with its text in out) when there was one.
+    bool Take(char (&out)[kTextSize]) { return Unpack(packed.exchange(0), out); }
+    void Peek(char (&out)[kTextSize]) const { Unpack(packed.load(), out); }
+
+private:
+    static bool Unpack(std::uint64_t word, char (&out)[kTextSize]) {
+        for (std::size_t i = 0; i < kTextSize; ++i) out[i] = static_cast<char>((word >> (8 * i)) & 0xff);
+        out[kTextSize - 1] = '\0';
+        return word != 0;
+    }
+    std::atomic<std::uint64_t> packed{0};
+};
 
 struct AdapterState {
     // Host link and lifecycle.
@@ -39,7 +68,10 @@ struct AdapterState {
     Flag analyzing{0};
     Flag statusPolling{0};
     Flag statusRequestsLeft{1};
-    char ponderMove[kPonderMoveSize] = {};
+    // When Eng3 last asked the engine to move now (steady milliseconds, 0 when
+    // it has not in this search): an engine that never answers is given up on.
+    std::atomic<std::int64_t> moveNowSentAt{0};
+    PonderMove ponderMove;
     Flag engineSideWhite{1};
     std::int32_t lastLevelIncrement = -1;
     std::int32_t lastLevelSeconds = -1;
@@ -69,6 +101,9 @@ struct AdapterState {
     platform::Handle engineStdoutWrite = platform::kNoPipe;
     ReaderContext reader;
     Flag readerRunning{0};
+    // The engine process has ended (or could not be watched any more): no
+    // move will come, and nothing more is written to it.
+    Flag engineExited{0};
     Flag consoleAllocated{0};
     platform::Handle consoleBuffer = platform::kNoFile;
     platform::Handle logFile = platform::kNoFile;
@@ -79,5 +114,11 @@ struct AdapterState {
 };
 
 extern AdapterState g_state;
+
+// The engine's position is rebuilt by each search request on a host thread
+// while the reader thread may still be reading engine output against it:
+// both sides go through these two calls.
+Position EnginePositionCopy();
+void SetEnginePosition(const Position& position);
 
 }  // namespace cecp

@@ -1,15 +1,174 @@
-// Search progress: the info block's fields and the notifications to the host.
+#include "host/reporting.h"
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "engine/echo.h"
 #include "host/adapter_state.h"
 #include "host/exports.h"
+#include "host/info_block.h"
+
+namespace cecp {
+namespace {
+
+namespace ib = info_block;
+
+// Guards the main-line cache, reportedDepth's raise and the writes into the
+// info block, so that a report from the reader thread and one from a host
+// thread never interleave their fields. Func3 is called after release.
+std::mutex g_reportMutex;
+
+constexpr int kDepthForNodes = 4;        // node counts notified from depth 5 on
+constexpr int kDepthForCurrentMove = 5;  // current moves notified from depth 6 on
+
+void* HeldInfoBlock() { return g_state.infoBlock.load(); }
+
+bool ScoreFromWhitesSide() { return g_state.evaluationWhite != 0 && g_state.engineSideWhite == 0; }
+
+// Writes a main line of n moves and its score into the record.
+void StoreMainLine(void* info, const MoveWord* moves, int n, std::int16_t score) {
+    StoreField<std::uint32_t>(info, ib::kInfoKind, 2);
+    if (ScoreFromWhitesSide()) score = static_cast<std::int16_t>(-score);
+    StoreField<std::int16_t>(info, ib::kScore, score);
+    StoreField<std::int16_t>(info, ib::kMainLineLength, static_cast<std::int16_t>(n));
+    for (int i = 0; i < n; ++i) StoreField<MoveWord>(info, ib::kMainLine + 2 * i, moves[i]);
+}
+
+void EchoUnrecognised(const char* text) {
+    static constexpr char kPrefix[] = "Move illegal: ";
+    char line[sizeof kPrefix + 2000 + 1];
+    int length = std::snprintf(line, sizeof line, "%s%.2000s\n", kPrefix, text);
+    if (length < 0) return;
+    if (length >= static_cast<int>(sizeof line)) length = static_cast<int>(sizeof line) - 1;
+    EchoLine(line, static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+std::int16_t MapMateScore(std::int32_t score) {
+    if (score > 32000 && score < 32768) score -= 2767;
+    else if (score < -32000 && score > -32768) score += 2767;
+    return static_cast<std::int16_t>(score);
+}
+
+void BeginSearchReport() {
+    {
+        std::lock_guard lock(g_reportMutex);
+        g_state.lastPvTime = 0;
+        g_state.lastPvScore = 0;
+        g_state.lastPvLength = 0;
+        std::memset(g_state.lastPv, 0, sizeof g_state.lastPv);
+    }
+    if (void* info = HeldInfoBlock()) SendNotification(info, kNotifyNewSearch);
+}
+
+void ReportMainLine(const char* text, std::int32_t score, std::int32_t time) {
+    if (g_state.stopRequested) return;
+    MoveWord moves[kMainLineMoves];
+    Position position = EnginePositionCopy();
+    int k = 0;
+    {
+        std::lock_guard lock(g_reportMutex);
+        k = g_state.moveTextCache.ParseVariation(text, position, moves, kMainLineMoves);
+    }
+    if (k < 1) {
+        g_state.lastPvLength = 0;
+        EchoUnrecognised(text);
+        return;
+    }
+    void* info = HeldInfoBlock();
+    if (info == nullptr) return;
+    {
+        std::lock_guard lock(g_reportMutex);
+        int cached = g_state.lastPvLength;
+        // A line longer than the cache never counts as a repeat.
+        if (k == cached && std::memcmp(moves, g_state.lastPv, sizeof(MoveWord) * cached) == 0) return;
+        int n = k < static_cast<int>(ib::kMainLineCapacity) ? k : static_cast<int>(ib::kMainLineCapacity);
+        g_state.lastPvTime = time;
+        StoreField<std::int32_t>(info, ib::kMainLineTime, time);
+        g_state.lastPvScore = score;
+        std::memcpy(g_state.lastPv, moves, sizeof(MoveWord) * n);
+        g_state.lastPvLength = n;
+        StoreMainLine(info, moves, n, MapMateScore(score));
+    }
+    SendNotification(info, kNotifyMainline);
+}
+
+MoveWord CachedFirstMove() {
+    std::lock_guard lock(g_reportMutex);
+    return g_state.lastPvLength > 0 ? g_state.lastPv[0] : 0;
+}
+
+void ForgetCachedMainLine() { g_state.lastPvLength = 0; }
+
+void RememberLineScoreAndTime(std::int32_t score, std::int32_t time) {
+    g_state.lastPvScore = score;
+    g_state.lastPvTime = time;
+}
+
+std::int32_t CachedScore() { return g_state.lastPvScore; }
+std::int32_t CachedTime() { return g_state.lastPvTime; }
+
+}  // namespace cecp
+
+using cecp::g_state;
+namespace ib = cecp::info_block;
 
 extern "C" {
 
-void CECP_CALL ShowNodes(std::int64_t) {}
+void CECP_CALL ShowNodes(std::int64_t nodes) {
+    if (g_state.stopRequested) return;
+    void* info = g_state.infoBlock.load();
+    if (info == nullptr) return;
+    {
+        std::lock_guard lock(cecp::g_reportMutex);
+        cecp::StoreField<std::uint16_t>(info, ib::kNodesAux, 0);
+        cecp::StoreField<std::int64_t>(info, ib::kNodes, nodes);
+    }
+    if (g_state.reportedDepth > cecp::kDepthForNodes) cecp::SendNotification(info, cecp::kNotifyNodes);
+}
 
-void CECP_CALL ShowDepth(std::int32_t, std::int16_t) {}
+void CECP_CALL ShowDepth(std::int32_t depth, std::int16_t depthExtra) {
+    if (g_state.stopRequested) return;
+    void* info = g_state.infoBlock.load();
+    if (info == nullptr) return;
+    {
+        std::lock_guard lock(cecp::g_reportMutex);
+        if (depth <= g_state.reportedDepth) return;
+        g_state.reportedDepth = depth;
+        cecp::StoreField<std::int16_t>(info, ib::kDepth, static_cast<std::int16_t>(depth));
+        cecp::StoreField<std::int16_t>(info, ib::kDepthExtra, depthExtra);
+    }
+    cecp::SendNotification(info, cecp::kNotifyDepth);
+}
 
-void CECP_CALL ShowMove(cecp::MoveWord, std::int16_t, std::int16_t) {}
+void CECP_CALL ShowMove(cecp::MoveWord move, std::int16_t number, std::int16_t count) {
+    if (g_state.stopRequested) return;
+    void* info = g_state.infoBlock.load();
+    if (info == nullptr) return;
+    {
+        std::lock_guard lock(cecp::g_reportMutex);
+        cecp::StoreField<cecp::MoveWord>(info, ib::kCurrentMove, move);
+        cecp::StoreField<std::int16_t>(info, ib::kCurrentMoveNumber, number);
+        cecp::StoreField<std::int16_t>(info, ib::kRootMoveCount, count);
+    }
+    if (g_state.reportedDepth > cecp::kDepthForCurrentMove) {
+        cecp::SendNotification(info, cecp::kNotifyCurrentMove);
+    }
+}
 
-void CECP_CALL ShowMainline(const cecp::MoveWord*, std::int32_t, std::int16_t) {}
+void CECP_CALL ShowMainline(const cecp::MoveWord* moves, std::int32_t count, std::int16_t score) {
+    if (g_state.stopRequested) return;
+    void* info = g_state.infoBlock.load();
+    if (info == nullptr) return;
+    int n = count < 0 ? 0 : (count > static_cast<int>(ib::kMainLineCapacity) ? ib::kMainLineCapacity : count);
+    if (moves == nullptr) n = 0;
+    {
+        std::lock_guard lock(cecp::g_reportMutex);
+        cecp::StoreMainLine(info, moves, n, score);
+    }
+    cecp::SendNotification(info, cecp::kNotifyMainline);
+}
 
 }  // extern "C"

@@ -41,4 +41,41 @@ enum ClockMode : int {
     kClockMovesInTime = 3,
 };
 
+// The request's fields, read in place. 16-bit fields come sign-extended.
+class SearchRequestView {
+public:
+    explicit SearchRequestView(const void* record) : record_(record) {}
+
+    const std::uint8_t* Board() const {
+        return static_cast<const std::uint8_t*>(record_) + search_request::kBoard;
+    }
+    bool StandardStart() const { return U8(search_request::kStandardStart) != 0; }
+    int WhiteToMove() const { return U8(search_request::kWhiteToMove); }
+    int EpSquare() const { return U8(search_request::kEpSquare); }
+    int Castling() const { return U8(search_request::kCastling); }
+    // The number of moves in use, kept to the record's room for them.
+    int MoveCount() const {
+        int count = I16(search_request::kMoveCount);
+        if (count < 0) return 0;
+        return count > static_cast<int>(search_request::kMoveCapacity)
+                   ? static_cast<int>(search_request::kMoveCapacity)
+                   : count;
+    }
+    MoveWord Move(int index) const {
+        return LoadField<MoveWord>(record_, search_request::kMoves + 2 * static_cast<std::size_t>(index));
+    }
+    int ClockMode() const { return I16(search_request::kClockMode); }
+    std::int32_t TimeLeft() const { return LoadField<std::int32_t>(record_, search_request::kTimeLeft); }
+    std::int32_t Increment() const { return LoadField<std::int32_t>(record_, search_request::kIncrement); }
+    std::int32_t TimeUsed() const { return LoadField<std::int32_t>(record_, search_request::kTimeUsed); }
+    std::int32_t MovesToGo() const { return I16(search_request::kMovesToGo); }
+    std::int32_t MovesPlayed() const { return I16(search_request::kMovesPlayed); }
+    bool PonderRequest() const { return I16(search_request::kPonderRequest) != 0; }
+
+private:
+    int U8(std::size_t offset) const { return LoadField<std::uint8_t>(record_, offset); }
+    int I16(std::size_t offset) const { return LoadField<std::int16_t>(record_, offset); }
+    const void* record_;
+};
+
 }  // namespace cecp

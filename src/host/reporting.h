@@ -1,0 +1,43 @@
+// Search progress: what the engine says about a running search becomes fields
+// of the host's info block and notifications through Func3.
+//
+// The four Show operations are also exported for the host to call itself.
+// Reports come from the reader thread (the engine's lines) and from the
+// host's threads; the module's own report state is kept under one lock, and
+// Func3 is never called while it is held.
+#pragma once
+
+#include <cstdint>
+
+#include "chess/move_word.h"
+
+namespace cecp {
+
+constexpr int kMainLineMoves = 128;  // moves recognised per main-line text
+
+// Opens the reporting of a new search: empties the cached main line and tells
+// the host that a new search begins.
+void BeginSearchReport();
+
+// Recognises the moves of a main line in the engine's notation against the
+// engine's position and shows them, unless they equal the line last shown. A
+// line without a recognisable move is echoed as "Move illegal: " to console
+// and log, and empties the cache.
+void ReportMainLine(const char* text, std::int32_t score, std::int32_t time);
+
+// The first move of the cached main line, or 0 when none is cached.
+MoveWord CachedFirstMove();
+
+// The score as the host shows it: the engine's mate band 32001..32767 (and
+// its negative) squeezed to 29234..30000, the rest cut to 16 bits.
+std::int16_t MapMateScore(std::int32_t score);
+
+// Clears the cached line so that the next one is shown whatever it holds.
+void ForgetCachedMainLine();
+
+// The score and time of the last thinking line, reused for the final move.
+void RememberLineScoreAndTime(std::int32_t score, std::int32_t time);
+std::int32_t CachedScore();
+std::int32_t CachedTime();
+
+}  // namespace cecp

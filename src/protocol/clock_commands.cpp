@@ -1,0 +1,92 @@
+// The clock of a search request as "level" and "time" commands.
+#include <cstdint>
+#include <cstdio>
+
+#include "engine/transport.h"
+#include "host/adapter_state.h"
+#include "protocol/commands.h"
+
+namespace cecp {
+namespace {
+
+// The host's numbers are taken as 32-bit values whose arithmetic wraps, so
+// that no field value, however odd, makes the computation undefined.
+std::int32_t Add(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+std::int32_t Sub(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+std::int32_t Mul(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+// Within a second of the level sent last counts as the same level.
+bool NearLastSeconds(std::int32_t seconds) {
+    std::int32_t last = g_state.lastLevelSeconds;
+    return Sub(last, 1) <= seconds && seconds <= Add(last, 1);
+}
+
+// A seconds part of 59 becomes the next whole minute.
+std::int32_t RoundedBase(std::int32_t seconds) { return seconds % 60 == 59 ? Add(seconds, 1) : seconds; }
+
+void SendTime(std::int32_t timeLeft) {
+    char command[32];
+    std::snprintf(command, sizeof command, "time %d\n", static_cast<int>(Mul(timeLeft, 100)));
+    SendCommand(command);
+}
+
+}  // namespace
+
+void SendClockCommands(const SearchRequestView& request) {
+    SendCommand("new\n");
+    g_state.reportedDepth = 0;
+    g_state.statusPolling = 0;
+    char command[64];
+
+    switch (request.ClockMode()) {
+    case kClockIncrement: {
+        std::int32_t increment = request.Increment();
+        std::int32_t base = Add(Sub(request.TimeUsed(), Mul(request.MovesPlayed(), increment)), request.TimeLeft());
+        if (!(NearLastSeconds(base) && increment == g_state.lastLevelIncrement)) {
+            base = RoundedBase(base);
+            g_state.lastLevelMoves = 0;
+            g_state.lastLevelSeconds = base;
+            g_state.lastLevelIncrement = increment;
+            std::snprintf(command, sizeof command, "level 0 %d:%d %d\n", static_cast<int>(base / 60),
+                          static_cast<int>(base % 60), static_cast<int>(increment));
+            SendCommand(command);
+        }
+        SendTime(request.TimeLeft());
+        break;
+    }
+    case kClockMovesInTime: {
+        std::int32_t base = Add(request.TimeUsed(), request.TimeLeft());
+        std::int32_t moves = Add(request.MovesToGo(), request.MovesPlayed());
+        if (!(NearLastSeconds(base) && moves == g_state.lastLevelMoves &&
+              request.Increment() == g_state.lastLevelIncrement)) {
+            base = RoundedBase(base);
+            g_state.lastLevelSeconds = base;
+            g_state.lastLevelMoves = moves;
+            g_state.lastLevelIncrement = 0;
+            std::snprintf(command, sizeof command, "level %d %d:%d 0\n", static_cast<int>(moves),
+                          static_cast<int>(base / 60), static_cast<int>(base % 60));
+            SendCommand(command);
+        }
+        SendTime(request.TimeLeft());
+        break;
+    }
+    default:
+        if (g_state.analyzeMode == 0) {
+            // Practically unlimited: ten moves in 500 hours, 500 hours left.
+            SendCommand("level 10 30000:0 0\n");
+            SendCommand("time 180000000\n");
+        } else {
+            g_state.analyzing = 1;
+        }
+        g_state.statusPolling = 1;
+        break;
+    }
+}
+
+}  // namespace cecp
