@@ -1,0 +1,245 @@
+#include "protocol/interpret.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "host/exports.h"
+#include "host/reporting.h"
+#include "module_loader.h"
+#include "protocol_fixture.h"
+
+namespace cecp::test {
+namespace {
+
+namespace ib = info_block;
+
+using Interpret = ReportingTest;
+
+TEST_F(Interpret, AMoveBeforeAnyLineIsReportedAsTheMainLine) {
+    InterpretLine("\a\amove e2e4");
+    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 1);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 1);
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyMainline}));
+}
+
+TEST_F(Interpret, TheMoveEndsTheSearchAndRepeatsOnlyADifferentLine) {
+    InterpretLine("9 35 1234 567890 e2e4 e7e5 g1f3");
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 35);
+    EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 12);  // centiseconds, rounded
+    EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 567890);
+    InterpretLine("move e2e4");
+    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(MainLine().size(), 3u);
+
+    g_state.awaitingMove = 1;
+    InterpretLine("move d2d4");
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("d2d4")}));
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 35);
+    EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 12);
+    EXPECT_EQ(g_state.awaitingMove, 0);
+}
+
+TEST_F(Interpret, NumberedMoveLinesNeedTheEllipsis) {
+    Position afterE4;
+    afterE4.SetStartPosition();
+    afterE4.MakeMove(M("e2e4"));
+    SetPosition(afterE4);
+    InterpretLine("12. Nf6");
+    EXPECT_EQ(g_state.awaitingMove, 1);
+    InterpretLine("12. ... Nf6");
+    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("g8f6")}));
+}
+
+TEST_F(Interpret, TimeIsInCentisecondsOnlyAfterABlank) {
+    InterpretLine("9 35 149 567890 e2e4");
+    EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 1);
+    InterpretLine("10 35 150 567890 d2d4");
+    EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 2);
+    InterpretLine("11& 35 149 567890 c2c4");
+    EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 149);
+    InterpretLine("12\t35 250 1 g1f3");
+    EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 3);
+}
+
+TEST_F(Interpret, ShallowerLinesStillReportTheirMainLine) {
+    InterpretLine("9 35 100 500 e2e4");
+    HostClearNotifications();
+    InterpretLine("5 20 100 600 d2d4");
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyMainline}));
+    EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 500);
+    InterpretLine("12 20 100 700 (book move)");
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyMainline, kNotifyDepth, kNotifyNodes}));
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("d2d4")}));
+    EXPECT_EQ(g_state.lastPvLength, 0);  // a deeper iteration empties the cache
+}
+
+TEST_F(Interpret, RejectionsOfAnalyzeTurnAnalysisOff) {
+    const char* offLines[] = {"Illegal move: analyze", "Error (unknown command): analyze",
+                              "unexpected command analyze"};
+    for (const char* line : offLines) {
+        g_state.analyzeMode = 1;
+        g_state.analyzing = 1;
+        InterpretLine(line);
+        EXPECT_EQ(g_state.analyzeMode, 0) << line;
+        EXPECT_EQ(g_state.analyzing, 0) << line;
+    }
+    const char* keepLines[] = {"Illegal move: e2e5", "error (unknown command): analyze",
+                               "Error: analyze not found", "Illegal move (No such file): analyze"};
+    for (const char* line : keepLines) {
+        g_state.analyzeMode = 1;
+        g_state.analyzing = 1;
+        InterpretLine(line);
+        EXPECT_EQ(g_state.analyzeMode, 1) << line;
+    }
+    EXPECT_TRUE(Codes().empty());
+}
+
+TEST_F(Interpret, StatusLinesReportDepthNodesAndTheMoveBeingSearched) {
+    InterpretLine("stat01: 1234 567890 7 12 30");
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 7);
+    EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 567890);
+    EXPECT_EQ(Field<std::int16_t>(ib::kCurrentMoveNumber), 18);
+    EXPECT_EQ(Field<std::int16_t>(ib::kRootMoveCount), 30);
+    EXPECT_EQ(g_state.statusRequestsLeft, -1);
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyNodes, kNotifyCurrentMove}));
+}
+
+TEST_F(Interpret, HugeNumbersAreHeldAtTheirLimits) {
+    InterpretLine("stat01: 99999999999999 999999999999999999999999 99999999999 5 99999999999");
+    EXPECT_EQ(g_state.reportedDepth, INT32_MAX);
+    EXPECT_EQ(Field<std::int64_t>(ib::kNodes), INT64_MAX);
+    EXPECT_EQ(g_state.statusRequestsLeft, -1);
+    InterpretLine("-99999999999 -99999999999 99999999999 -99999999999999999999999 e2e4");
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
+}
+
+TEST_F(Interpret, OnlyMoveEndsTheSearch) {
+    InterpretLine("(only move) e2e4");
+    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 0);
+}
+
+TEST_F(Interpret, OtherLinesChangeNothing) {
+    const char* lines[] = {"", "   ", "Hint: e2e4", "12. Nf6", "9 35 1234 e2e4 e7e5",
+                           "tellics say Fairy-Max 5.0b", "feature done=1", "# times @ 1294890975",
+                           "move", "stat01: 1 2 3", "e2e4 not found"};
+    for (const char* line : lines) InterpretLine(line);
+    EXPECT_EQ(g_state.awaitingMove, 1);
+    EXPECT_TRUE(Codes().empty());
+    EXPECT_EQ(g_state.statusRequestsLeft, 1);
+}
+
+TEST_F(Interpret, OverlongLinesAreCutNotOverrun) {
+    std::string longLine = "9 35 100 500 e2e4 " + std::string(100000, 'x') + " e7e5";
+    InterpretLine(longLine.c_str());
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
+    std::string longMove = "move " + std::string(5000, 'e');
+    g_state.pvReported = 1;
+    InterpretLine(longMove.c_str());
+    EXPECT_EQ(g_state.awaitingMove, 0);
+    std::string manyMoves = "9 35 100 500";
+    for (int i = 0; i < 200; ++i) manyMoves += " g1f3 g8f6 f3g1 f6g8";
+    InterpretLine(manyMoves.c_str());
+    EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 32);
+}
+
+// Whole sessions of real engines: every move is recognised against the
+// position it was played in, and every search ends with the engine's move as
+// the first move of the main line shown.
+struct Session {
+    const char* file;
+    bool knowsEdit;
+};
+
+class RealEngineSession : public ReportingTest, public ::testing::WithParamInterface<Session> {};
+
+TEST_P(RealEngineSession, IsInterpretedLineByLine) {
+    std::ifstream in(std::string(CECP_TEST_DATA) + "/" + GetParam().file);
+    ASSERT_TRUE(in) << GetParam().file;
+
+    Position afterE4;
+    afterE4.SetStartPosition();
+    afterE4.MakeMove(M("e2e4"));
+    Position italian;
+    italian.SetStartPosition();
+    for (const char* m : {"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "g8f6"}) italian.MakeMove(M(m));
+    Position queenEnding;
+    std::uint8_t board[64] = {};
+    board[4] = kWhiteKing;
+    board[60] = kBlackKing;
+    board[52] = kBlackQueen;
+    queenEnding.SetFromBoard(board, 0, 0, 0);
+    Position start;
+    start.SetStartPosition();
+    const Position* phases[] = {&afterE4, &italian, GetParam().knowsEdit ? &queenEnding : &start};
+
+    int phase = 0;
+    int thinkingLines = 0, recognised = 0, statusLines = 0;
+    SetPosition(*phases[0]);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("Error (unknown command): foo", 0) == 0) {
+            phase = 2;
+            SetPosition(*phases[2]);
+            g_state.reportedDepth = 0;
+            g_state.pvReported = 0;
+            BeginSearchReport();
+        }
+        std::size_t first = line.find_first_not_of(' ');
+        bool thinking = first != std::string::npos && line[first] >= '0' && line[first] <= '9' &&
+                        line.find("NNUE") == std::string::npos;
+        bool status = line.rfind("stat01:", 0) == 0;
+        InterpretLine(line.c_str());
+        if (thinking) {
+            ++thinkingLines;
+            if (g_state.lastPvLength > 0) ++recognised;
+        }
+        if (status) ++statusLines;
+        if (line.rfind("move ", 0) == 0) {
+            EXPECT_EQ(g_state.awaitingMove, 0);
+            ASSERT_FALSE(MainLine().empty()) << line;
+            char text[8];
+            MoveWord first = MainLine()[0];
+            text[0] = FileLetter(MoveFrom(first));
+            text[1] = RankDigit(MoveFrom(first));
+            text[2] = FileLetter(MoveTo(first));
+            text[3] = RankDigit(MoveTo(first));
+            text[4] = '\0';
+            EXPECT_EQ(line.substr(5, 4), text) << GetParam().file << " phase " << phase;
+            g_state.awaitingMove = 1;
+            if (phase == 0) {
+                phase = 1;
+                SetPosition(*phases[1]);
+                g_state.reportedDepth = 0;
+                g_state.pvReported = 0;
+                BeginSearchReport();
+            }
+        }
+    }
+    EXPECT_EQ(phase, 2);
+    EXPECT_GT(thinkingLines, 20);
+    // A repeated line is not shown again and leaves the cache as it was, so
+    // every thinking line leaves a recognised line cached.
+    EXPECT_EQ(recognised, thinkingLines) << GetParam().file;
+    if (statusLines > 0) {
+        EXPECT_EQ(g_state.statusRequestsLeft, -1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, RealEngineSession,
+                         ::testing::Values(Session{"fairymax_session.txt", true},
+                                           Session{"stockfish_polyglot_session.txt", false},
+                                           Session{"gnuchess_polyglot_session.txt", false}),
+                         [](const ::testing::TestParamInfo<Session>& info) {
+                             std::string name = info.param.file;
+                             return name.substr(0, name.find('_'));
+                         });
+
+}  // namespace
+}  // namespace cecp::test

@@ -1,0 +1,77 @@
+// A module state with an info block held and the host's notifications
+// recorded, for tests that drive the reporting and interpretation directly.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "chess/position.h"
+#include "host/adapter_state.h"
+#include "host/info_block.h"
+#include "host_side.h"
+
+namespace cecp::test {
+
+class ReportingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::memset(info, 0, sizeof info);
+        g_state.infoBlock = info;
+        g_state.stopRequested = 0;
+        g_state.reportedDepth = 0;
+        g_state.pvReported = 0;
+        g_state.lastPvLength = 0;
+        g_state.lastPvScore = 0;
+        g_state.lastPvTime = 0;
+        g_state.evaluationWhite = 0;
+        g_state.engineSideWhite = 1;
+        g_state.awaitingMove = 1;
+        g_state.analyzeMode = 0;
+        g_state.analyzing = 0;
+        g_state.statusRequestsLeft = 1;
+        Position start;
+        start.SetStartPosition();
+        SetEnginePosition(start);
+        HostClearNotifications();
+    }
+    void TearDown() override { g_state.infoBlock = nullptr; }
+
+    std::vector<std::uint32_t> Codes() const {
+        std::vector<std::uint32_t> codes;
+        for (int i = 0; i < HostNotificationCount(); ++i) codes.push_back(HostNotificationAt(i).code);
+        return codes;
+    }
+    template <typename T>
+    T Field(std::size_t offset) const {
+        return LoadField<T>(info, offset);
+    }
+    // The main line in the record as coordinate moves.
+    std::vector<MoveWord> MainLine() const {
+        std::vector<MoveWord> moves;
+        int n = Field<std::int16_t>(info_block::kMainLineLength);
+        for (int i = 0; i < n; ++i) moves.push_back(Field<MoveWord>(info_block::kMainLine + 2 * i));
+        return moves;
+    }
+    void SetPosition(const Position& position) { SetEnginePosition(position); }
+
+    alignas(8) unsigned char info[256];
+};
+
+inline MoveWord M(const char* coordinate) {
+    auto square = [](const char* s) { return (s[0] - 'a') + 8 * (s[1] - '1'); };
+    int promotion = 0;
+    switch (coordinate[4]) {
+    case 'q': promotion = kPromoteQueen; break;
+    case 'r': promotion = kPromoteRook; break;
+    case 'b': promotion = kPromoteBishop; break;
+    case 'n': promotion = kPromoteKnight; break;
+    default: break;
+    }
+    return MakeMoveWord(square(coordinate), square(coordinate + 2), promotion);
+}
+
+}  // namespace cecp::test

@@ -1,0 +1,164 @@
+#include "host/reporting.h"
+
+#include <gtest/gtest.h>
+
+#include "host/exports.h"
+#include "protocol_fixture.h"
+
+namespace cecp::test {
+namespace {
+
+namespace ib = info_block;
+
+class MateScore : public ::testing::TestWithParam<std::pair<std::int32_t, std::int16_t>> {};
+
+TEST_P(MateScore, SqueezesTheMateBandsInto16Bits) {
+    EXPECT_EQ(MapMateScore(GetParam().first), GetParam().second) << GetParam().first;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scores, MateScore,
+                         ::testing::Values(std::pair{32000, 32000}, std::pair{32001, 29234},
+                                           std::pair{32767, 30000}, std::pair{-32000, -32000},
+                                           std::pair{-32001, -29234}, std::pair{-32767, -30000},
+                                           std::pair{32768, static_cast<std::int16_t>(-32768)},
+                                           std::pair{-32768, static_cast<std::int16_t>(-32768)},
+                                           std::pair{150, 150}, std::pair{70000, 4464}));
+
+using Reports = ReportingTest;
+
+TEST_F(Reports, NodesAndCurrentMoveAreHeldBackUntilDeepEnough) {
+    g_state.reportedDepth = 4;
+    ShowNodes(0x123456789LL);
+    EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 0x123456789LL);
+    EXPECT_EQ(Field<std::uint32_t>(ib::kNodes), 0x23456789u);  // low half first
+    EXPECT_TRUE(Codes().empty());
+    g_state.reportedDepth = 5;
+    ShowNodes(7);
+    ShowMove(M("e2e4"), 3, 20);
+    EXPECT_EQ(Field<std::int16_t>(ib::kCurrentMoveNumber), 3);
+    EXPECT_EQ(Field<std::int16_t>(ib::kRootMoveCount), 20);
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyNodes}));
+    g_state.reportedDepth = 6;
+    ShowMove(M("d2d4"), 4, 20);
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyNodes, kNotifyCurrentMove}));
+}
+
+TEST_F(Reports, DepthOnlyEverRises) {
+    ShowDepth(9, 0);
+    ShowDepth(7, 0);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 9);
+    ShowDepth(10, 3);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 10);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepthExtra), 3);
+    ShowDepth(70000, 0);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 4464);
+    EXPECT_EQ(g_state.reportedDepth, 70000);
+    ShowDepth(0, 0);
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyDepth, kNotifyDepth}));
+}
+
+TEST_F(Reports, NotificationsCarryTheHostWordsOfTheMoment) {
+    StoreField<std::uint32_t>(info, ib::kNotifyParam1, 11);
+    StoreField<std::uint32_t>(info, ib::kNotifyParam2, 22);
+    ShowDepth(1, 0);
+    StoreField<std::uint32_t>(info, ib::kNotifyParam1, 33);
+    ShowDepth(2, 0);
+    ASSERT_EQ(HostNotificationCount(), 2);
+    EXPECT_EQ(HostNotificationAt(0).param1, 11u);
+    EXPECT_EQ(HostNotificationAt(0).param2, 22u);
+    EXPECT_EQ(HostNotificationAt(1).param1, 33u);
+    EXPECT_EQ(HostNotificationAt(1).infoBlock, static_cast<void*>(info));
+}
+
+TEST_F(Reports, AMainLineIsShownOnceWhateverItsScore) {
+    ReportMainLine("e2e4 e7e5 g1f3", 35, 12);
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4"), M("e7e5"), M("g1f3")}));
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 35);
+    EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 12);
+    EXPECT_EQ(Field<std::uint32_t>(ib::kInfoKind), 2u);
+    ReportMainLine("1. e4 e5 2. Nf3", 90, 99);
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 35);
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyMainline}));
+    ReportMainLine("e2e4 e7e5", 90, 99);
+    EXPECT_EQ(MainLine().size(), 2u);
+    EXPECT_EQ(Codes().size(), 2u);
+}
+
+TEST_F(Reports, ScoresFromWhitesSideAreTurnedForBlack) {
+    g_state.evaluationWhite = 1;
+    g_state.engineSideWhite = 0;
+    ReportMainLine("e2e4", 150, 0);
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), -150);
+    ReportMainLine("d2d4", 32767, 0);
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), -30000);
+    MoveWord line[] = {M("c2c4")};
+    ShowMainline(line, 1, 40);
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), -40);
+    g_state.engineSideWhite = 1;
+    ReportMainLine("g1f3", 32767, 0);
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 30000);
+}
+
+TEST_F(Reports, LongLinesAreCutTo32AndNeverCountAsRepeats) {
+    std::string line;
+    const char* shuffle[] = {"g1f3 g8f6 ", "f3g1 f6g8 "};
+    for (int i = 0; i < 20; ++i) line += shuffle[i % 2];  // 40 moves
+    ReportMainLine(line.c_str(), 0, 0);
+    EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 32);
+    EXPECT_EQ(g_state.lastPvLength, 32);
+    ReportMainLine(line.c_str(), 0, 0);
+    EXPECT_EQ(Codes().size(), 2u);
+}
+
+TEST_F(Reports, AnUnrecognisedLineEmptiesTheCacheAndTellsTheHostNothing) {
+    ReportMainLine("e2e4", 1, 1);
+    ReportMainLine("zz9 Qh8", 1, 1);
+    EXPECT_EQ(g_state.lastPvLength, 0);
+    EXPECT_EQ(Codes().size(), 1u);
+    ReportMainLine("e2e4", 1, 1);  // shown again: the cache was emptied
+    EXPECT_EQ(Codes().size(), 2u);
+}
+
+TEST_F(Reports, StopSilencesEveryReportButTheNewSearch) {
+    ReportMainLine("e2e4", 1, 1);
+    g_state.stopRequested = 1;
+    ShowDepth(20, 0);
+    ShowNodes(5);
+    ShowMove(0, 1, 2);
+    MoveWord line[] = {M("d2d4")};
+    ShowMainline(line, 1, 0);
+    ReportMainLine("d2d4", 1, 1);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 0);
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
+    EXPECT_EQ(g_state.lastPvLength, 1);
+    BeginSearchReport();
+    EXPECT_EQ(g_state.lastPvLength, 0);
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyMainline, kNotifyNewSearch}));
+}
+
+TEST_F(Reports, TheHostsOwnMainLineIsCutAndNotCached) {
+    MoveWord line[50] = {};
+    for (int i = 0; i < 50; ++i) line[i] = static_cast<MoveWord>(i + 1);
+    ShowMainline(line, 50, 7);
+    EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 32);
+    EXPECT_EQ(Field<MoveWord>(ib::kMainLine + 2 * 31), 32);
+    EXPECT_EQ(Field<std::int16_t>(info_block::kMainLineTime), 0);
+    ShowMainline(line, 0, 7);
+    EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 0);
+    ShowMainline(line, -5, 7);
+    EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 0);
+    EXPECT_EQ(g_state.lastPvLength, 0);
+    EXPECT_EQ(Codes().size(), 3u);
+}
+
+TEST_F(Reports, NothingReachesARecordThatIsNotHeld) {
+    g_state.infoBlock = nullptr;
+    ShowDepth(5, 0);
+    EXPECT_EQ(g_state.reportedDepth, 0);
+    ReportMainLine("e2e4", 1, 1);
+    BeginSearchReport();
+    EXPECT_TRUE(Codes().empty());
+}
+
+}  // namespace
+}  // namespace cecp::test
