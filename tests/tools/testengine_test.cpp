@@ -166,8 +166,9 @@ namespace fs = std::filesystem;
 class Engine {
  public:
   explicit Engine(const std::string& script, std::vector<std::string> extra = {}) {
-    char name[] = "/tmp/testengine_test.XXXXXX";
-    dir_ = ::mkdtemp(name);
+    std::string name = (fs::temp_directory_path() / "testengine_test.XXXXXX").string();
+    if (!::mkdtemp(name.data())) std::abort();
+    dir_ = name;
     std::vector<std::string> args{TESTENGINE_PATH, "--transcript", "transcript.txt"};
     if (!script.empty()) {
       std::ofstream(dir_ / "script.txt", std::ios::binary) << script;
