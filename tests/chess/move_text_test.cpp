@@ -1,0 +1,218 @@
+#include "chess/move_text.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "fen.h"
+
+namespace cecp {
+namespace {
+
+using test::FromFen;
+using test::Move;
+using test::MoveName;
+
+constexpr const char* kStart = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
+// 1 e4 e5 2 Nc3 Nc6: the knights on c3 and g1 both reach e2.
+constexpr const char* kTwoKnights = "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/2N5/PPPP1PPP/R1BQKBNR w KQkq -";
+// 1 e4 e5 2 Nf3 Nc6 3 Bc4 Bc5: White may castle short.
+constexpr const char* kItalian = "r1bqk1nr/pppp1ppp/2n5/2b1p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq -";
+constexpr const char* kPromotion = "3q3k/4P3/8/8/8/8/8/4K3 w - -";
+constexpr const char* kPawnCapture = "4k3/8/8/3p4/4P3/8/8/4K3 w - -";
+constexpr const char* kBlackCastles = "r3k2r/8/8/8/8/8/8/R3K2R b KQkq -";
+
+struct TextCase {
+    const char* fen;
+    const char* text;
+    int result;
+    const char* move;  // expected on kMoveTextOk
+};
+
+void PrintTo(const TextCase& c, std::ostream* os) { *os << '"' << c.text << "\" in " << c.fen; }
+
+class MoveText : public testing::TestWithParam<TextCase> {};
+
+TEST_P(MoveText, IsRecognisedAgainstTheLegalMoves) {
+    MoveTextRecogniser recogniser;
+    const Position position = FromFen(GetParam().fen);
+    constexpr MoveWord kUntouched = 0x7fff;
+    MoveWord move = kUntouched;
+    EXPECT_EQ(recogniser.ParseMoveText(GetParam().text, position, &move), GetParam().result);
+    if (GetParam().result == kMoveTextOk)
+        EXPECT_EQ(MoveName(move), GetParam().move);
+    else
+        EXPECT_EQ(move, kUntouched);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartPosition, MoveText,
+    testing::Values(TextCase{kStart, "e4", kMoveTextOk, "e2e4"}, TextCase{kStart, "e2e4", kMoveTextOk, "e2e4"},
+                    TextCase{kStart, "Pe4", kMoveTextOk, "e2e4"}, TextCase{kStart, "e2-e4!?", kMoveTextOk, "e2e4"},
+                    TextCase{kStart, "Nf3", kMoveTextOk, "g1f3"}, TextCase{kStart, "g1f3", kMoveTextOk, "g1f3"},
+                    TextCase{kStart, "Ng1f3", kMoveTextOk, "g1f3"},
+                    // Lower-case letters are no pieces: this is f3.
+                    TextCase{kStart, "nf3", kMoveTextOk, "f2f3"},
+                    TextCase{kStart, "e5", kMoveTextNoMatch, ""}, TextCase{kStart, "e", kMoveTextMalformed, ""},
+                    TextCase{kStart, "", kMoveTextMalformed, ""}, TextCase{kStart, "Nf", kMoveTextMalformed, ""},
+                    TextCase{kStart, "e3e4", kMoveTextNoPiece, ""}, TextCase{kStart, "Xe4", kMoveTextNoMatch, ""},
+                    TextCase{kStart, "e1e2", kMoveTextNoMatch, ""}, TextCase{kStart, "O-O", kMoveTextNoMatch, ""}));
+
+INSTANTIATE_TEST_SUITE_P(
+    TwoKnightsOnE2, MoveText,
+    testing::Values(TextCase{kTwoKnights, "Ne2", kMoveTextAmbiguous, ""},
+                    TextCase{kTwoKnights, "Ne2+", kMoveTextAmbiguous, ""},
+                    TextCase{kTwoKnights, "Nge2", kMoveTextOk, "g1e2"},
+                    TextCase{kTwoKnights, "N1e2", kMoveTextOk, "g1e2"},
+                    TextCase{kTwoKnights, "Nce2", kMoveTextOk, "c3e2"},
+                    TextCase{kTwoKnights, "Qe2", kMoveTextOk, "d1e2"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Castling, MoveText,
+    testing::Values(TextCase{kItalian, "O-O", kMoveTextOk, "e1g1"}, TextCase{kItalian, "0-0", kMoveTextOk, "e1g1"},
+                    TextCase{kItalian, "o-o", kMoveTextOk, "e1g1"}, TextCase{kItalian, "O-O+", kMoveTextOk, "e1g1"},
+                    TextCase{kItalian, "e1g1", kMoveTextOk, "e1g1"}, TextCase{kItalian, "Kg1", kMoveTextOk, "e1g1"},
+                    TextCase{kItalian, "OO", kMoveTextOk, "e1g1"},
+                    TextCase{kItalian, "O-O-O", kMoveTextNoMatch, ""},
+                    TextCase{kBlackCastles, "O-O", kMoveTextOk, "e8g8"},
+                    TextCase{kBlackCastles, "0-0-0", kMoveTextOk, "e8c8"},
+                    // Castling out of check is no move.
+                    TextCase{"4r2k/8/8/8/8/8/8/R3K2R w KQ -", "O-O", kMoveTextNoMatch, ""}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Promotion, MoveText,
+    testing::Values(TextCase{kPromotion, "e8", kMoveTextOk, "e7e8q"}, TextCase{kPromotion, "e8Q", kMoveTextOk, "e7e8q"},
+                    TextCase{kPromotion, "e7e8", kMoveTextOk, "e7e8q"},
+                    TextCase{kPromotion, "e8=N", kMoveTextOk, "e7e8n"},
+                    TextCase{kPromotion, "e7e8N", kMoveTextOk, "e7e8n"},
+                    TextCase{kPromotion, "e7e8B", kMoveTextOk, "e7e8b"},
+                    TextCase{kPromotion, "e7e8R", kMoveTextOk, "e7e8r"},
+                    TextCase{kPromotion, "exd8N", kMoveTextOk, "e7d8n"},
+                    TextCase{kPromotion, "exd8=R+", kMoveTextOk, "e7d8r"},
+                    TextCase{kPromotion, "d8", kMoveTextOk, "e7d8q"},
+                    // The short form takes the last fitting move of the list as it stands.
+                    TextCase{kPromotion, "ed", kMoveTextOk, "e7d8n"},
+                    // The form in which engines and the adapter itself write promotions.
+                    TextCase{kPromotion, "e7e8q", kMoveTextOk, "e7e8q"},
+                    TextCase{kPromotion, "e7e8b", kMoveTextOk, "e7e8b"},
+                    TextCase{kPromotion, "e7e8n", kMoveTextOk, "e7e8n"},
+                    TextCase{kPromotion, "e7d8n", kMoveTextOk, "e7d8n"},
+                    TextCase{kPromotion, "e7-e8=b", kMoveTextOk, "e7e8b"},
+                    // Without a complete from square a lower-case b stays a file.
+                    TextCase{kPromotion, "e8b", kMoveTextNoMatch, ""},
+                    TextCase{"7k/8/8/8/8/8/3p4/K7 b - -", "d2d1r", kMoveTextOk, "d2d1r"},
+                    TextCase{"7k/8/8/8/8/8/3p4/K7 b - -", "d1=N", kMoveTextOk, "d2d1n"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    PawnCapture, MoveText,
+    testing::Values(TextCase{kPawnCapture, "ed", kMoveTextOk, "e4d5"},
+                    TextCase{kPawnCapture, "exd", kMoveTextOk, "e4d5"},
+                    TextCase{kPawnCapture, "exd5", kMoveTextOk, "e4d5"},
+                    TextCase{kPawnCapture, "ed5", kMoveTextOk, "e4d5"},
+                    TextCase{kPawnCapture, "xd5", kMoveTextOk, "e4d5"},
+                    TextCase{kPawnCapture, "ef", kMoveTextNoMatch, ""},
+                    TextCase{kPawnCapture, "Ked", kMoveTextMalformed, ""},
+                    TextCase{"4k3/8/8/3pP3/8/8/8/4K3 w - d6", "exd6", kMoveTextOk, "e5d6"},
+                    // Two pawns take on d5: the second ends the first pass as ambiguous.
+                    TextCase{"4k3/8/8/3p4/2P1P3/8/8/4K3 w - -", "xd5", kMoveTextAmbiguous, ""},
+                    TextCase{"4k3/8/8/3p4/2P1P3/8/8/4K3 w - -", "cxd5", kMoveTextOk, "c4d5"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Pins, MoveText,
+    testing::Values(
+        // The pinned knight's move does not count, so Ne2 is not ambiguous.
+        TextCase{"4k3/8/8/b7/8/2N5/8/4K1N1 w - -", "Ne2", kMoveTextOk, "g1e2"},
+        TextCase{"4k3/4r3/8/8/8/8/4B3/4K3 w - -", "Bd3", kMoveTextNoMatch, ""},
+        TextCase{"8/8/8/K2pP2r/8/8/8/7k w - d6", "exd6", kMoveTextNoMatch, ""}));
+
+TEST(MoveText, CreatesItsListOnceAndKeepsWorkingAfterAFullList) {
+    MoveTextRecogniser recogniser;
+    Position queens;  // 288 pseudo-legal moves
+    for (int square = 0; square < kSquareCount; ++square)
+        if (FileOf(square) == 0 || FileOf(square) == 7 || RankOf(square) == 0 || RankOf(square) == 7)
+            queens.squares[square] = kWhiteQueen;
+    MoveWord move = 0;
+    recogniser.ParseMoveText("Qa2", queens, &move);
+    const Position start = FromFen(kStart);
+    EXPECT_EQ(recogniser.ParseMoveText("h3", start, &move), kMoveTextOk);
+    EXPECT_EQ(MoveName(move), "h2h3");
+}
+
+struct VariationCase {
+    const char* fen;
+    const char* text;
+    std::vector<std::string> moves;
+};
+
+void PrintTo(const VariationCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
+class Variation : public testing::TestWithParam<VariationCase> {};
+
+TEST_P(Variation, GivesTheMovesOfTheLineUpToTheFirstAmbiguity) {
+    MoveTextRecogniser recogniser;
+    const Position position = FromFen(GetParam().fen);
+    const Position before = position;
+    MoveWord moves[128];
+    const int count = recogniser.ParseVariation(GetParam().text, position, moves, 128);
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.push_back(MoveName(moves[i]));
+    EXPECT_EQ(names, GetParam().moves);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(position.squares), 64),
+              std::string(reinterpret_cast<const char*>(before.squares), 64));
+}
+
+const std::string kLongNonMove(200, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, Variation,
+    testing::Values(
+        VariationCase{kStart, "1. e4 e5 2. Nf3 Nc6 3. Bb5 a6", {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6"}},
+        VariationCase{kStart, "e2e4 e7e5 g1f3 b8c6 f1b5 a7a6", {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6"}},
+        VariationCase{kStart, "1.e4 1...e5 2.Nf3", {"e2e4", "e7e5", "g1f3"}},
+        VariationCase{kStart, "  e4\r\n e5  ", {"e2e4", "e7e5"}},
+        VariationCase{kStart, "e4 e5 Nc3 Nc6 Ne2 Nf6", {"e2e4", "e7e5", "b1c3", "b8c6"}},
+        VariationCase{kStart, "e4 zz e5", {"e2e4", "e7e5"}},
+        VariationCase{kStart, "e4 e4 e5", {"e2e4", "e7e5"}},  // the second e4 fits no Black move
+        VariationCase{kStart, "e4 e5 {book} (Nf3) 1-0 +- e4. Nf3", {"e2e4", "e7e5", "g1f3"}},
+        VariationCase{kStart, "1...e5", {}},
+        VariationCase{kStart, "", {}},
+        // A tab does not separate: "e4<tab>e5" is coordinate text from the empty e4.
+        VariationCase{kStart, "e4\te5 Nf3", {"g1f3"}},
+        VariationCase{kItalian, "O-O Nf6 d3 0-0", {"e1g1", "g8f6", "d2d3", "e8g8"}},
+        VariationCase{kItalian, "OO Nf6", {}},  // OO is not tried; Nf6 is no White move
+        VariationCase{kPawnCapture, "ed", {"e4d5"}},
+        VariationCase{kPawnCapture, "exd", {}},
+        VariationCase{kPromotion, "e8=N Kh7 Nd6", {"e7e8n", "h8h7", "e8d6"}},
+        VariationCase{kPromotion, "e7d8q Kg7", {"e7d8q", "h8g7"}}));
+
+TEST(Variation, NeverWritesPastTheCapacity) {
+    MoveTextRecogniser recogniser;
+    const Position start = FromFen(kStart);
+    MoveWord moves[4] = {0, 0, 0, 0};
+    EXPECT_EQ(recogniser.ParseVariation("e4 e5 Nf3 Nc6", start, moves, 1), 1);
+    EXPECT_EQ(MoveName(moves[0]), "e2e4");
+    EXPECT_EQ(moves[1], 0);
+    EXPECT_EQ(recogniser.ParseVariation("e4 e5", start, moves + 1, 0), 0);
+    EXPECT_EQ(moves[1], 0);
+    EXPECT_EQ(recogniser.ParseVariation("e4 e5", start, nullptr, 8), 0);
+    EXPECT_EQ(recogniser.ParseVariation(nullptr, start, moves, 4), 0);
+}
+
+TEST(Variation, SkipsTokensLongerThan127CharactersWhole) {
+    MoveTextRecogniser recogniser;
+    const Position start = FromFen(kStart);
+    MoveWord moves[4];
+    // Cut to 127 characters this would read as e2e4, and d4 would then fit no Black move.
+    const std::string longToken = "e2e4" + std::string(124, 'x');
+    ASSERT_EQ(recogniser.ParseVariation((longToken + " d4").c_str(), start, moves, 4), 1);
+    EXPECT_EQ(MoveName(moves[0]), "d2d4");
+    const std::string longest = "e2e4" + std::string(123, 'x');
+    ASSERT_EQ(recogniser.ParseVariation((longest + " d5").c_str(), start, moves, 4), 2);
+    EXPECT_EQ(MoveName(moves[0]), "e2e4");
+    EXPECT_EQ(MoveName(moves[1]), "d7d5");
+}
+
+}  // namespace
+}  // namespace cecp
