@@ -91,23 +91,28 @@ int MoveList::Generate(const Position& positionToList) {
     const int sideColour = positionToList.sideToMove != 0 ? kBlackBit : 0;
 
     // A full list ends the generation here: AddMove jumps back from inside a
-    // generator. The frames it leaves (AddMove, AddPromotions, Step, Slide, the
-    // Generate* members and this loop) hold only integers, pointers and member
-    // function pointers, so no destructor is skipped; nothing is read after the
-    // jump but members of this object, which live in memory, not in registers
-    // that the jump restores.
+    // generator. The frames it leaves (GenerateAll, AddMove, AddPromotions,
+    // Step, Slide and the Generate* members) hold only integers, pointers and
+    // member function pointers, so no destructor is skipped; nothing is read
+    // after the jump but members of this object. The walk over the board lives
+    // in a function of its own so that no local of this frame is changed
+    // between setjmp and longjmp.
     if (setjmp(abortPoint) != 0) return count;
+    GenerateAll(sideColour);
+    return count;
+}
 
+void MoveList::GenerateAll(int sideColour) {
     for (int square = 0; square < kSquareCount; ++square) {
-        const int code = positionToList.squares[square];
+        const int code = position->squares[square];
         pieceType = static_cast<std::uint8_t>(TypeOf(code));
         pieceColour = static_cast<std::uint8_t>(ColourOf(code));
         if (pieceType != kNoPiece && pieceColour == sideColour) {
             fromSquare = static_cast<std::int8_t>(square);
-            (this->*generators[pieceType])();
+            const Generator generator = generators[pieceType];
+            (this->*generator)();
         }
     }
-    return count;
 }
 
 void MoveList::AddMove(int to, int code) {

@@ -26,6 +26,7 @@ public:
 private:
     using Generator = void (MoveList::*)();
 
+    void GenerateAll(int sideColour);
     void AddMove(int to, int code);
     void AddPromotions(int to);
     void Step(int offset, int mask);
