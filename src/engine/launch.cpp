@@ -1,11 +1,55 @@
 #include "engine/engine_config.h"
 #include "engine/engine_process.h"
 #include "engine/installation.h"
+#include "engine/transport.h"
 #include "host/adapter_state.h"
 #include "host/fixed_text.h"
+#include "platform/console.h"
 #include "platform/error_report.h"
+#include "platform/log_file.h"
+#include "platform/pipe.h"
+#include "platform/process.h"
+#include "platform/thread.h"
 
 namespace cecp {
+namespace {
+
+constexpr int kErrorTextSize = 1024;
+// An engine ended by force is gone at once; this only bounds the wait.
+constexpr int kForcedEndMilliseconds = 2000;
+
+// Tells the user why the engine could not be started, captioned with the
+// module's file name. Always false, the launch's result.
+bool ReportFailure(int error) {
+    char text[kErrorTextSize];
+    platform::ErrorText(error, text, kErrorTextSize - 4);
+    platform::ShowError(g_state.engineFileName, text);
+    return false;
+}
+
+// Ends and releases a just-started engine unless released.
+class ProcessOwner {
+public:
+    explicit ProcessOwner(platform::Handle process) : process_(process) {}
+    ~ProcessOwner() {
+        if (process_ == platform::kNoProcess) return;
+        platform::EndProcess(process_);
+        platform::WaitProcess(process_, kForcedEndMilliseconds);
+        platform::CloseProcess(process_);
+    }
+    ProcessOwner(const ProcessOwner&) = delete;
+    ProcessOwner& operator=(const ProcessOwner&) = delete;
+    platform::Handle release() {
+        platform::Handle process = process_;
+        process_ = platform::kNoProcess;
+        return process;
+    }
+
+private:
+    platform::Handle process_;
+};
+
+}  // namespace
 
 bool LaunchEngine() {
     AdapterState& s = g_state;
@@ -27,11 +71,77 @@ bool LaunchEngine() {
     CopyText(s.authorName, config.author);
     CopyText(s.engineName, config.engine);
 
-    // The engine process itself is not started yet.
-    platform::ShowError(s.engineFileName, "starting engine processes is not available in this build");
-    return false;
-}
+    s.engineProcess = platform::kNoProcess;
+    s.engineStdinWrite = platform::kNoPipe;
+    s.engineStdoutWrite = platform::kNoPipe;
+    s.readerThread = platform::kNoThread;
+    ReaderContext& reader = s.reader;
+    reader.pipeRead = platform::kNoPipe;
+    reader.process = platform::kNoProcess;
+    reader.keepReading = 0;
+    reader.readBuffer[0] = '\0';
+    reader.writePos = 0;
+    reader.readCount = 0;
+    reader.cutPending = 0;
+    reader.handLine = nullptr;
+    s.engineExited = 0;
 
-void ShutdownEngine() {}
+    // Every end is owned until it is recorded or handed to the engine, so
+    // that each failure closes all that was opened.
+    platform::PipeEnds ends;
+    if (!platform::CreateOutputPipe(&ends)) return ReportFailure(platform::LastErrorCode());
+    platform::PipeOwner outputRead(ends.read);
+    platform::PipeOwner childOutput(ends.write);
+    // The module's own write end keeps the pipe open for the shutdown's
+    // wake-up writes.
+    platform::PipeOwner outputWrite(platform::DuplicatePipeEnd(childOutput.get()));
+    if (outputWrite.get() == platform::kNoPipe) return ReportFailure(platform::LastErrorCode());
+    if (!platform::CreateInputPipe(&ends)) return ReportFailure(platform::LastErrorCode());
+    platform::PipeOwner childInput(ends.read);
+    platform::PipeOwner inputWrite(ends.write);
+
+    platform::ProcessStart start;
+    start.executable = paths.enginePath;
+    start.arguments = config.commandLine;
+    start.workingDirectory = s.engineDirectory;
+    start.standardInput = childInput.get();
+    start.standardOutput = childOutput.get();
+    int error = 0;
+    ProcessOwner process(platform::StartProcess(start, &error));
+    if (error != 0) return ReportFailure(error);
+    // Only the engine holds its ends now.
+    childInput.Reset();
+    childOutput.Reset();
+
+    reader.pipeRead = outputRead.get();
+    reader.keepReading = 1;  // before the thread first tests it
+    s.readerRunning = 1;
+    // The engine's handle is released to the reader and the record only once
+    // the reader runs; until then a failure ends the engine again.
+    platform::Handle engine = process.release();
+    reader.process = engine;
+    platform::Handle thread = platform::StartThread(ReaderThread, &reader, platform::kReaderStackSize, &error);
+    if (thread == platform::kNoThread) {
+        reader.keepReading = 0;
+        reader.pipeRead = platform::kNoPipe;
+        reader.process = platform::kNoProcess;
+        s.readerRunning = 0;
+        ProcessOwner ending(engine);
+        return ReportFailure(error);
+    }
+    outputRead.release();
+    s.readerThread = thread;
+    s.engineProcess = engine;
+    s.engineStdinWrite = inputWrite.release();
+    s.engineStdoutWrite = outputWrite.release();
+
+    if (ReadDebugSwitch(paths.initPath)) {
+        bool allocated = false;
+        s.consoleBuffer = platform::OpenDebugConsole(s.engineName, &allocated);
+        s.consoleAllocated = allocated ? 1 : 0;
+    }
+    if (ReadLogfileSwitch(paths.initPath)) s.logFile = platform::CreateLogFile(paths.logPath);
+    return true;
+}
 
 }  // namespace cecp

@@ -11,8 +11,15 @@ namespace cecp {
 
 constexpr int kReadBufferSize = 4096;
 
+// What receives each line of engine output (InterpretLine unless a test
+// puts its own here).
+using LineHandler = void (*)(const char* line);
+
 struct ReaderContext {
     platform::Handle pipeRead = platform::kNoPipe;
+    // The engine, watched while waiting for its output: its end is the end
+    // of the stream even though the module's own write end keeps the pipe.
+    platform::Handle process = platform::kNoProcess;
     std::atomic<std::int32_t> keepReading{0};
     // The unfinished last line, then what the current read brings; one byte
     // more for the terminating NUL.
@@ -21,6 +28,10 @@ struct ReaderContext {
     // Outcome of the last read: bytes delivered (> 0), 0 at the end of the
     // stream, -1 after any other failure or an empty read.
     std::int32_t readCount = 0;
+    // A line too long for the buffer has just been handed on in part: if the
+    // line ends right there, no empty line follows it.
+    std::int32_t cutPending = 0;
+    LineHandler handLine = nullptr;
 };
 
 }  // namespace cecp

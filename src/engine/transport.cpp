@@ -1,8 +1,156 @@
 #include "engine/transport.h"
 
-namespace cecp {
+#include <cstring>
 
-// Placeholder until the pipe transport lands: no engine can be started yet.
-void SendCommand(const char*) {}
+#include "engine/echo.h"
+#include "engine/handle_use.h"
+#include "host/adapter_state.h"
+#include "platform/log_file.h"
+#include "platform/pipe.h"
+#include "platform/process.h"
+#include "platform/thread.h"
+#include "protocol/interpret.h"
+#include "protocol/search_wait.h"
+
+namespace cecp {
+namespace {
+
+constexpr char kCommandMark[] = "-> ";
+constexpr int kEndOfStreamPauseMilliseconds = 200;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Echoes and hands on text[0, length) as one line. The byte at text[length]
+// (a line feed, the NUL slot at the buffer's end, or a carriage return held
+// back from a piece) serves as the line's end meanwhile and is put back.
+void HandLine(ReaderContext* context, char* text, std::int32_t length) {
+    if (context->cutPending != 0) {
+        context->cutPending = 0;
+        // The long line ended exactly where its last piece did.
+        if (length == 0) return;
+    }
+    char saved = text[length];
+    if (g_state.consoleBuffer.load() != platform::kNoFile || g_state.logFile.load() != platform::kNoFile) {
+        text[length] = '\n';
+        char* begin = text;
+        while (IsBlank(*begin)) ++begin;
+        EchoLine(begin, static_cast<std::size_t>(text + length + 1 - begin));
+    }
+    text[length] = '\0';
+    (context->handLine != nullptr ? context->handLine : InterpretLine)(text);
+    text[length] = saved;
+}
+
+}  // namespace
+
+void SendCommand(const char* command) {
+    HandleUse use;
+    platform::Handle input = g_state.engineStdinWrite.load();
+    if (input == platform::kNoPipe || g_state.engineExited != 0) return;
+    std::size_t length = std::strlen(command);
+    platform::WritePipe(input, command, length);
+    platform::Handle log = g_state.logFile.load();
+    if (log != platform::kNoFile) {
+        // Mark and command in one write where they fit, so that a line of the
+        // reader's never falls between them.
+        char entry[512];
+        if (sizeof kCommandMark - 1 + length <= sizeof entry) {
+            std::memcpy(entry, kCommandMark, sizeof kCommandMark - 1);
+            std::memcpy(entry + sizeof kCommandMark - 1, command, length);
+            platform::WriteBytes(log, entry, sizeof kCommandMark - 1 + length);
+        } else {
+            platform::WriteBytes(log, kCommandMark, sizeof kCommandMark - 1);
+            platform::WriteBytes(log, command, length);
+        }
+    }
+    platform::YieldTimeSlice();
+}
+
+void FoldLineEnds(ReaderContext* context, std::int32_t received) {
+    char* buffer = context->readBuffer;
+    int previous = -1;  // none
+    if (context->writePos > 0) previous = static_cast<unsigned char>(buffer[context->writePos - 1]);
+    std::int32_t kept = context->writePos;
+    std::int32_t end = context->writePos + received;
+    for (std::int32_t i = context->writePos; i < end; ++i) {
+        int byte = static_cast<unsigned char>(buffer[i]);
+        if ((byte == '\n' && previous == '\r') || (byte == '\r' && previous == '\n')) {
+            if (kept > 0) buffer[kept - 1] = '\n';
+        } else {
+            buffer[kept++] = static_cast<char>(byte);
+        }
+        previous = byte;
+    }
+    buffer[kept] = '\0';
+    context->writePos = kept;
+}
+
+void DispatchLines(ReaderContext* context) {
+    char* buffer = context->readBuffer;
+    std::int32_t end = context->writePos;
+    std::int32_t start = 0;
+    for (std::int32_t i = 0; i < end; ++i) {
+        if (buffer[i] != '\n') continue;
+        HandLine(context, buffer + start, i - start);
+        start = i + 1;
+    }
+    std::int32_t rest = end - start;
+    if (start > 0) std::memmove(buffer, buffer + start, static_cast<std::size_t>(rest));
+    context->writePos = rest;
+    buffer[rest] = '\0';
+
+    if (rest == kReadBufferSize) {
+        // No line end in the whole buffer: the line goes on in pieces. A
+        // carriage return at the very end may be half of a line end that the
+        // next read completes, so it stays for the folding to see.
+        std::int32_t piece = buffer[rest - 1] == '\r' ? rest - 1 : rest;
+        HandLine(context, buffer, piece);
+        std::memmove(buffer, buffer + piece, static_cast<std::size_t>(rest - piece));
+        context->writePos = rest - piece;
+        buffer[context->writePos] = '\0';
+        context->cutPending = 1;
+    }
+    if (context->readCount == 0 && context->writePos > 0) {
+        HandLine(context, buffer, context->writePos);
+        context->writePos = 0;
+        buffer[0] = '\0';
+    }
+}
+
+void ReaderThread(void* argument) {
+    auto* context = static_cast<ReaderContext*>(argument);
+    g_state.readerRunning = 1;
+    platform::LowerThreadPriority();
+    while (context->keepReading != 0) {
+        long got = platform::ReadPipe(context->pipeRead, context->readBuffer + context->writePos,
+                                      static_cast<std::size_t>(kReadBufferSize - context->writePos),
+                                      context->process);
+        // Once the shutdown has begun, what this read brought is not handed on.
+        if (context->keepReading == 0) break;
+        if (got > 0) {
+            FoldLineEnds(context, static_cast<std::int32_t>(got));
+            context->readCount = static_cast<std::int32_t>(got);
+        } else {
+            context->readCount = got == 0 ? 0 : -1;
+        }
+        DispatchLines(context);
+        if (context->readCount == 0) {
+            // The engine is gone: no move will come, and nothing more is
+            // written to it. An ended child is reaped at once.
+            g_state.engineExited = 1;
+            if (platform::WaitProcess(context->process, 0)) platform::ReapProcess(context->process);
+            EndMoveWait();
+            for (int waited = 0; waited < kEndOfStreamPauseMilliseconds && context->keepReading != 0; waited += 10) {
+                platform::SleepMilliseconds(10);
+            }
+            break;
+        }
+        // A failing read is tried again, but never in a busy loop.
+        if (context->readCount < 0) platform::SleepMilliseconds(1);
+    }
+    platform::ClosePipe(context->pipeRead);
+    context->pipeRead = platform::kNoPipe;
+    g_state.readerRunning = 0;
+}
 
 }  // namespace cecp

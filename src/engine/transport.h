@@ -1,10 +1,31 @@
 // Commands to the engine and its output, line by line.
 #pragma once
 
+#include <cstdint>
+
+#include "engine/reader_context.h"
+
 namespace cecp {
 
 // Writes one command (NUL-terminated, ending in a line feed) to the engine in
-// one write, and to the log after "-> ". Nothing is written without an engine.
+// one write, and to the log after "-> ". Nothing is written without an
+// engine, nor to one that has ended.
 void SendCommand(const char* command);
+
+// The reader thread's body; its argument is the ReaderContext. Reads the
+// engine's output until the shutdown clears keepReading or the stream ends
+// (the engine has ended), then closes pipeRead.
+void ReaderThread(void* context);
+
+// Folds the line ends of the received bytes that a read has put at writePos:
+// alternating runs of carriage returns and line feeds become one line feed,
+// judged by each byte as received; a lone carriage return stays.
+void FoldLineEnds(ReaderContext* context, std::int32_t received);
+
+// Hands on every complete line of the buffer (echoed to console and log
+// without its leading blanks and tabs), keeps the unfinished one, hands on a
+// line that fills the whole buffer in a piece, and at the end of the stream
+// the unfinished line as the last.
+void DispatchLines(ReaderContext* context);
 
 }  // namespace cecp

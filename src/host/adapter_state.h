@@ -97,16 +97,21 @@ struct AdapterState {
 
     // Engine process and transport.
     platform::Handle engineProcess = platform::kNoProcess;
-    platform::Handle engineStdinWrite = platform::kNoPipe;
+    // Read by SendCommand on any host thread while the shutdown may take it.
+    std::atomic<platform::Handle> engineStdinWrite{platform::kNoPipe};
     platform::Handle engineStdoutWrite = platform::kNoPipe;
     ReaderContext reader;
+    platform::Handle readerThread = 0;  // joined by the shutdown
     Flag readerRunning{0};
     // The engine process has ended (or could not be watched any more): no
     // move will come, and nothing more is written to it.
     Flag engineExited{0};
     Flag consoleAllocated{0};
-    platform::Handle consoleBuffer = platform::kNoFile;
-    platform::Handle logFile = platform::kNoFile;
+    std::atomic<platform::Handle> consoleBuffer{platform::kNoFile};
+    std::atomic<platform::Handle> logFile{platform::kNoFile};
+    // Writers to the engine's input, the console or the log that are under
+    // way: the shutdown closes those handles only once none is.
+    Flag handleUsers{0};
 
     // Chess rules.
     Position enginePosition;

@@ -1,5 +1,6 @@
 // Opening and closing the engine.
 #include "engine/engine_process.h"
+#include "engine/transport.h"
 #include "host/adapter_state.h"
 #include "host/exports.h"
 
@@ -28,6 +29,8 @@ std::int32_t CECP_CALL Eng1(void* infoBlock, std::uint32_t, std::uint32_t, std::
     g_state.infoBlock = infoBlock;
     cecp::StoreField<std::uint32_t>(infoBlock, cecp::info_block::kOpenParam, openParam);
     g_state.thinking = 0;
+    cecp::SendCommand("kelto\n");
+    cecp::SendCommand("xboard\n");
     g_state.lastLevelIncrement = -1;
     g_state.lastLevelSeconds = -1;
     g_state.lastLevelMoves = -1;
@@ -41,6 +44,8 @@ std::int32_t CECP_CALL Eng2() {
     return g_state.engineOpen.exchange(0);
 }
 
-void CECP_CALL Eng15() {}
+void CECP_CALL Eng15() {
+    if (g_state.engineOpen != 0) cecp::SendCommand("reset\n");
+}
 
 }  // extern "C"
