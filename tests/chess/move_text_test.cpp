@@ -15,6 +15,10 @@ using test::FromFen;
 using test::Move;
 using test::MoveName;
 
+// The module holds its recogniser as a load-time constant, its list made on first use.
+constinit MoveTextRecogniser loadTimeRecogniser;
+constinit Position loadTimePosition;
+
 constexpr const char* kStart = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 // 1 e4 e5 2 Nc3 Nc6: the knights on c3 and g1 both reach e2.
 constexpr const char* kTwoKnights = "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/2N5/PPPP1PPP/R1BQKBNR w KQkq -";
@@ -128,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"8/8/8/K2pP2r/8/8/8/7k w - d6", "exd6", kMoveTextNoMatch, ""}));
 
 TEST(MoveText, CreatesItsListOnceAndKeepsWorkingAfterAFullList) {
-    MoveTextRecogniser recogniser;
+    MoveTextRecogniser& recogniser = loadTimeRecogniser;
     Position queens;  // 288 pseudo-legal moves
     for (int square = 0; square < kSquareCount; ++square)
         if (FileOf(square) == 0 || FileOf(square) == 7 || RankOf(square) == 0 || RankOf(square) == 7)
@@ -138,6 +142,7 @@ TEST(MoveText, CreatesItsListOnceAndKeepsWorkingAfterAFullList) {
     const Position start = FromFen(kStart);
     EXPECT_EQ(recogniser.ParseMoveText("h3", start, &move), kMoveTextOk);
     EXPECT_EQ(MoveName(move), "h2h3");
+    EXPECT_EQ(recogniser.ParseMoveText("e4", loadTimePosition, &move), kMoveTextNoMatch);
 }
 
 struct VariationCase {
