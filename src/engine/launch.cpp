@@ -83,6 +83,7 @@ bool LaunchEngine() {
     reader.writePos = 0;
     reader.readCount = 0;
     reader.cutPending = 0;
+    reader.lastReceived = -1;
     reader.handLine = nullptr;
     s.engineExited = 0;
 

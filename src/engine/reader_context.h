@@ -31,6 +31,10 @@ struct ReaderContext {
     // A line too long for the buffer has just been handed on in part: if the
     // line ends right there, no empty line follows it.
     std::int32_t cutPending = 0;
+    // The last byte the previous read delivered, as received (-1 before the
+    // first): a run of line-end bytes split between two reads folds as it
+    // would in one.
+    std::int32_t lastReceived = -1;
     LineHandler handLine = nullptr;
 };
 

@@ -68,8 +68,7 @@ void SendCommand(const char* command) {
 
 void FoldLineEnds(ReaderContext* context, std::int32_t received) {
     char* buffer = context->readBuffer;
-    int previous = -1;  // none
-    if (context->writePos > 0) previous = static_cast<unsigned char>(buffer[context->writePos - 1]);
+    int previous = context->lastReceived;
     std::int32_t kept = context->writePos;
     std::int32_t end = context->writePos + received;
     for (std::int32_t i = context->writePos; i < end; ++i) {
@@ -81,6 +80,7 @@ void FoldLineEnds(ReaderContext* context, std::int32_t received) {
         }
         previous = byte;
     }
+    context->lastReceived = previous;
     buffer[kept] = '\0';
     context->writePos = kept;
 }

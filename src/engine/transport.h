@@ -19,7 +19,8 @@ void ReaderThread(void* context);
 
 // Folds the line ends of the received bytes that a read has put at writePos:
 // alternating runs of carriage returns and line feeds become one line feed,
-// judged by each byte as received; a lone carriage return stays.
+// judged by each byte as received, also where a run is split between two
+// reads; a lone carriage return stays.
 void FoldLineEnds(ReaderContext* context, std::int32_t received);
 
 // Hands on every complete line of the buffer (echoed to console and log

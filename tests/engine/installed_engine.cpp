@@ -1,0 +1,91 @@
+#include "installed_engine.h"
+
+#include <chrono>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <tlhelp32.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace cecp::test {
+
+fs::path TestEnginePath() {
+#ifdef _WIN32
+    return ProgramFolder() / "testengine.exe";
+#else
+    return ProgramFolder() / "testengine";
+#endif
+}
+
+InstalledEngine::InstalledEngine(const std::string& engineName)
+    : name(engineName),
+      module(InstallModule(scratch.path(), engineName + ".eng")),
+      folder(scratch.path() / "engines" / engineName),
+      loaded(module) {
+    std::string missing;
+    ready = loaded.loaded() && api.Resolve(loaded, &missing);
+}
+
+void InstalledEngine::InstallExecutable() const {
+    fs::copy_file(TestEnginePath(), folder / (name + TestEnginePath().extension().string()),
+                  fs::copy_options::overwrite_existing);
+}
+
+void InstalledEngine::Configure(const std::string& script, const std::string& parameters,
+                                const std::string& extraArguments) const {
+    WriteFile(folder / "script.txt", script);
+    std::string settings = "[Parameter]\nCommandLine=--script script.txt --transcript transcript.txt";
+    if (!extraArguments.empty()) settings += " " + extraArguments;
+    settings += "\n" + parameters;
+    WriteFile(folder / (name + ".init"), settings);
+}
+
+ProcessCounts CountProcessResources() {
+    ProcessCounts counts;
+#ifdef _WIN32
+    DWORD handles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    counts.handles = static_cast<long>(handles);
+    DWORD self = GetCurrentProcessId();
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        THREADENTRY32 thread{};
+        thread.dwSize = sizeof thread;
+        for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread)) {
+            if (thread.th32OwnerProcessID == self) ++counts.threads;
+        }
+        PROCESSENTRY32 process{};
+        process.dwSize = sizeof process;
+        for (BOOL more = Process32First(snapshot, &process); more; more = Process32Next(snapshot, &process)) {
+            if (process.th32ParentProcessID == self) ++counts.children;
+        }
+        CloseHandle(snapshot);
+    }
+#else
+    for ([[maybe_unused]] auto& entry : fs::directory_iterator("/proc/self/fd")) ++counts.handles;
+    --counts.handles;  // the iterator's own descriptor
+    for ([[maybe_unused]] auto& entry : fs::directory_iterator("/proc/self/task")) ++counts.threads;
+    // Any child, running or a zombie, makes waitid answer; none gives ECHILD.
+    siginfo_t info{};
+    counts.children = waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 ? 1 : 0;
+#endif
+    return counts;
+}
+
+ProcessCounts SettledCounts(const ProcessCounts& before) {
+    ProcessCounts now = CountProcessResources();
+    for (int i = 0; i < 100; ++i) {
+        if (now.handles <= before.handles && now.threads <= before.threads && now.children <= before.children) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        now = CountProcessResources();
+    }
+    return now;
+}
+
+}  // namespace cecp::test

@@ -1,0 +1,260 @@
+// Opening and closing the scripted test engine through the module, as the
+// host does: what crosses the pipes, the engine's start, the log, faulty
+// engines, and what the host process is left holding.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "installed_engine.h"
+#include "protocol/search_request.h"
+
+namespace fs = std::filesystem;
+
+namespace cecp::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long Milliseconds(Clock::duration d) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+}
+
+// The lines of a record or transcript.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+TEST(OpenClose, GreetsOpensOnceAndSaysGoodbye) {
+    InstalledEngine e("greeter");
+    ASSERT_TRUE(e.ready);
+    e.InstallExecutable();
+    e.Configure("");
+    ASSERT_EQ(e.Open(), 0);
+    EXPECT_EQ(e.api.Eng5(), 1);
+    EXPECT_EQ(e.Open(), 1);  // already open: nothing changes
+    EXPECT_EQ(e.api.Eng5(), 1);
+    e.api.Eng15();
+    auto begin = Clock::now();
+    EXPECT_EQ(e.api.Eng2(), 1);
+    // The engine follows quit at once; the close does not sit out a pause.
+    EXPECT_LT(Milliseconds(Clock::now() - begin), 900);
+    EXPECT_EQ(e.api.Eng2(), 0);
+    EXPECT_EQ(e.api.Eng5(), 0);
+    e.api.Eng15();  // no engine: nothing is sent
+    EXPECT_EQ(e.Transcript(), "kelto\nxboard\nreset\nnew\nquit\n");
+}
+
+TEST(OpenClose, StartsTheEngineInItsFolderWithItsCommandLine) {
+    InstalledEngine e("recorder");
+    ASSERT_TRUE(e.ready);
+    e.InstallExecutable();
+    e.Configure("", "", "--record record.txt \"two words\" MixedCase");
+    fs::path hostFolder = fs::current_path();
+    ASSERT_EQ(e.Open(), 0);
+    EXPECT_EQ(fs::current_path(), hostFolder);
+    EXPECT_EQ(e.api.Eng2(), 1);
+    std::vector<std::string> record = Lines(ReadFile(e.folder / "record.txt"));
+    ASSERT_FALSE(record.empty());
+    ASSERT_EQ(record[0].rfind("cwd ", 0), 0u);
+    EXPECT_TRUE(fs::equivalent(record[0].substr(4), e.folder)) << record[0];
+    std::vector<std::string> arguments;
+    for (const std::string& line : record) {
+        if (line.rfind("arg ", 0) == 0) arguments.push_back(line.substr(line.find(' ', 4) + 1));
+    }
+    ASSERT_EQ(arguments.size(), 9u);
+    EXPECT_TRUE(fs::equivalent(arguments[0], e.folder / (e.name + TestEnginePath().extension().string())))
+        << arguments[0];
+    EXPECT_EQ(std::vector<std::string>(arguments.begin() + 1, arguments.end()),
+              (std::vector<std::string>{"--script", "script.txt", "--transcript", "transcript.txt", "--record",
+                                        "record.txt", "two words", "MixedCase"}));
+    EXPECT_EQ(fs::current_path(), hostFolder);
+}
+
+TEST(OpenClose, AMissingEngineFailsClearlyAndCanBeInstalledLater) {
+    InstalledEngine e("absent");
+    ASSERT_TRUE(e.ready);
+    e.Configure("");
+    ProcessCounts before = CountProcessResources();
+#ifndef _WIN32
+    testing::internal::CaptureStderr();
+#endif
+    EXPECT_EQ(e.Open(), 9);
+#ifndef _WIN32
+    std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told, "absent.eng: " + std::string(std::strerror(ENOENT)) + "\n");
+#endif
+    EXPECT_EQ(e.api.Eng5(), 0);
+    EXPECT_EQ(e.api.Eng2(), 0);
+    ProcessCounts after = SettledCounts(before);
+    EXPECT_EQ(after.handles, before.handles);
+    EXPECT_EQ(after.threads, before.threads);
+    EXPECT_EQ(after.children, before.children);
+
+    e.InstallExecutable();
+    ASSERT_EQ(e.Open(), 0);
+    EXPECT_EQ(e.api.Eng2(), 1);
+    EXPECT_EQ(e.Transcript(), "kelto\nxboard\nnew\nquit\n");
+}
+
+TEST(OpenClose, LogsCommandsAndOutputAndStartsItAfreshAtEachOpen) {
+    InstalledEngine e("logger");
+    ASSERT_TRUE(e.ready);
+    e.InstallExecutable();
+    // The answer to "new" comes once the close has begun: it is not handed on.
+    e.Configure("on xboard\n  send \t  first answer\non-line new\n  send \\tsecond\n", "Logfile=True\n");
+    ASSERT_EQ(e.Open(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(e.api.Eng2(), 1);
+    EXPECT_EQ(e.Log(), "-> kelto\n-> xboard\nfirst answer\n-> new\n-> quit\n");
+
+    e.Configure("", "Logfile=true\n");
+    ASSERT_EQ(e.Open(), 0);
+    EXPECT_EQ(e.api.Eng2(), 1);
+    EXPECT_EQ(e.Log(), "-> kelto\n-> xboard\n-> new\n-> quit\n");
+}
+
+struct FaultCase {
+    const char* name;
+    const char* script;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
+
+class FaultyEngine : public ::testing::TestWithParam<FaultCase> {};
+
+// Never a crash or a hang: the close comes within the grace the shutdown
+// gives, and no engine is left behind.
+TEST_P(FaultyEngine, IsClosedPromptlyAndLeavesNothingBehind) {
+    InstalledEngine e("faulty");
+    ASSERT_TRUE(e.ready);
+    e.InstallExecutable();
+    e.Configure(GetParam().script, "Logfile=true\n");
+    ProcessCounts before = CountProcessResources();
+    ASSERT_EQ(e.Open(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    e.api.Eng15();
+    auto begin = Clock::now();
+    EXPECT_EQ(e.api.Eng2(), 1);
+    EXPECT_LT(Milliseconds(Clock::now() - begin), 3500);
+    ProcessCounts after = SettledCounts(before);
+    EXPECT_EQ(after.children, before.children);
+    EXPECT_EQ(after.handles, before.handles);
+    EXPECT_EQ(after.threads, before.threads);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FaultyEngine,
+    ::testing::Values(FaultCase{"CrashesRightAfterStart", "at start\n  crash\n"},
+                      FaultCase{"IgnoresQuitAndTheEndOfInput", "ignore quit\nignore eof\n"},
+                      FaultCase{"StopsReading", "at start\n  hang\n"},
+                      FaultCase{"FloodsFiftyMegabytes", "at start\n  flood 52428800\n"},
+                      FaultCase{"WritesAHundredKilobyteLine", "at start\n  longline 102400\n  send after\n"},
+                      FaultCase{"WritesNulBytes", "at start\n  send a\\0b\\0\\0c\n  sendraw \\0\\0\\r\\n\\0\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OpenClose, AHundredKilobyteLineReachesTheLogWhole) {
+    InstalledEngine e("longline");
+    ASSERT_TRUE(e.ready);
+    e.InstallExecutable();
+    e.Configure("at start\n  send before\n  longline 102400 L\n  send after\n", "Logfile=true\n");
+    ASSERT_EQ(e.Open(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(e.api.Eng2(), 1);
+    std::string log = e.Log();
+    std::string expected = "before\nL" + std::string(102399, 'x');
+    std::string got;
+    for (char c : log) {
+        if (c != '\n') got += c;
+    }
+    EXPECT_NE(log.find("before\n"), std::string::npos);
+    EXPECT_NE(got.find("beforeL" + std::string(102399, 'x') + "after"), std::string::npos);
+}
+
+// A search that waits for the engine's move ends when the engine dies, and
+// when the host closes the engine from another thread.
+void StartPositionRequest(unsigned char* record) {
+    static const unsigned char kBoard[64] = {4, 2, 3, 5, 6, 3, 2, 4, 1, 1, 1, 1, 1, 1, 1, 1};
+    for (int i = 0; i < 64; ++i) {
+        record[search_request::kBoard + i] = i < 16 ? kBoard[i] : i >= 48 ? (i < 56 ? 9 : kBoard[i - 56] + 8) : 0;
+    }
+    record[search_request::kStandardStart] = 1;
+    record[search_request::kWhiteToMove] = 1;
+    record[search_request::kCastling] = 15;
+}
+
+struct WaitCase {
+    const char* name;
+    const char* script;
+    bool closeFromHost;
+};
+
+void PrintTo(const WaitCase& c, std::ostream* out) { *out << c.name; }
+
+class WaitingSearch : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(WaitingSearch, EndsWhenNoMoveCanCome) {
+    InstalledEngine e("waiter");
+    ASSERT_TRUE(e.ready);
+    e.InstallExecutable();
+    e.Configure(GetParam().script);
+    ASSERT_EQ(e.Open(), 0);
+    unsigned char request[search_request::kEnd] = {};
+    StartPositionRequest(request);
+    auto begin = Clock::now();
+    std::thread search([&] { e.api.Eng9(request); });
+    if (GetParam().closeFromHost) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(e.api.Eng4(), 1);
+        EXPECT_EQ(e.api.Eng2(), 1);
+    }
+    search.join();
+    EXPECT_LT(Milliseconds(Clock::now() - begin), 4000);
+    EXPECT_EQ(e.api.Eng4(), 0);
+    e.api.Eng2();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, WaitingSearch,
+                         ::testing::Values(WaitCase{"EngineCrashesInTheSearch", "at search\n  crash\n", false},
+                                           WaitCase{"HostClosesDuringTheSearch", "ignore ?\nat search\n  sleep 60000\n",
+                                                    true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OpenClose, ManyCyclesLeaveNothingBehind) {
+#ifdef _WIN32
+    constexpr int kCycles = 10;  // each start costs far more under wine
+#else
+    constexpr int kCycles = 50;
+#endif
+    InstalledEngine e("cycler");
+    ASSERT_TRUE(e.ready);
+    e.InstallExecutable();
+    e.Configure("", "Logfile=true\n");
+    // One cycle first, so that whatever the system sets up once is counted.
+    ASSERT_EQ(e.Open(), 0);
+    ASSERT_EQ(e.api.Eng2(), 1);
+    ProcessCounts before = CountProcessResources();
+    for (int i = 0; i < kCycles; ++i) {
+        ASSERT_EQ(e.Open(), 0) << i;
+        ASSERT_EQ(e.api.Eng2(), 1) << i;
+    }
+    ProcessCounts after = SettledCounts(before);
+    EXPECT_EQ(after.handles, before.handles);
+    EXPECT_EQ(after.threads, before.threads);
+    EXPECT_EQ(after.children, 0);
+}
+
+}  // namespace
+}  // namespace cecp::test
