@@ -1,0 +1,128 @@
+// Searches through the module with real engines from Debian's packages.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "chess/move_text.h"
+#include "host_side.h"
+#include "module_loader.h"
+#include "search_request_builder.h"
+
+namespace cecp::test {
+namespace {
+
+namespace fs = std::filesystem;
+namespace ib = info_block;
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A module installed in front of a real engine: its folder holds a link to
+// the engine and the settings.
+class RealEngine : public ::testing::Test {
+protected:
+    void Install(const char* executable, const std::string& settings, const std::string& extraFiles = "",
+                 const std::string& extraContent = "") {
+        if (!fs::exists(executable)) GTEST_SKIP() << executable << " is not installed";
+        module_ = InstallModule(scratch_.path(), "real.eng");
+        fs::path folder = scratch_.path() / "engines" / "real";
+        fs::create_symlink(executable, folder / "real");
+        WriteFile(folder / "real.init", settings);
+        if (!extraFiles.empty()) WriteFile(folder / extraFiles, extraContent);
+        loaded_ = std::make_unique<LoadedModule>(module_);
+        std::string missing;
+        ASSERT_TRUE(api.Resolve(*loaded_, &missing)) << missing;
+        HostClearNotifications();
+        ASSERT_EQ(api.Eng1(info, 0, 0, 0, 0, 0), 0);
+    }
+    void TearDown() override {
+        if (loaded_) {
+            auto start = Clock::now();
+            EXPECT_EQ(api.Eng2(), 1);
+            EXPECT_LT(SecondsSince(start), 4.0);
+        }
+    }
+    // The main line in the record, checked move by move for legality from the
+    // position of the request.
+    int LegalMainLineMoves(Position position) const {
+        int n = LoadField<std::int16_t>(info, ib::kMainLineLength);
+        for (int i = 0; i < n; ++i) {
+            MoveWord move = LoadField<MoveWord>(info, ib::kMainLine + 2 * i);
+            MoveList list;
+            int count = list.Generate(position);
+            bool legal = false;
+            for (int j = 0; j < count && !legal; ++j) {
+                if (list.MoveAt(j) != move) continue;
+                Position after = position;
+                after.MakeMove(move);
+                legal = KingSafeAfterMove(after, move);
+            }
+            if (!legal) return -1;
+            position.MakeMove(move);
+        }
+        return n;
+    }
+
+    ModuleApi api;
+    alignas(8) unsigned char info[256] = {};
+
+private:
+    ScratchFolder scratch_;
+    fs::path module_;
+    std::unique_ptr<LoadedModule> loaded_;
+};
+
+TEST_F(RealEngine, FairymaxAnswersATimedSearch) {
+    Install("/usr/games/fairymax", "[Parameter]\nEngine=Fairy-Max\n");
+    SearchRequestBuilder request;
+    request.Increment(2, 0).Moves({"e2e4"});
+    api.Eng9(request.bytes);
+    Position afterE4;
+    afterE4.SetStartPosition();
+    afterE4.MakeMove(M("e2e4"));
+    EXPECT_GE(LegalMainLineMoves(afterE4), 1);
+}
+
+TEST_F(RealEngine, StockfishBehindPolyglotAnalysesUntilStopped) {
+    Install("/usr/games/polyglot", "[Support]\nAnalyzeMode=true\n[Parameter]\nCommandLine=stockfish.ini\n",
+            "stockfish.ini", "[PolyGlot]\nEngineCommand = /usr/games/stockfish\nEngineDir = .\n[Engine]\n");
+    SearchRequestBuilder request;
+    request.NoClock().Moves({"e2e4", "e7e5"});
+    std::thread search([&] { api.Eng9(request.bytes); });
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    api.Eng3();
+    auto start = Clock::now();
+    search.join();
+    EXPECT_LT(SecondsSince(start), 1.0);
+    EXPECT_GT(LoadField<std::int16_t>(info, ib::kDepth), 5);
+    Position position;
+    position.SetStartPosition();
+    position.MakeMove(M("e2e4"));
+    position.MakeMove(M("e7e5"));
+    EXPECT_GE(LegalMainLineMoves(position), 2);
+    EXPECT_GT(HostNotificationCount(), 3);
+}
+
+// GNU Chess 6.2.7 in its own xboard mode greets and then never answers: on
+// these machines it aborts at its first command ("buffer overflow
+// detected"), elsewhere it has been seen to hang. Either way it must cost the
+// host no more than the bounded waits.
+TEST_F(RealEngine, GnuChessInItsOwnXboardModeCostsOnlyTheBoundedWaits) {
+    Install("/usr/games/gnuchess", "[Parameter]\nCommandLine=-x\n");
+    SearchRequestBuilder request;
+    request.Increment(60, 0);
+    std::thread search([&] { api.Eng9(request.bytes); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    auto start = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_LT(SecondsSince(start), 7.0);
+    EXPECT_EQ(api.Eng4(), 0);
+}
+
+}  // namespace
+}  // namespace cecp::test

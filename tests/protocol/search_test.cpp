@@ -1,0 +1,251 @@
+// Whole search requests through the real module, the real engine process and
+// the real pipes, with the scripted test engine: what crosses the pipe, what
+// the host is told, and how long each kind of search takes to end.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host_side.h"
+#include "installed_engine.h"
+#include "search_request_builder.h"
+
+namespace cecp::test {
+namespace {
+
+namespace ib = info_block;
+using Lines = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+class Search : public ::testing::Test {
+protected:
+    // Installs the test engine with script and the "Support" switches given,
+    // and opens it.
+    void Open(const std::string& script, const std::string& support = "") {
+        engine_ = std::make_unique<InstalledEngine>("scripted");
+        ASSERT_TRUE(engine_->ready);
+        engine_->InstallExecutable();
+        engine_->Configure(script, support.empty() ? "" : "[Support]\n" + support);
+        HostClearNotifications();
+        ASSERT_EQ(engine_->Open(), 0);
+        api = engine_->api;
+        WaitForTranscript(2);
+        seen_ = 2;  // "kelto" and "xboard"
+    }
+    void TearDown() override {
+        if (engine_) api.Eng2();
+    }
+
+    Lines Transcript() const {
+        Lines lines;
+        std::istringstream in(engine_->Transcript());
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    // Waits (a few seconds at most) until the engine has received count lines.
+    void WaitForTranscript(std::size_t count) const {
+        for (int i = 0; i < 300 && Transcript().size() < count; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    // The commands received since the last call, once they have all arrived.
+    Lines NewCommands(std::size_t atLeast = 0) {
+        WaitForTranscript(seen_ + atLeast);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        Lines all = Transcript();
+        Lines fresh(all.begin() + static_cast<long>(std::min(seen_, all.size())), all.end());
+        seen_ = all.size();
+        return fresh;
+    }
+    std::vector<std::uint32_t> Codes() const {
+        std::vector<std::uint32_t> codes;
+        for (int i = 0; i < HostNotificationCount(); ++i) {
+            if (HostNotificationAt(i).infoBlock == engine_->infoBlock) codes.push_back(HostNotificationAt(i).code);
+        }
+        return codes;
+    }
+    template <typename T>
+    T Field(std::size_t offset) const {
+        return LoadField<T>(engine_->infoBlock, offset);
+    }
+    MoveWord FirstMove() const { return Field<MoveWord>(ib::kMainLine); }
+    // Runs Eng9 on its own thread, as a host does, and returns its thread.
+    std::thread SearchInBackground(const SearchRequestBuilder& request) {
+        return std::thread([this, &request] { api.Eng9(const_cast<unsigned char*>(request.bytes)); });
+    }
+
+    ModuleApi api;
+    std::unique_ptr<InstalledEngine> engine_;
+    std::size_t seen_ = 0;
+};
+
+constexpr const char* kThinkThenMove =
+    "at search\n"
+    "  think 3 20 $d 1$d $d0 $d000 e7e5 g1f3\n"
+    "  move e7e5\n";
+
+TEST_F(Search, ATimedSearchSendsClockPositionAndGo) {
+    Open(kThinkThenMove);
+    SearchRequestBuilder request;
+    request.Increment(300, 12).Moves({"e2e4"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"new", "level 0 5:0 12", "time 30000", "hard", "easy", "force", "e2e4", "post",
+                                    "black", "go"}));
+    EXPECT_EQ(api.Eng4(), 0);
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+    std::vector<std::uint32_t> codes = Codes();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(codes.front(), kNotifyNewSearch);
+    EXPECT_EQ(codes.back(), kNotifyMainline);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 3);
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 13);
+    // A second request with the same control sends no level.
+    request.Increment(290, 12, 22, 1);
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"new", "time 29000", "hard", "easy", "force", "e2e4", "post", "black", "go"}));
+}
+
+TEST_F(Search, ASetUpPositionIsEditedInBeforeTheSearch) {
+    Open("at search\n  move e1d2\n", "CastleAndEP=true\n");
+    SearchRequestBuilder request;
+    request.MovesInTime(40, 600).Board({{"e1", kWhiteKing}, {"e8", kBlackKing}, {"a7", kBlackPawn}}, true, 0, 0);
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"new", "level 40 10:0 0", "time 60000", "edit", "#", "Ke1", "c", "Pa7", "Ke8", "c",
+                                    "castle -w00", "castle -w000", "castle -b00", "castle -b000", ".", "hard", "easy",
+                                    "post", "white", "go"}));
+    EXPECT_EQ(FirstMove(), M("e1d2"));
+}
+
+TEST_F(Search, AMatedSideGetsNoSearchCommand) {
+    Open(kThinkThenMove);
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"f2f3", "e7e5", "g2g4", "d8h4"});
+    auto start = Clock::now();
+    api.Eng9(request.bytes);
+    EXPECT_LT(SecondsSince(start), 1.0);
+    Lines sent = NewCommands();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), "white");
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "go"), 0);
+}
+
+TEST_F(Search, PonderingEndsWithTheExpectedReply) {
+    Open("on-line e7e5\n  move g1f3\n", "PonderMode=true\n");
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
+    std::thread search = SearchInBackground(request);
+    EXPECT_EQ(NewCommands(9), (Lines{"new", "level 0 1:0 0", "time 6000", "hard", "force", "e2e4", "post", "black",
+                                      "ponder e7e5"}));
+    EXPECT_EQ(api.Eng4(), 1);
+    api.Eng10();
+    api.Eng10();  // the move has been sent already
+    search.join();
+    EXPECT_EQ(NewCommands(), (Lines{"e7e5", "easy"}));
+    EXPECT_EQ(FirstMove(), M("g1f3"));
+}
+
+TEST_F(Search, StoppingAPonderSearchPlaysTheReplyAndAsksForTheMove) {
+    Open("on-line e7e5\n  think 100 50 $d 5 $d 100 g1f3\n  move g1f3\n", "PonderMode=true\n");
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
+    std::thread search = SearchInBackground(request);
+    NewCommands(9);
+    auto start = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_EQ(NewCommands(), (Lines{"e7e5", "easy", "?"}));
+}
+
+TEST_F(Search, MoveNowCutsANormalSearchShort) {
+    Open("at search\n  think 200 50 $d 5 $d 100 e7e5\n  move e7e5\n");
+    SearchRequestBuilder request;
+    request.Increment(600, 0).Moves({"e2e4"});
+    std::thread search = SearchInBackground(request);
+    NewCommands(10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto start = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_LT(SecondsSince(start), 1.0);
+    EXPECT_EQ(NewCommands(), (Lines{"?"}));
+    // Reports after the stop are not passed on: the main line is the last
+    // one shown before it.
+    EXPECT_NE(Field<std::int16_t>(ib::kMainLineLength), 0);
+}
+
+TEST_F(Search, AnAnalysisAsksForStatusAndEndsWithExit) {
+    Open("analyze 30 $d 7 $d 100 g1f3 b8c6\nstat stat01: $c 1000 $d 12 30\n", "AnalyzeMode=true\n");
+    SearchRequestBuilder request;
+    request.NoClock();
+    std::thread search = SearchInBackground(request);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    api.Eng3();
+    auto start = Clock::now();
+    search.join();
+    EXPECT_LT(SecondsSince(start), 0.5);
+    Lines sent = NewCommands();
+    ASSERT_GE(sent.size(), 8u);
+    EXPECT_EQ(Lines(sent.begin(), sent.begin() + 6), (Lines{"new", "hard", "easy", "post", "white", "analyze"}));
+    // The status line was answered, so a second request followed a second later.
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "."), 2);
+    EXPECT_EQ(sent.back(), "exit");
+    EXPECT_EQ(Field<std::int16_t>(ib::kRootMoveCount), 30);
+    api.Eng3();  // nothing more to stop
+    EXPECT_EQ(NewCommands(), Lines{});
+}
+
+TEST_F(Search, AnEngineThatRejectsAnalyzeIsAskedToMoveAndGivenUpOn) {
+    Open("ignore ?\n", "AnalyzeMode=true\n");
+    SearchRequestBuilder request;
+    request.NoClock();
+    std::thread search = SearchInBackground(request);
+    NewCommands(6);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto start = Clock::now();
+    api.Eng3();
+    search.join();
+    double waited = SecondsSince(start);
+    EXPECT_GT(waited, 4.0);
+    EXPECT_LT(waited, 7.0);
+    EXPECT_EQ(NewCommands(), (Lines{"?"}));
+}
+
+TEST_F(Search, AnEngineThatDiesEndsTheSearch) {
+    const char* crashes[] = {"at search\n  crash\n", "at search\n  think 3 20 $d 1 1 1 e7e5\n  exit 1\n"};
+    for (const char* script : crashes) {
+        Open(script);
+        SearchRequestBuilder request;
+        request.Increment(600, 0).Moves({"e2e4"});
+        auto start = Clock::now();
+        api.Eng9(request.bytes);
+        EXPECT_LT(SecondsSince(start), 1.5) << script;
+        EXPECT_EQ(api.Eng4(), 0);
+        EXPECT_EQ(api.Eng2(), 1);
+        engine_.reset();
+    }
+}
+
+TEST_F(Search, ClosingTheEngineEndsAWaitingSearch) {
+    Open("ignore ?\nat search\n  sleep 60000\n");
+    SearchRequestBuilder request;
+    request.Increment(600, 0);
+    std::thread search = SearchInBackground(request);
+    NewCommands(9);
+    auto start = Clock::now();
+    EXPECT_EQ(api.Eng2(), 1);
+    search.join();
+    EXPECT_LT(SecondsSince(start), 4.0);
+    EXPECT_EQ(api.Eng4(), 0);
+    engine_.reset();
+}
+
+}  // namespace
+}  // namespace cecp::test
