@@ -1,5 +1,6 @@
 #include "host_side.h"
 
+#include <chrono>
 #include <mutex>
 
 #include "host/info_block.h"
@@ -21,7 +22,9 @@ CECP_HOST_API std::int32_t CECP_CALL Func3(std::uint32_t code, std::uint32_t par
                                            std::uint32_t param2, void* infoBlock) {
     std::lock_guard lock(g_mutex);
     if (g_count < kCapacity) {
-        g_notifications[g_count++] = {code, param1, param2, infoBlock};
+        auto now = std::chrono::steady_clock::now().time_since_epoch();
+        g_notifications[g_count++] = {code, param1, param2, infoBlock,
+                                      std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()};
     } else {
         ++g_dropped;
     }

@@ -20,6 +20,7 @@ struct HostNotification {
     std::uint32_t param1;
     std::uint32_t param2;
     void* infoBlock;
+    std::int64_t steadyNanoseconds;  // when it arrived, on the steady clock
 };
 
 extern "C" {
