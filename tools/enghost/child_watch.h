@@ -1,0 +1,34 @@
+// The engine processes that a module starts are children of this program:
+// watching them tells a dead engine from a slow one, and ends one that
+// outlives its module's close.
+#pragma once
+
+#include <memory>
+#include <set>
+
+namespace enghost {
+
+// The process ids of this program's running children, right now.
+std::set<long> ChildProcesses();
+
+class ChildProcess {
+public:
+    // The child among after that was not among before; none when there is
+    // not exactly one.
+    static std::unique_ptr<ChildProcess> Newcomer(const std::set<long>& before, const std::set<long>& after);
+    explicit ChildProcess(long id);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    long id() const { return id_; }
+    bool Alive() const;
+    // Ends it by force when it still runs.
+    void Kill();
+
+private:
+    long id_;
+    void* handle_ = nullptr;  // Windows: the process handle, held from the start
+};
+
+}  // namespace enghost

@@ -1,0 +1,47 @@
+// The four commands of enghost; each returns the program's exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace enghost {
+
+struct PlayOptions {
+    std::string white, black;  // an installed module (engines/NAME.eng), or "human"
+    std::string timeControl = "60+1";
+    int secondsPerMove = 0;  // non-zero: a fixed time per move instead
+    bool ponder = false;
+    std::string fen;
+    std::string pgnFile;  // appended to, besides standard output
+    std::string event = "enghost game", site = "?", round = "1";
+    int maxMoves = 0;  // 0: no limit
+};
+int RunPlay(const PlayOptions& options);
+
+struct AnalyseOptions {
+    std::string engine;
+    std::string fen;
+    std::vector<std::string> moves;
+    double seconds = 0;  // 0: until Enter
+};
+int RunAnalyse(const AnalyseOptions& options);
+
+struct InstallOptions {
+    std::string name;
+    std::string executable;
+    std::string arguments;
+    std::vector<std::string> files;
+    bool analyze = false, ponder = false, castleAndEP = false, whiteScores = false, log = false, debug = false;
+    std::string author, displayName;
+    std::string engines = "engines";
+    std::string module;  // empty: the cecp-adapter.eng beside enghost
+    bool force = false;
+};
+int RunInstall(const InstallOptions& options);
+
+struct CheckOptions {
+    std::string engine;
+};
+int RunCheck(const CheckOptions& options);
+
+}  // namespace enghost

@@ -1,0 +1,107 @@
+// enghost: the stand-in host. It loads engine modules as the chess GUI does
+// and plays, analyses, installs and checks engines through them.
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <string>
+
+#include "commands.h"
+#include "module.h"
+#include "output.h"
+
+int main(int argc, char** argv) {
+#ifndef _WIN32
+    // A write to an engine that has gone must fail, not end this program.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    CLI::App app{"enghost: loads engine modules (.eng) as the chess GUI host does, and plays, analyses, installs "
+                 "and checks engines through them."};
+    app.require_subcommand(1);
+    app.footer("Run enghost COMMAND --help for the options of a command.");
+
+    enghost::PlayOptions play;
+    auto* playCommand = app.add_subcommand("play", "Play a game: engine against engine, or a person against an engine");
+    playCommand->add_option("white", play.white, "White: an installed module (engines/NAME.eng), or human")->required();
+    playCommand->add_option("black", play.black, "Black: an installed module (engines/NAME.eng), or human")->required();
+    playCommand->add_option("--tc", play.timeControl,
+                            "Time control in whole seconds: BASE or BASE+INC (60, 300+2), or MOVES/BASE (40/300)")
+        ->capture_default_str();
+    playCommand->add_option("--st", play.secondsPerMove, "A fixed time per move in seconds, instead of --tc")
+        ->check(CLI::Range(1, 3600));
+    playCommand->add_flag("--ponder", play.ponder,
+                          "Let the engines ponder on the reply they expect (where their settings allow it)");
+    playCommand->add_option("--fen", play.fen, "Start from this position (FEN)");
+    playCommand->add_option("--pgn", play.pgnFile, "Also append the game to this PGN file");
+    playCommand->add_option("--event", play.event, "The PGN Event tag")->capture_default_str();
+    playCommand->add_option("--site", play.site, "The PGN Site tag")->capture_default_str();
+    playCommand->add_option("--round", play.round, "The PGN Round tag")->capture_default_str();
+    playCommand->add_option("--max-moves", play.maxMoves, "Stop an unfinished game after this many moves each (*)")
+        ->check(CLI::Range(1, 10000));
+    playCommand->footer(
+        "A person types moves in coordinate (e2e4, e7e8q) or standard notation (Nf3, exd5, O-O, e8=Q), or resign, "
+        "quit (leaves the game unfinished) or moves (lists the legal moves). The game ends by checkmate, "
+        "stalemate, threefold repetition, the fifty-move rule or insufficient material; an engine loses when it "
+        "dies, makes a move that is illegal or not recognised, or runs out of time (it is told to move at once a "
+        "second past its time, and given up five seconds later). Progress is shown as the game goes; the PGN "
+        "follows at the end. Exit status: 0 when the game was played, 1 when an engine could not be opened or "
+        "the PGN file not written, 2 for bad input.");
+
+    enghost::AnalyseOptions analyse;
+    auto* analyseCommand = app.add_subcommand("analyse", "Analyse a position with an engine");
+    analyseCommand->alias("analyze");
+    analyseCommand->add_option("engine", analyse.engine, "An installed module (engines/NAME.eng)")->required();
+    analyseCommand->add_option("--fen", analyse.fen, "The position (FEN); by default the start position");
+    analyseCommand->add_option("--moves", analyse.moves, "Moves played from that position (e2e4 or e4 e5 Nf3 ...)");
+    analyseCommand->add_option("--time", analyse.seconds, "Seconds to analyse; without it, until Enter")
+        ->check(CLI::PositiveNumber);
+    analyseCommand->footer("The engine's settings must say AnalyzeMode=true. Each report shows depth, score (in "
+                           "pawns, from the side to move), nodes, nodes per second and the main line.");
+
+    enghost::InstallOptions install;
+    auto* installCommand = app.add_subcommand("install", "Install an engine behind a copy of the module");
+    installCommand->add_option("name", install.name, "The engine's name: engines/NAME.eng, engines/NAME/")->required();
+    installCommand->add_option("--exe", install.executable, "The engine program (a path, or a name on the PATH)")
+        ->required();
+    installCommand->add_option("--args", install.arguments,
+                               "The engine's arguments, the CommandLine setting (write --args=-x for one with a dash)");
+    installCommand->add_option("--file", install.files, "A file to put beside the engine (e.g. a polyglot .ini)");
+    installCommand->add_flag("--analyze", install.analyze, "The engine knows analyze (AnalyzeMode)");
+    installCommand->add_flag("--ponder", install.ponder, "The engine may ponder (PonderMode)");
+    installCommand->add_flag("--castle-ep", install.castleAndEP,
+                             "The engine takes castling and en-passant commands in edit mode (CastleAndEP)");
+    installCommand->add_flag("--white-scores", install.whiteScores,
+                             "The engine gives its scores from White's side (EvaluationWhite)");
+    installCommand->add_flag("--log", install.log, "Log the conversation to engines/NAME/logfile.text (Logfile)");
+    installCommand->add_flag("--debug", install.debug, "Echo the engine's output on a console (Debug)");
+    installCommand->add_option("--author", install.author, "The Author setting");
+    installCommand->add_option("--display-name", install.displayName, "The Engine setting: the name shown");
+    installCommand->add_option("--engines", install.engines, "The engines folder")->capture_default_str();
+    installCommand->add_option("--module", install.module,
+                               "The module to copy; by default the cecp-adapter.eng beside enghost");
+    installCommand->add_flag("--force", install.force, "Replace an engine of that name");
+
+    enghost::CheckOptions check;
+    auto* checkCommand = app.add_subcommand("check", "Check what works with an installed engine");
+    checkCommand->add_option("engine", check.engine, "An installed module (engines/NAME.eng)")->required();
+    checkCommand->footer("Opens the engine, lets it think a second from the start position and from a set-up "
+                         "position, tells it to move at once during a long think, analyses for two seconds when "
+                         "its settings say AnalyzeMode=true, and closes it. Exit status 0 when everything works, 1 "
+                         "when a problem was found.");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 2;
+    }
+
+    std::string error;
+    if (!installCommand->parsed() && !enghost::PrepareHostLibrary(&error)) {
+        enghost::PrintError(error);
+        return 2;
+    }
+    if (playCommand->parsed()) return enghost::RunPlay(play);
+    if (analyseCommand->parsed()) return enghost::RunAnalyse(analyse);
+    if (installCommand->parsed()) return enghost::RunInstall(install);
+    return enghost::RunCheck(check);
+}

@@ -1,0 +1,305 @@
+#include "session.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+
+#include "host/host_record.h"
+#include "platform/profile.h"
+
+namespace fs = std::filesystem;
+
+namespace enghost {
+
+namespace ib = cecp::info_block;
+
+namespace {
+
+std::atomic<int> g_scratchCounter{0};
+std::atomic<bool> g_anyStuck{false};
+
+#ifdef _WIN32
+constexpr const char* kExecutableSuffix = ".exe";
+#else
+constexpr const char* kExecutableSuffix = "";
+#endif
+
+bool SettingOn(const fs::path& file, const char* section, const char* key) {
+    char value[512] = {};
+    cecp::platform::ReadProfileString(file.string().c_str(), section, key, value, sizeof value);
+    std::string text(value);
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text.find("true") != std::string::npos;
+}
+
+// A copy of the module in a folder of its own, with the engine's folder
+// reached from beside it, so that the copy finds the same engine.
+bool MakePrivateCopy(const Installation& installation, fs::path* scratch, fs::path* module, std::string* error) {
+    std::error_code failure;
+    const fs::path root = fs::temp_directory_path(failure) /
+                          ("enghost-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                           "-" + std::to_string(g_scratchCounter++));
+    const fs::path engines = root / "engines";
+    fs::create_directories(engines, failure);
+    if (!failure) fs::copy_file(installation.module, engines / installation.module.filename(), failure);
+#ifdef _WIN32
+    // Links need rights that a user may not have: the folder is copied.
+    if (!failure)
+        fs::copy(installation.folder, engines / installation.folder.filename(), fs::copy_options::recursive, failure);
+#else
+    if (!failure) fs::create_directory_symlink(fs::absolute(installation.folder), engines / installation.folder.filename(), failure);
+#endif
+    if (failure) {
+        *error = "cannot make a private copy of " + installation.module.string() + " in " + root.string() + ": " +
+                 failure.message();
+        fs::remove_all(root, failure);
+        return false;
+    }
+    *scratch = root;
+    *module = engines / installation.module.filename();
+    return true;
+}
+
+}  // namespace
+
+bool FindInstallation(const fs::path& modulePath, Installation* out, std::string* error) {
+    std::error_code failure;
+    const fs::path module = fs::absolute(modulePath, failure);
+    if (!fs::is_regular_file(module, failure)) {
+        *error = "no module at " + modulePath.string() + " (install one with: enghost install NAME --exe PATH)";
+        return false;
+    }
+    if (module.parent_path().filename() != "engines") {
+        *error = "the module " + modulePath.string() +
+                 " is not in a folder named engines, where it finds its engine's folder";
+        return false;
+    }
+    const std::string file = module.filename().string();
+    if (file.size() <= 4) {
+        *error = "the module's file name " + file + " has no name before its extension";
+        return false;
+    }
+    // The module drops the last four characters of its own name, whatever they are.
+    out->name = file.substr(0, file.size() - 4);
+    out->module = module;
+    out->folder = module.parent_path() / out->name;
+    out->executable = out->folder / (out->name + kExecutableSuffix);
+    out->settings = out->folder / (out->name + ".init");
+    if (!fs::exists(out->executable, failure)) {
+        *error = "the engine of " + modulePath.string() + " is missing: no " + out->executable.string();
+        return false;
+    }
+    return true;
+}
+
+EngineSettings ReadSettings(const fs::path& settingsFile) {
+    EngineSettings settings;
+    settings.analyze = SettingOn(settingsFile, "Support", "AnalyzeMode");
+    settings.ponder = SettingOn(settingsFile, "Support", "PonderMode");
+    settings.castleAndEP = SettingOn(settingsFile, "Support", "CastleAndEP");
+    settings.evaluationWhite = SettingOn(settingsFile, "Support", "EvaluationWhite");
+    char value[512] = {};
+    cecp::platform::ReadProfileString(settingsFile.string().c_str(), "Parameter", "CommandLine", value, sizeof value);
+    settings.commandLine = value;
+    return settings;
+}
+
+std::unique_ptr<EngineSession> EngineSession::Open(const Installation& installation, bool privateCopy,
+                                                   std::string* error) {
+    std::unique_ptr<EngineSession> session(new EngineSession);
+    session->installation_ = installation;
+    fs::path modulePath = installation.module;
+    if (privateCopy && !MakePrivateCopy(installation, &session->scratch_, &modulePath, error)) return nullptr;
+    session->module_ = Module::Load(modulePath, error);
+    if (!session->module_) return nullptr;
+    session->settings_ = ReadSettings(installation.settings);
+
+    EngineSession* self = session.get();
+    RouteNotifications(session->infoBlock_, [self](std::uint32_t code) { self->OnNotification(code); });
+    const std::set<long> before = ChildProcesses();
+    const std::int32_t opened = session->module_->api().Eng1(session->infoBlock_, 0, 0, 0, 0, 0);
+    if (opened != 0) {
+        *error = opened == 9 ? "the engine " + installation.executable.string() + " could not be started"
+                             : "the module refused to open its engine (answer " + std::to_string(opened) + ")";
+        return nullptr;
+    }
+    session->open_ = true;
+    session->process_ = ChildProcess::Newcomer(before, ChildProcesses());
+    const char* name = session->module_->api().Eng7();
+    const char* author = session->module_->api().Eng6();
+    session->name_ = name && *name ? name : installation.name;
+    session->author_ = author ? author : "";
+    return session;
+}
+
+EngineSession::~EngineSession() {
+    Close();
+    if (stuck_) {
+        // A thread of ours is still inside the module and may report: the
+        // program ends soon, without unloading it (see AnyStuck).
+        if (searcher_.joinable()) searcher_.detach();
+        if (module_) module_->KeepLoaded();
+        return;
+    }
+    ReleaseNotifications(infoBlock_);
+    if (searcher_.joinable()) searcher_.join();
+    module_.reset();
+    if (!scratch_.empty()) {
+        std::error_code ignored;
+        fs::remove_all(scratch_, ignored);
+    }
+}
+
+void EngineSession::OnNotification(std::uint32_t code) {
+    Progress copy;
+    std::function<void(std::uint32_t, const Progress&)> listener;
+    {
+        std::lock_guard lock(mutex_);
+        switch (code) {
+        case cecp::kNotifyNewSearch:
+            ++progress_.searches;
+            progress_.lines = 0;
+            progress_.line.clear();
+            progress_.score = 0;
+            progress_.depth = 0;
+            progress_.nodes = 0;
+            break;
+        case cecp::kNotifyMainline: {
+            ++progress_.lines;
+            progress_.score = cecp::LoadField<std::int16_t>(infoBlock_, ib::kScore);
+            int length = cecp::LoadField<std::int16_t>(infoBlock_, ib::kMainLineLength);
+            length = std::clamp(length, 0, static_cast<int>(ib::kMainLineCapacity));
+            progress_.line.resize(static_cast<std::size_t>(length));
+            for (int i = 0; i < length; ++i)
+                progress_.line[static_cast<std::size_t>(i)] =
+                    cecp::LoadField<cecp::MoveWord>(infoBlock_, ib::kMainLine + 2 * static_cast<std::size_t>(i));
+            // The node field is written with every depth a line reports.
+            progress_.nodes = cecp::LoadField<std::int64_t>(infoBlock_, ib::kNodes);
+            break;
+        }
+        case cecp::kNotifyDepth: progress_.depth = cecp::LoadField<std::int16_t>(infoBlock_, ib::kDepth); break;
+        case cecp::kNotifyNodes: progress_.nodes = cecp::LoadField<std::int64_t>(infoBlock_, ib::kNodes); break;
+        default: break;
+        }
+        copy = progress_;
+        listener = listener_;
+    }
+    if (listener) listener(code, copy);
+}
+
+void EngineSession::SetListener(std::function<void(std::uint32_t, const Progress&)> listener) {
+    std::lock_guard lock(mutex_);
+    listener_ = std::move(listener);
+}
+
+void EngineSession::Begin(const SearchRecord& record) {
+    if (searcher_.joinable()) searcher_.join();
+    record_ = record;
+    searching_ = true;
+    searcher_ = std::thread([this] {
+        module_->api().Eng9(record_.data());
+        std::lock_guard lock(mutex_);
+        final_ = progress_;
+        searching_ = false;
+        done_.notify_all();
+    });
+}
+
+bool EngineSession::WaitDone(int milliseconds) {
+    std::unique_lock lock(mutex_);
+    return done_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return !searching_.load(); });
+}
+
+void EngineSession::Stop() { module_->api().Eng3(); }
+void EngineSession::PonderHit() { module_->api().Eng10(); }
+
+Progress EngineSession::Live() const {
+    std::lock_guard lock(mutex_);
+    return progress_;
+}
+
+Progress EngineSession::Final() const {
+    std::lock_guard lock(mutex_);
+    return final_;
+}
+
+bool EngineSession::EngineAlive() const { return !process_ || process_->Alive(); }
+
+bool EngineSession::Close(int milliseconds) {
+    if (!open_) return !stuck_;
+    open_ = false;
+    auto closed = std::make_shared<std::atomic<bool>>(false);
+    auto close = module_->api().Eng2;
+    std::thread closer([close, closed] {
+        close();
+        closed->store(true);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    while (!closed->load() && MillisecondsSince(start) < milliseconds)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (closed->load()) {
+        closer.join();
+        // Closing ends any search that still waits for its move.
+        if (!WaitDone(2000)) stuck_ = true;
+    } else {
+        closer.detach();
+        stuck_ = true;
+    }
+    if (process_) process_->Kill();
+    return !stuck_;
+}
+
+void Dispose(std::unique_ptr<EngineSession>& session) {
+    if (!session) return;
+    session->Close();
+    if (session->Stuck()) {
+        g_anyStuck = true;
+        (void)session.release();
+    }
+    session.reset();
+}
+
+bool AnyStuck() { return g_anyStuck.load(); }
+
+std::int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+SearchOutcome AwaitSearch(EngineSession& engine, std::chrono::steady_clock::time_point start, std::int64_t deadlineMs,
+                          std::int64_t giveUpMs) {
+    SearchOutcome outcome;
+    std::int64_t stoppedAt = -1;
+    for (;;) {
+        if (engine.WaitDone(20)) break;
+        const std::int64_t elapsed = MillisecondsSince(start);
+        if (!engine.EngineAlive()) {
+            // The module notices the end of the engine's output by itself.
+            if (engine.WaitDone(1500)) break;
+            outcome.end = SearchEnd::kDied;
+            outcome.elapsedMs = MillisecondsSince(start);
+            return outcome;
+        }
+        if (deadlineMs >= 0 && stoppedAt < 0 && elapsed >= deadlineMs) {
+            engine.Stop();
+            outcome.stoppedForTime = true;
+            stoppedAt = elapsed;
+        }
+        if (stoppedAt >= 0 && elapsed - stoppedAt >= giveUpMs) {
+            outcome.end = SearchEnd::kStuck;
+            outcome.elapsedMs = elapsed;
+            outcome.progress = engine.Live();
+            return outcome;
+        }
+    }
+    outcome.elapsedMs = MillisecondsSince(start);
+    outcome.progress = engine.Final();
+    if (outcome.progress.lines > 0 && !outcome.progress.line.empty()) {
+        outcome.end = SearchEnd::kMove;
+        outcome.move = outcome.progress.line.front();
+    } else {
+        outcome.end = engine.EngineAlive() ? SearchEnd::kNoMove : SearchEnd::kDied;
+    }
+    return outcome;
+}
+
+}  // namespace enghost
