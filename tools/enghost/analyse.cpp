@@ -78,7 +78,8 @@ int RunAnalyse(const AnalyseOptions& options) {
     std::vector<cecp::MoveWord> shownLine;
     std::atomic<int> reports{0};
     engine->SetListener([&](std::uint32_t code, const Progress& progress) {
-        if (code == cecp::kNotifyNewSearch) return;
+        // A main line comes after its depth and nodes: one report per line.
+        if (code != cecp::kNotifyMainline) return;
         std::lock_guard lock(shownMutex);
         ++reports;
         if (progress.depth == shownDepth && progress.line == shownLine) return;

@@ -15,7 +15,7 @@ namespace {
 
 // A position whose moves the start position does not have: an engine that
 // did not take it answers with a move that does not fit.
-constexpr const char* kSetUpFen = "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1";
+constexpr const char* kSetUpFen = "6k1/5ppp/8/8/8/8/8/3R2K1 w - - 0 1";
 
 struct Checker {
     int failures = 0;
