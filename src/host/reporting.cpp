@@ -100,6 +100,8 @@ MoveWord CachedFirstMove() {
     return g_state.lastPvLength > 0 ? g_state.lastPv[0] : 0;
 }
 
+void SettleReports() { std::lock_guard lock(g_reportMutex); }
+
 void ForgetCachedMainLine() { g_state.lastPvLength = 0; }
 
 void RememberLineScoreAndTime(std::int32_t score, std::int32_t time) {

@@ -35,6 +35,10 @@ std::int16_t MapMateScore(std::int32_t score);
 // Clears the cached line so that the next one is shown whatever it holds.
 void ForgetCachedMainLine();
 
+// Returns once no report is being written on another thread, so that every
+// report made so far is visible to the caller in the host's record.
+void SettleReports();
+
 // The score and time of the last thinking line, reused for the final move.
 void RememberLineScoreAndTime(std::int32_t score, std::int32_t time);
 std::int32_t CachedScore();

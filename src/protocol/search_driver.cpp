@@ -95,6 +95,9 @@ void CECP_CALL Eng9(void* record) {
         }
     }
     if (g_state.awaitingMove) WaitForMove();
+    // The host reads its record once the search is over: the reader thread's
+    // last report must be complete by then.
+    cecp::SettleReports();
     g_state.thinking = 0;
 }
 
