@@ -112,6 +112,31 @@ TEST_F(Search, ATimedSearchSendsClockPositionAndGo) {
     EXPECT_EQ(NewCommands(), (Lines{"new", "time 29000", "hard", "easy", "force", "e2e4", "post", "black", "go"}));
 }
 
+// The host's own reports through the exports: a 64-bit count in two argument
+// slots, 16-bit words in slots of their own (the 32-bit build runs this too).
+TEST_F(Search, TheHostsOwnReportsArriveWhole) {
+    Open(kThinkThenMove);
+    SearchRequestBuilder request;
+    request.Increment(300, 12).Moves({"e2e4"});
+    api.Eng9(request.bytes);
+    HostClearNotifications();
+    api.ShowNodes(0x0000012345678901LL);
+    EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 0x0000012345678901LL);
+    api.ShowDepth(70000, -2);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 4464);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepthExtra), -2);
+    api.ShowMove(M("g1f3"), 3, 20);
+    EXPECT_EQ(Field<MoveWord>(ib::kCurrentMove), M("g1f3"));
+    EXPECT_EQ(Field<std::int16_t>(ib::kCurrentMoveNumber), 3);
+    EXPECT_EQ(Field<std::int16_t>(ib::kRootMoveCount), 20);
+    MoveWord line[] = {M("g1f3"), M("b8c6")};
+    api.ShowMainline(line, 2, -321);
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), -321);
+    EXPECT_EQ(Field<MoveWord>(ib::kMainLine + 2), M("b8c6"));
+    // The count came at depth 3: written, but held back.
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyCurrentMove, kNotifyMainline}));
+}
+
 TEST_F(Search, ASetUpPositionIsEditedInBeforeTheSearch) {
     Open("at search\n  move e1d2\n", "CastleAndEP=true\n");
     SearchRequestBuilder request;
