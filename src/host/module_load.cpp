@@ -9,7 +9,9 @@
 namespace cecp {
 
 void OnModuleLoad() {
-    char path[kModulePathLimit + 1];
+    // Room for far more than the module can use, so that a path too long for
+    // the engine's buffers is told apart from one the platform cannot give.
+    static char path[4096];
     if (!platform::ModuleFilePath(path, sizeof path)) path[0] = '\0';
     Installation installation;
     DeriveInstallation(path, &installation);

@@ -81,6 +81,31 @@ TEST(ModuleExports, NamesComeFromTheSettingsAtEveryOpen) {
     EXPECT_EQ(m.api.Eng2(), 0);
 }
 
+#ifndef _WIN32
+// A module whose path does not fit the module's buffers never opens an engine
+// somewhere a cut path would point, and says why.
+TEST(ModuleExports, AnOverlongInstallationRefusesEveryOpenWithItsReason) {
+    ScratchFolder folder;
+    std::filesystem::path deep = folder.path();
+    for (int i = 0; i < 6; ++i) deep /= std::string(90, static_cast<char>('a' + i));
+    std::filesystem::create_directories(deep);
+    auto module = InstallModule(deep, "knight.eng");
+    LoadedModule loaded(module);
+    ASSERT_TRUE(loaded.loaded()) << loaded.error();
+    ModuleApi api;
+    std::string missing;
+    ASSERT_TRUE(api.Resolve(loaded, &missing));
+    unsigned char infoBlock[256] = {};
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(api.Eng1(infoBlock, 0, 0, 0, 0, 0), 9);
+        std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("longer than 509 characters"), std::string::npos) << said;
+    }
+    EXPECT_EQ(api.Eng5(), 0);
+}
+#endif
+
 TEST(ModuleExports, EachCopyOfTheModuleHasItsOwnState) {
     Installed a("alpha.eng");
     Installed b("beta.eng");
