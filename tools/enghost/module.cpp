@@ -129,7 +129,8 @@ bool PrepareHostLibrary(std::string* error) {
         if (!fs::exists(candidate)) continue;
         HMODULE library = LoadLibraryA(candidate.string().c_str());
         if (library == nullptr) continue;
-        auto set = reinterpret_cast<void(CECP_CALL*)(Notifier)>(GetProcAddress(library, "EnghostSetNotifier"));
+        auto set = reinterpret_cast<void(CECP_CALL*)(Notifier)>(
+            reinterpret_cast<void*>(GetProcAddress(library, "EnghostSetNotifier")));
         if (set == nullptr) continue;
         set(&ForwardNotification);
         return true;
