@@ -41,7 +41,9 @@ void SendSetUpPosition(const SearchRequestView& request, Position* position) {
     bool whiteToMove = request.WhiteToMove() != 0;
     position->SetFromBoard(request.Board(), whiteToMove ? 0 : 1, 0, 0);
     position->CastlingFromPlacement();
-    g_state.engineSideWhite = request.WhiteToMove();
+    // Any non-zero byte means White, as for the position itself: the engine
+    // is told the side it was edited for, and the flag stays 0 or 1.
+    g_state.engineSideWhite = whiteToMove ? 1 : 0;
 
     if (!whiteToMove) {
         // The engine has just been reset with White to move: one move in

@@ -15,9 +15,10 @@
 //   a line feed.
 //
 // Input: a flags byte, a repeat byte, a count byte n (n % 16 lengths follow,
-// one byte each, used in turn as the sizes of the reads; 0 reads as much as
-// the buffer takes), then the engine's output, repeated 1 + repeat % 16 times
-// so that lines longer than the buffer come up from small inputs.
+// one byte each, used in turn as the sizes of the reads: v below 128 reads v
+// bytes, any other (v - 127) * 64, and 0 as much as the buffer takes), then
+// the engine's output, repeated 1 + repeat % 16 times (up to 12288 bytes) so
+// that lines longer than the buffer come up from small inputs.
 //
 // Flags: 1 the stream ends (the last read sees no writer); 2 a failed read
 // between every two reads; 4 the lines also go through the real
@@ -50,6 +51,7 @@ extern "C" std::int32_t CECP_CALL Func3(std::uint32_t code, std::uint32_t, std::
 namespace {
 
 constexpr std::size_t kHeader = 3;
+constexpr std::size_t kMaxStream = 3 * cecp::kReadBufferSize;
 
 struct Run {
     std::vector<std::string> handed;  // the lines as InterpretLine sees them
@@ -113,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string once(reinterpret_cast<const char*>(data + kHeader + lengthCount),
                            size - kHeader - lengthCount);
     std::string raw;
-    for (int i = 0; i < repeat; ++i) raw += once;
+    for (int i = 0; i < repeat && raw.size() < kMaxStream; ++i) raw += once;
+    if (raw.size() > kMaxStream) raw.resize(kMaxStream);
 
     const bool ends = (flags & 1) != 0;
     const bool failedReads = (flags & 2) != 0;
@@ -159,6 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t room = static_cast<std::size_t>(cecp::kReadBufferSize - context->writePos);
         if (room == 0) std::abort();  // the reader would ask for nothing, forever
         std::size_t want = lengthCount == 0 ? room : lengths[read++ % lengthCount];
+        if (want >= 128) want = (want - 127) * 64;
         if (want == 0 || want > room) want = room;
         if (want > raw.size() - at) want = raw.size() - at;
         std::memcpy(context->readBuffer + context->writePos, raw.data() + at, want);

@@ -118,7 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The switches follow their values.
     if (config.analyzeMode != cecp::IsSwitchOn(Read("Support", "AnalyzeMode", cecp::kLongSettingLimit + 1).c_str()))
         std::abort();
-    if (config.engine != Read("Parameter", "Engine", cecp::kShortSettingLimit + 1)) std::abort();
+    // A value may hold NUL bytes of the file; the module's texts end at the first.
+    const std::string engine = Read("Parameter", "Engine", cecp::kShortSettingLimit + 1);
+    if (config.engine != engine.substr(0, engine.find('\0'))) std::abort();
     cecp::ReadDebugSwitch(path);
     cecp::ReadLogfileSwitch(path);
 

@@ -191,6 +191,14 @@ TEST_F(Commands, ASetUpPositionIsEntered) {
     white.Board({{"e1", kWhiteKing}, {"e8", kBlackKing}}, true);
     EXPECT_EQ(Transmit(white), (Lines{"edit", "#", "Ke1", "c", "Ke8", "c", ".", "hard", "easy"}));
     EXPECT_EQ(g_state.engineSideWhite, 1);
+
+    // A side byte other than 0 or 1 is White, for the engine's side as for
+    // the edit; one move later Black is to move.
+    SearchRequestBuilder odd;
+    odd.Board({{"e1", kWhiteKing}, {"e8", kBlackKing}}, true).Set<std::uint8_t>(search_request::kWhiteToMove, 12);
+    odd.Moves({"e1e2"});
+    EXPECT_EQ(Transmit(odd), (Lines{"edit", "#", "Ke1", "c", "Ke8", "c", ".", "hard", "easy", "force", "e1e2"}));
+    EXPECT_EQ(g_state.engineSideWhite, 0);
 }
 
 TEST_F(Commands, CastleAndEnPassantCommandsOnlyWhenTheEngineTakesThem) {
