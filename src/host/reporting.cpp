@@ -35,6 +35,8 @@ void StoreMainLine(void* info, const MoveWord* moves, int n, std::int16_t score)
     for (int i = 0; i < n; ++i) StoreField<MoveWord>(info, ib::kMainLine + 2 * i, moves[i]);
 }
 
+void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time);
+
 void EchoUnrecognised(const char* text) {
     static constexpr char kPrefix[] = "Move illegal: ";
     char line[sizeof kPrefix + 2000 + 1];
@@ -65,6 +67,16 @@ void BeginSearchReport() {
 
 void ReportMainLine(const char* text, std::int32_t score, std::int32_t time) {
     if (g_state.stopRequested) return;
+    ShowMainLineText(text, score, time);
+}
+
+void ReportMoveAfterStop(const char* text, std::int32_t score, std::int32_t time) {
+    ShowMainLineText(text, score, time);
+}
+
+namespace {
+
+void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
     MoveWord moves[kMainLineMoves];
     Position position = EnginePositionCopy();
     int k = 0;
@@ -94,6 +106,8 @@ void ReportMainLine(const char* text, std::int32_t score, std::int32_t time) {
     }
     SendNotification(info, kNotifyMainline);
 }
+
+}  // namespace
 
 MoveWord CachedFirstMove() {
     std::lock_guard lock(g_reportMutex);

@@ -25,6 +25,11 @@ void BeginSearchReport();
 // and log, and empties the cache.
 void ReportMainLine(const char* text, std::int32_t score, std::int32_t time);
 
+// The same for the move with which the engine answers a request to move now:
+// it is the host's answer, so it is shown although the stop silences every
+// other report.
+void ReportMoveAfterStop(const char* text, std::int32_t score, std::int32_t time);
+
 // The first move of the cached main line, or 0 when none is cached.
 MoveWord CachedFirstMove();
 

@@ -110,18 +110,23 @@ void ReadWords(const char* line, Words* words) {
 // The engine's move ends the search; it is reported as the main line unless
 // the last line shown already begins with it.
 void HandleMove(const char* move) {
+    // After "?" the search waits for exactly this move: the record must not
+    // go on showing a line from before the stop, or even from the previous
+    // search when none came in this one.
+    bool answersMoveNow = g_state.stopRequested && g_state.awaitingMove && g_state.moveNowSentAt != 0;
+    auto report = answersMoveNow ? ReportMoveAfterStop : ReportMainLine;
     if (g_state.pvReported == 0) {
         g_state.pvReported = 1;
         ShowDepth(1, 0);
         ShowNodes(1);
-        ReportMainLine(move, 1, 1);
+        report(move, 1, 1);
     } else {
         MoveWord recognised = 0;
         Position position = EnginePositionCopy();
         int found = g_state.moveTextCache.ParseVariation(move, position, &recognised, 1);
         MoveWord cachedFirst = CachedFirstMove();
         if (found > 0 && !(g_state.lastPvLength != 0 && recognised == cachedFirst)) {
-            ReportMainLine(move, CachedScore(), CachedTime());
+            report(move, CachedScore(), CachedTime());
         }
     }
     EndMoveWait();

@@ -189,8 +189,8 @@ TEST_F(Search, StoppingAPonderSearchPlaysTheReplyAndAsksForTheMove) {
     EXPECT_EQ(NewCommands(), (Lines{"e7e5", "easy", "?"}));
 }
 
-TEST_F(Search, MoveNowCutsANormalSearchShort) {
-    Open("at search\n  think 200 50 $d 5 $d 100 e7e5\n  move e7e5\n");
+TEST_F(Search, MoveNowCutsANormalSearchShortAndShowsTheMovePlayed) {
+    Open("at search\n  think 200 50 $d 5 $d 100 d7d5 g1f3\n  move e7e5\n");
     SearchRequestBuilder request;
     request.Increment(600, 0).Moves({"e2e4"});
     std::thread search = SearchInBackground(request);
@@ -201,9 +201,24 @@ TEST_F(Search, MoveNowCutsANormalSearchShort) {
     search.join();
     EXPECT_LT(SecondsSince(start), 1.0);
     EXPECT_EQ(NewCommands(), (Lines{"?"}));
-    // Reports after the stop are not passed on: the main line is the last
-    // one shown before it.
-    EXPECT_NE(Field<std::int16_t>(ib::kMainLineLength), 0);
+    // Thinking after the stop is not passed on, but the move that answers
+    // "?" is: it differs from the last line shown before the stop.
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+    EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 1);
+}
+
+TEST_F(Search, MoveNowBeforeAnyLineShowsTheMoveNotAnOlderOne) {
+    Open("at search\n  sleep 5000\n  move e7e5\n");
+    // What an earlier search left in the host's record.
+    StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("d7d5"));
+    StoreField<std::int16_t>(engine_->infoBlock, ib::kMainLineLength, 1);
+    SearchRequestBuilder request;
+    request.Increment(600, 0).Moves({"e2e4"});
+    std::thread search = SearchInBackground(request);
+    NewCommands(10);
+    api.Eng3();
+    search.join();
+    EXPECT_EQ(FirstMove(), M("e7e5"));
 }
 
 TEST_F(Search, AnAnalysisAsksForStatusAndEndsWithExit) {
