@@ -49,8 +49,21 @@ void EchoUnrecognised(const char* text) {
 }  // namespace
 
 std::int16_t MapMateScore(std::int32_t score) {
-    if (score > 32000 && score < 32768) score -= 2767;
-    else if (score < -32000 && score > -32768) score += 2767;
+    // Engines that count mates down from 32767 (a mate in n plies as 32767 - n).
+    if (score > 32000 && score < 32768) return static_cast<std::int16_t>(score - 2767);
+    if (score < -32000 && score > -32768) return static_cast<std::int16_t>(score + 2767);
+    // The protocol's own convention, 100000 + n for a mate in n (fairymax
+    // writes 100001 for a mate in one): into the same band, nearer mates higher.
+    constexpr std::int32_t kProtocolMate = 100000, kBandWidth = 766;
+    if (score >= kProtocolMate || score <= -kProtocolMate) {
+        std::int32_t distance = score >= 0 ? score - kProtocolMate : -(score + kProtocolMate);
+        std::int32_t mapped = 30000 - (distance < kBandWidth ? distance : kBandWidth);
+        return static_cast<std::int16_t>(score >= 0 ? mapped : -mapped);
+    }
+    // Anything else beyond 16 bits keeps its sign: cutting it to its low half
+    // would show a winning engine as a losing one.
+    if (score > 32767) return 32767;
+    if (score < -32768) return -32768;
     return static_cast<std::int16_t>(score);
 }
 

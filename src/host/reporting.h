@@ -33,8 +33,9 @@ void ReportMoveAfterStop(const char* text, std::int32_t score, std::int32_t time
 // The first move of the cached main line, or 0 when none is cached.
 MoveWord CachedFirstMove();
 
-// The score as the host shows it: the engine's mate band 32001..32767 (and
-// its negative) squeezed to 29234..30000, the rest cut to 16 bits.
+// The score as the host shows it: the mate band 32001..32767 (and its
+// negative) squeezed to 29234..30000, the protocol's mate scores 100000 + n
+// mapped into that band too, and anything else held within 16 bits.
 std::int16_t MapMateScore(std::int32_t score);
 
 // Clears the cached line so that the next one is shown whatever it holds.

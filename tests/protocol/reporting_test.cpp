@@ -20,9 +20,15 @@ INSTANTIATE_TEST_SUITE_P(Scores, MateScore,
                          ::testing::Values(std::pair{32000, 32000}, std::pair{32001, 29234},
                                            std::pair{32767, 30000}, std::pair{-32000, -32000},
                                            std::pair{-32001, -29234}, std::pair{-32767, -30000},
-                                           std::pair{32768, static_cast<std::int16_t>(-32768)},
+                                           std::pair{150, 150}, std::pair{-150, -150},
+                                           // Beyond 16 bits the sign is kept, never cut away.
+                                           std::pair{32768, 32767},
                                            std::pair{-32768, static_cast<std::int16_t>(-32768)},
-                                           std::pair{150, 150}, std::pair{70000, 4464}));
+                                           std::pair{70000, 32767}, std::pair{-70000, -32768},
+                                           // The protocol's mates: 100000 + n.
+                                           std::pair{100001, 29999}, std::pair{-100003, -29997},
+                                           std::pair{100000, 30000}, std::pair{2000000, 29234},
+                                           std::pair{INT32_MIN, -29234}));
 
 using Reports = ReportingTest;
 
