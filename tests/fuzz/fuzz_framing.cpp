@@ -17,7 +17,7 @@
 // Input: a flags byte, a repeat byte, a count byte n (n % 16 lengths follow,
 // one byte each, used in turn as the sizes of the reads: v below 128 reads v
 // bytes, any other (v - 127) * 64, and 0 as much as the buffer takes), then
-// the engine's output, repeated 1 + repeat % 16 times (up to 12288 bytes) so
+// the engine's output, repeated 1 + repeat % 16 times (up to 16384 bytes) so
 // that lines longer than the buffer come up from small inputs.
 //
 // Flags: 1 the stream ends (the last read sees no writer); 2 a failed read
@@ -51,7 +51,7 @@ extern "C" std::int32_t CECP_CALL Func3(std::uint32_t code, std::uint32_t, std::
 namespace {
 
 constexpr std::size_t kHeader = 3;
-constexpr std::size_t kMaxStream = 3 * cecp::kReadBufferSize;
+constexpr std::size_t kMaxStream = 4 * cecp::kReadBufferSize;
 
 struct Run {
     std::vector<std::string> handed;  // the lines as InterpretLine sees them

@@ -69,6 +69,11 @@ def framing():
     # CR LF split between reads, LF CR, and doubled line ends.
     write("framing", "line_end_runs", bytes([11, 0, 2, 5, 1]) +
           b"move e2e4\r\n\n\r\r\n\r\nmove e7e5\n\r  12 35 100 5000 e2e4\r\rx\n")
+    # Lines that just fill the buffer: with a CR LF right at its end, the whole
+    # buffer and a line feed, the buffer less one and a lone CR.
+    full = 4096
+    write("framing", "buffer_edges", bytes([1, 0, 0]) + b"x" * (full - 1) + b"\r\n" + b"y" * full + b"\n" +
+          b"z" * (full - 1) + b"\rtail\n\n")
     # One line of 16 x 300 bytes: longer than the buffer, in pieces.
     write("framing", "long_line", bytes([1, 15, 1, 0]) + b"1 10 0 5 " + b"e2e4 e7e5 " * 29 + b"x")
 
