@@ -107,7 +107,8 @@ std::size_t ReadProfileString(const char* path, const char* section, const char*
     // at least as long as the value after its opening quote: the closing quote
     // when everything fitted, one character of the value when the buffer was
     // one short.
-    if (quoted && size >= value.size()) --length;
+    // (Nothing is dropped from nothing: a buffer of one byte gets "" for "".)
+    if (quoted && size >= value.size() && length > 0) --length;
     std::memcpy(out, value.data(), length);
     out[length] = '\0';
     return length;
