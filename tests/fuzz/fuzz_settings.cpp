@@ -90,7 +90,7 @@ std::string Upper(std::string text) {
 // Section headers and key names as the file writes them.
 void Names(const std::string& text, std::vector<std::string>* sections, std::vector<std::string>* keys) {
     std::size_t start = 0;
-    while (start < text.size() && (sections->size() < 4 || keys->size() < 4)) {
+    while (start < text.size() && (sections->size() < 3 || keys->size() < 3)) {
         std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
@@ -98,8 +98,8 @@ void Names(const std::string& text, std::vector<std::string>* sections, std::vec
         std::size_t open = line.find('[');
         std::size_t close = line.rfind(']');
         if (open != std::string::npos && close != std::string::npos && close > open) {
-            if (sections->size() < 4) sections->push_back(line.substr(open + 1, close - open - 1));
-        } else if (std::size_t equals = line.find('='); equals != std::string::npos && keys->size() < 4) {
+            if (sections->size() < 3) sections->push_back(line.substr(open + 1, close - open - 1));
+        } else if (std::size_t equals = line.find('='); equals != std::string::npos && keys->size() < 3) {
             keys->push_back(line.substr(0, equals));
         }
     }
@@ -137,8 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     keys.push_back("");
     for (const std::string& section : sections) {
         for (const std::string& key : keys) {
-            Probe(section.c_str(), key.c_str(), {1, 2, 5});
-            Probe(Upper(section).c_str(), Upper(key).c_str(), {1, 3});
+            Probe(section.c_str(), key.c_str(), {1, 5});
+            Probe(Upper(section).c_str(), Upper(key).c_str(), {2});
         }
     }
     return 0;
