@@ -1,7 +1,10 @@
 #include "installed_engine.h"
 
+#include <cctype>
 #include <chrono>
+#include <cstdint>
 #include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -46,12 +49,52 @@ void InstalledEngine::Configure(const std::string& script, const std::string& pa
     WriteFile(folder / (name + ".init"), settings);
 }
 
+#ifdef _WIN32
+namespace {
+
+// wine's GetProcessHandleCount answers 0 whatever is open; the system's list
+// of all handles tells the truth there.
+struct SystemHandle {
+    USHORT processId;
+    USHORT creatorBackTraceIndex;
+    UCHAR objectTypeIndex;
+    UCHAR handleAttributes;
+    USHORT handleValue;
+    PVOID object;
+    ULONG grantedAccess;
+};
+
+long HandlesFromSystemList() {
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) return 0;
+    std::vector<unsigned char> buffer(1 << 20);
+    ULONG needed = 0;
+    constexpr ULONG kSystemHandleInformation = 16;
+    while (query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0) {
+        if (buffer.size() >= (1u << 26)) return 0;
+        buffer.resize(buffer.size() * 2);
+    }
+    ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+    auto* entries = reinterpret_cast<SystemHandle*>(buffer.data() + sizeof(ULONG_PTR));
+    long mine = 0;
+    for (ULONG i = 0; i < count; ++i) {
+        if (entries[i].processId == static_cast<USHORT>(GetCurrentProcessId())) ++mine;
+    }
+    return mine;
+}
+
+}  // namespace
+#endif
+
 ProcessCounts CountProcessResources() {
     ProcessCounts counts;
 #ifdef _WIN32
     DWORD handles = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handles);
     counts.handles = static_cast<long>(handles);
+    if (counts.handles == 0) counts.handles = HandlesFromSystemList();
     DWORD self = GetCurrentProcessId();
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0);
     if (snapshot != INVALID_HANDLE_VALUE) {
@@ -63,7 +106,12 @@ ProcessCounts CountProcessResources() {
         PROCESSENTRY32 process{};
         process.dwSize = sizeof process;
         for (BOOL more = Process32First(snapshot, &process); more; more = Process32Next(snapshot, &process)) {
-            if (process.th32ParentProcessID == self) ++counts.children;
+            // wine starts its console host for a console and its desktop
+            // process for a message box as children of the program.
+            std::string name = process.szExeFile;
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            bool helper = name.ends_with("conhost.exe") || name.ends_with("explorer.exe");
+            if (process.th32ParentProcessID == self && !helper) ++counts.children;
         }
         CloseHandle(snapshot);
     }
@@ -80,9 +128,9 @@ ProcessCounts CountProcessResources() {
 
 ProcessCounts SettledCounts(const ProcessCounts& before) {
     ProcessCounts now = CountProcessResources();
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 50; ++i) {
         if (now.handles <= before.handles && now.threads <= before.threads && now.children <= before.children) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         now = CountProcessResources();
     }
     return now;
