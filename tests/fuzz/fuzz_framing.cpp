@@ -15,8 +15,8 @@
 //   a line feed.
 //
 // Input: a flags byte, a repeat byte, a count byte n (n % 16 lengths follow,
-// one byte each, used in turn as the sizes of the reads: v below 128 reads v
-// bytes, any other (v - 127) * 64, and 0 as much as the buffer takes), then
+// one byte each, used in turn as the sizes of the reads: v below 32 reads v
+// bytes, any other (v - 31) * 32, and 0 as much as the buffer takes), then
 // the engine's output, repeated 1 + repeat % 16 times (up to 16384 bytes) so
 // that lines longer than the buffer come up from small inputs.
 //
@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t room = static_cast<std::size_t>(cecp::kReadBufferSize - context->writePos);
         if (room == 0) std::abort();  // the reader would ask for nothing, forever
         std::size_t want = lengthCount == 0 ? room : lengths[read++ % lengthCount];
-        if (want >= 128) want = (want - 127) * 64;
+        if (want >= 32) want = (want - 31) * 32;
         if (want == 0 || want > room) want = room;
         if (want > raw.size() - at) want = raw.size() - at;
         std::memcpy(context->readBuffer + context->writePos, raw.data() + at, want);
