@@ -110,9 +110,12 @@ void CECP_CALL Eng3() {
             cecp::EndMoveWait();
             return;
         }
+        // Stamped before anything is sent: the engine may answer before
+        // SendCommand returns, and its move is recognised as the answer to
+        // the stop by this stamp.
+        g_state.moveNowSentAt = cecp::SteadyMilliseconds();
         SendPonderMove();
         cecp::SendCommand("?\n");
-        g_state.moveNowSentAt = cecp::SteadyMilliseconds();
     }
     if (g_state.analyzing) {
         cecp::SendCommand("exit\n");
