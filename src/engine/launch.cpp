@@ -86,6 +86,7 @@ bool LaunchEngine() {
     reader.lastReceived = -1;
     reader.handLine = nullptr;
     s.engineExited = 0;
+    s.engineInputStalled = 0;
 
     // Every end is owned until it is recorded or handed to the engine, so
     // that each failure closes all that was opened.

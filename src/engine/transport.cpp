@@ -17,6 +17,7 @@ namespace {
 
 constexpr char kCommandMark[] = "-> ";
 constexpr int kEndOfStreamPauseMilliseconds = 200;
+constexpr int kCommandWaitMilliseconds = 1000;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -48,7 +49,15 @@ void SendCommand(const char* command) {
     platform::Handle input = g_state.engineStdinWrite.load();
     if (input == platform::kNoPipe || g_state.engineExited != 0) return;
     std::size_t length = std::strlen(command);
-    platform::WritePipe(input, command, length);
+    // An engine that has stopped reading lets its input fill up: a command
+    // then waits a while for room and is dropped, and until the engine reads
+    // again later commands are dropped at once, so that no host thread (nor
+    // the shutdown) is held by it.
+    bool stalled = g_state.engineInputStalled != 0;
+    platform::WriteOutcome outcome =
+        platform::WritePipeWithin(input, command, length, stalled ? 0 : kCommandWaitMilliseconds);
+    g_state.engineInputStalled = outcome == platform::WriteOutcome::kTimedOut ? 1 : 0;
+    if (outcome != platform::WriteOutcome::kWritten) return;
     platform::Handle log = g_state.logFile.load();
     if (log != platform::kNoFile) {
         // Mark and command in one write where they fit, so that a line of the

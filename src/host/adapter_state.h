@@ -106,6 +106,8 @@ struct AdapterState {
     // The engine process has ended (or could not be watched any more): no
     // move will come, and nothing more is written to it.
     Flag engineExited{0};
+    // The engine's input was full the last time a command waited for room.
+    Flag engineInputStalled{0};
     Flag consoleAllocated{0};
     std::atomic<platform::Handle> consoleBuffer{platform::kNoFile};
     std::atomic<platform::Handle> logFile{platform::kNoFile};

@@ -25,7 +25,7 @@ struct PipeEnds {
 bool CreatePipeEnds(PipeEnds* out);
 
 // A child's standard input: the read end is for the child (inheritable on
-// Windows), the write end stays here.
+// Windows), the write end stays here and does not block (see WritePipeWithin).
 bool CreateInputPipe(PipeEnds* out);
 
 // A child's standard output and error: the write end is for the child
@@ -39,6 +39,13 @@ Handle DuplicatePipeEnd(Handle pipe);
 // Writes all bytes; false when the pipe is gone. Never raises a signal for a
 // pipe without reader.
 bool WritePipe(Handle pipe, const void* data, std::size_t size);
+
+enum class WriteOutcome { kWritten, kTimedOut, kFailed };
+
+// The same for the engine's input, which an engine that has stopped reading
+// lets fill up: waits at most milliseconds for room (0: only what fits now),
+// then gives up. Needs the write end that CreateInputPipe made.
+WriteOutcome WritePipeWithin(Handle pipe, const void* data, std::size_t size, int milliseconds);
 
 // Waits for bytes. Returns the number read (> 0), 0 at the end of the stream
 // (no writer is left, or process has ended and nothing it wrote is left), -1

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/descriptor_posix.h"
 #include "platform/pipe.h"
@@ -46,8 +47,21 @@ bool CreatePipeEnds(PipeEnds* out) {
 }
 
 // The child's ends are put on its standard streams by the process start;
-// here every end is close-on-exec alike.
-bool CreateInputPipe(PipeEnds* out) { return CreatePipeEnds(out); }
+// here every end is close-on-exec alike. Only the module's own end of the
+// input does not block: the child's end is a description of its own.
+bool CreateInputPipe(PipeEnds* out) {
+    if (!CreatePipeEnds(out)) return false;
+    int flags = fcntl(static_cast<int>(out->write), F_GETFL);
+    if (flags < 0 || fcntl(static_cast<int>(out->write), F_SETFL, flags | O_NONBLOCK) < 0) {
+        int saved = errno;
+        close(static_cast<int>(out->read));
+        close(static_cast<int>(out->write));
+        *out = PipeEnds{};
+        errno = saved;
+        return false;
+    }
+    return true;
+}
 bool CreateOutputPipe(PipeEnds* out) { return CreatePipeEnds(out); }
 
 Handle DuplicatePipeEnd(Handle pipe) {
@@ -55,7 +69,17 @@ Handle DuplicatePipeEnd(Handle pipe) {
     return copy < 0 ? kNoPipe : copy;
 }
 
-bool WritePipe(Handle pipe, const void* data, std::size_t size) {
+namespace {
+
+std::int64_t MonotonicMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Writes all bytes; a descriptor that does not block waits for room until
+// the deadline (or for ever with none, milliseconds < 0).
+WriteOutcome WriteAll(Handle pipe, const void* data, std::size_t size, int milliseconds) {
     // A pipe without reader raises SIGPIPE in the writing thread: block it
     // for the write and take back a signal that the write raised, so that
     // the host's own handling of SIGPIPE never sees the engine's death.
@@ -66,19 +90,32 @@ bool WritePipe(Handle pipe, const void* data, std::size_t size) {
     sigpending(&pending);
     bool alreadyPending = sigismember(&pending, SIGPIPE) == 1;
 
+    const std::int64_t deadline = MonotonicMilliseconds() + (milliseconds < 0 ? 0 : milliseconds);
     const char* bytes = static_cast<const char*>(data);
-    bool ok = true;
+    WriteOutcome outcome = WriteOutcome::kWritten;
     while (size > 0) {
         ssize_t written = write(static_cast<int>(pipe), bytes, size);
         if (written < 0) {
             if (errno == EINTR) continue;
-            ok = false;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // Up to the pipe's atomic size a write goes in whole or not at
+                // all, so a command is never left half written here.
+                std::int64_t left = deadline - MonotonicMilliseconds();
+                if (milliseconds >= 0 && left <= 0) {
+                    outcome = WriteOutcome::kTimedOut;
+                    break;
+                }
+                pollfd room{static_cast<int>(pipe), POLLOUT, 0};
+                poll(&room, 1, milliseconds < 0 ? -1 : static_cast<int>(left));
+                continue;
+            }
+            outcome = WriteOutcome::kFailed;
             break;
         }
         bytes += written;
         size -= static_cast<std::size_t>(written);
     }
-    if (!ok && errno == EPIPE && !alreadyPending) {
+    if (outcome == WriteOutcome::kFailed && errno == EPIPE && !alreadyPending) {
         int saved = errno;
         timespec now{};
         while (sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) {
@@ -86,7 +123,17 @@ bool WritePipe(Handle pipe, const void* data, std::size_t size) {
         errno = saved;
     }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    return ok;
+    return outcome;
+}
+
+}  // namespace
+
+bool WritePipe(Handle pipe, const void* data, std::size_t size) {
+    return WriteAll(pipe, data, size, -1) == WriteOutcome::kWritten;
+}
+
+WriteOutcome WritePipeWithin(Handle pipe, const void* data, std::size_t size, int milliseconds) {
+    return WriteAll(pipe, data, size, milliseconds < 0 ? 0 : milliseconds);
 }
 
 namespace {

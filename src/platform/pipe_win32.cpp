@@ -66,6 +66,15 @@ bool CreateInputPipe(PipeEnds* out) {
         SetLastError(error);
         return false;
     }
+    // The module's end does not wait for room (see WritePipeWithin).
+    DWORD mode = PIPE_READMODE_BYTE | PIPE_NOWAIT;
+    if (!SetNamedPipeHandleState(write, &mode, nullptr, nullptr)) {
+        DWORD error = GetLastError();
+        CloseHandle(read);
+        CloseHandle(write);
+        SetLastError(error);
+        return false;
+    }
     out->read = FromHandle(read);
     out->write = FromHandle(write);
     return true;
@@ -90,6 +99,23 @@ bool WritePipe(Handle pipe, const void* data, std::size_t size) {
         size -= written;
     }
     return true;
+}
+
+WriteOutcome WritePipeWithin(Handle pipe, const void* data, std::size_t size, int milliseconds) {
+    const char* bytes = static_cast<const char*>(data);
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(milliseconds < 0 ? 0 : milliseconds);
+    while (size > 0) {
+        DWORD written = 0;
+        DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        // Without waiting, a full pipe takes what fits, perhaps nothing.
+        if (!WriteFile(AsHandle(pipe), bytes, chunk, &written, nullptr)) return WriteOutcome::kFailed;
+        bytes += written;
+        size -= written;
+        if (size == 0) break;
+        if (GetTickCount64() >= deadline) return WriteOutcome::kTimedOut;
+        if (written == 0) Sleep(1);
+    }
+    return WriteOutcome::kWritten;
 }
 
 long ReadPipe(Handle pipe, void* buffer, std::size_t size, Handle process) {

@@ -201,6 +201,23 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"WritesNulBytes", "at start\n  send a\\0b\\0\\0c\n  sendraw \\0\\0\\r\\n\\0\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An engine that has stopped reading lets its input pipe fill up: commands
+// are then dropped instead of holding the host's threads, and the engine is
+// still closed in bounded time.
+TEST(OpenClose, AFullInputPipeHoldsNoHostThread) {
+    InstalledEngine e("deaf");
+    ASSERT_TRUE(e.ready);
+    e.InstallExecutable();
+    e.Configure("at start\n  hang\n");
+    ASSERT_EQ(e.Open(), 0);
+    auto begin = Clock::now();
+    for (int i = 0; i < 30000; ++i) e.api.Eng15();  // 180 KB of "reset"
+    EXPECT_LT(Milliseconds(Clock::now() - begin), 5000);
+    begin = Clock::now();
+    EXPECT_EQ(e.api.Eng2(), 1);
+    EXPECT_LT(Milliseconds(Clock::now() - begin), 4500);
+}
+
 TEST(OpenClose, AHundredKilobyteLineReachesTheLogWhole) {
     InstalledEngine e("longline");
     ASSERT_TRUE(e.ready);
