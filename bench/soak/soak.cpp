@@ -24,6 +24,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -135,13 +136,64 @@ long ResidentKilobytes() {
 struct Figures {
     ProcessCounts counts;
     long residentKb = 0;
+#ifdef _WIN32
+    std::vector<std::uintptr_t> handles;  // the values that are open
+#endif
 };
+
+#ifdef _WIN32
+std::vector<std::uintptr_t> OpenHandles() {
+    std::vector<std::uintptr_t> values;
+    for (std::uintptr_t value = 4; value < (1u << 14); value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) values.push_back(value);
+    }
+    return values;
+}
 
 Figures Measure(const Figures* baseline) {
     Figures figures;
     figures.counts = baseline != nullptr ? SettledCounts(baseline->counts) : CountProcessResources();
     figures.residentKb = ResidentKilobytes();
+#ifdef _WIN32
+    figures.handles = OpenHandles();
+#endif
     return figures;
+}
+
+// The kernel's name for the handle's object type ("Event", "Semaphore" ...).
+std::string ObjectTypeName(HANDLE handle) {
+    using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    alignas(8) unsigned char info[1024] = {};
+    constexpr int kObjectTypeInformation = 2;
+    if (query == nullptr || query(handle, kObjectTypeInformation, info, sizeof info, nullptr) < 0) return "unknown";
+    // The information begins with the type name as a counted wide string.
+    USHORT bytes = 0;
+    const wchar_t* name = nullptr;
+    std::memcpy(&bytes, info, sizeof bytes);
+    std::memcpy(&name, info + sizeof(void*), sizeof name);
+    std::string text;
+    for (USHORT i = 0; name != nullptr && i < bytes / 2; ++i) text.push_back(static_cast<char>(name[i]));
+    return text;
+}
+#endif
+
+// Names the handles open at the end that were not after the first cycle.
+void ReportExtraHandles([[maybe_unused]] const Figures& first, [[maybe_unused]] const Figures& last) {
+#ifdef _WIN32
+    for (std::uintptr_t value : last.handles) {
+        if (std::find(first.handles.begin(), first.handles.end(), value) != first.handles.end()) continue;
+        HANDLE handle = reinterpret_cast<HANDLE>(value);
+        DWORD type = GetFileType(handle);
+        const char* kind = type == FILE_TYPE_PIPE ? "pipe" : type == FILE_TYPE_DISK ? "file" : type == FILE_TYPE_CHAR ? "console" : "other";
+        DWORD pid = GetProcessId(handle), tid = GetThreadId(handle);
+        std::printf("soak: handle %#llx open at the end (%s%s%s, object type %s)\n",
+                    static_cast<unsigned long long>(value), kind, pid != 0 ? ", a process" : "",
+                    tid != 0 ? ", a thread" : "", ObjectTypeName(handle).c_str());
+    }
+#endif
 }
 
 class Soak {
@@ -304,6 +356,7 @@ int main(int argc, char** argv) {
 
     if (last.counts.handles != first.counts.handles) {
         std::printf("soak: %ld descriptors or handles more at the end\n", last.counts.handles - first.counts.handles);
+        ReportExtraHandles(first, last);
         ok = false;
     }
     if (last.counts.threads != first.counts.threads) {
