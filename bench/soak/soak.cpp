@@ -151,16 +151,6 @@ std::vector<std::uintptr_t> OpenHandles() {
     return values;
 }
 
-Figures Measure(const Figures* baseline) {
-    Figures figures;
-    figures.counts = baseline != nullptr ? SettledCounts(baseline->counts) : CountProcessResources();
-    figures.residentKb = ResidentKilobytes();
-#ifdef _WIN32
-    figures.handles = OpenHandles();
-#endif
-    return figures;
-}
-
 // The kernel's name for the handle's object type ("Event", "Semaphore" ...).
 std::string ObjectTypeName(HANDLE handle) {
     using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
@@ -179,6 +169,16 @@ std::string ObjectTypeName(HANDLE handle) {
     return text;
 }
 #endif
+
+Figures Measure(const Figures* baseline) {
+    Figures figures;
+    figures.counts = baseline != nullptr ? SettledCounts(baseline->counts) : CountProcessResources();
+    figures.residentKb = ResidentKilobytes();
+#ifdef _WIN32
+    figures.handles = OpenHandles();
+#endif
+    return figures;
+}
 
 // Names the handles open at the end that were not after the first cycle.
 void ReportExtraHandles([[maybe_unused]] const Figures& first, [[maybe_unused]] const Figures& last) {
