@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/pipe.h"
+#include "protocol_fixture.h"
 #include "search_request_builder.h"
 
 namespace cecp::test {

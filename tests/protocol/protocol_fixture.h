@@ -13,6 +13,7 @@
 #include "host/adapter_state.h"
 #include "host/info_block.h"
 #include "host_side.h"
+#include "search_request_builder.h"
 
 namespace cecp::test {
 
@@ -61,17 +62,5 @@ protected:
     alignas(8) unsigned char info[256];
 };
 
-inline MoveWord M(const char* coordinate) {
-    auto square = [](const char* s) { return (s[0] - 'a') + 8 * (s[1] - '1'); };
-    int promotion = 0;
-    switch (coordinate[4]) {
-    case 'q': promotion = kPromoteQueen; break;
-    case 'r': promotion = kPromoteRook; break;
-    case 'b': promotion = kPromoteBishop; break;
-    case 'n': promotion = kPromoteKnight; break;
-    default: break;
-    }
-    return MakeMoveWord(square(coordinate), square(coordinate + 2), promotion);
-}
 
 }  // namespace cecp::test

@@ -1,15 +1,30 @@
-// A host's search request, filled at its byte offsets.
+// A host's search request, filled at its byte offsets, and moves written as
+// coordinate text.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
 
+#include "chess/move_word.h"
 #include "host/host_record.h"
 #include "protocol/search_request.h"
-#include "protocol_fixture.h"
 
 namespace cecp::test {
+
+// A move word from coordinate text: e2e4, e7e8q.
+inline MoveWord M(const char* coordinate) {
+    auto square = [](const char* s) { return (s[0] - 'a') + 8 * (s[1] - '1'); };
+    int promotion = 0;
+    switch (coordinate[4]) {
+    case 'q': promotion = kPromoteQueen; break;
+    case 'r': promotion = kPromoteRook; break;
+    case 'b': promotion = kPromoteBishop; break;
+    case 'n': promotion = kPromoteKnight; break;
+    default: break;
+    }
+    return MakeMoveWord(square(coordinate), square(coordinate + 2), promotion);
+}
 
 struct SearchRequestBuilder {
     SearchRequestBuilder() {
