@@ -25,6 +25,7 @@
 
 #include "chess/move_list.h"
 #include "chess/position.h"
+#include "move_listed.h"
 #include "host/adapter_state.h"
 #include "host/info_block.h"
 #include "protocol/interpret.h"
@@ -37,13 +38,7 @@ unsigned char* g_info = nullptr;
 cecp::Position g_position;
 int g_mainLines = 0;
 
-bool Listed(const cecp::Position& position, cecp::MoveWord move) {
-    cecp::MoveList list;
-    const int count = list.Generate(position);
-    for (int i = 0; i < count; ++i)
-        if (list.moves[i] == move) return true;
-    return false;
-}
+using cecp::fuzz::Listed;
 
 bool IsFlag(std::int32_t value) { return value == 0 || value == 1; }
 

@@ -13,18 +13,13 @@
 #include "chess/move_list.h"
 #include "chess/move_text.h"
 #include "chess/position.h"
+#include "move_listed.h"
 
 namespace {
 
 constexpr std::size_t kHeader = 64 + 4 + 2;
 
-bool Listed(const cecp::Position& position, cecp::MoveWord move) {
-    cecp::MoveList list;
-    const int count = list.Generate(position);
-    for (int i = 0; i < count; ++i)
-        if (list.moves[i] == move) return true;
-    return false;
-}
+using cecp::fuzz::Listed;
 
 }  // namespace
 

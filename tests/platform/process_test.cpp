@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "installed_engine.h"
 #include "module_loader.h"
 #include "platform/error_report.h"
 #include "platform/pipe.h"
@@ -85,6 +86,21 @@ TEST(StartProcess, FailsForAMissingExecutableWithTheSystemsReason) {
     for (Handle h : {input.read, input.write, output.read, output.write}) ClosePipe(h);
 }
 
+// Starts the scripted test engine in the scratch folder, with its script
+// there, on the two pipes.
+Handle StartTestEngine(const test::ScratchFolder& scratch, const PipeEnds& input, const PipeEnds& output,
+                       int* error) {
+    std::string engine = test::TestEnginePath().string();
+    std::string folder = scratch.path().string();
+    ProcessStart start;
+    start.executable = engine.c_str();
+    start.arguments = "--script script.txt";
+    start.workingDirectory = folder.c_str();
+    start.standardInput = input.read;
+    start.standardOutput = output.write;
+    return StartProcess(start, error);
+}
+
 // The module keeps a write end of the child's output pipe, so the pipe never
 // ends by itself: the read must learn of the child's end from its process,
 // and only after the child's last output.
@@ -96,20 +112,8 @@ TEST(ReadPipe, EndsWhenTheProcessEndsAfterItsLastOutput) {
     ASSERT_TRUE(CreateOutputPipe(&output));
     Handle ownWrite = DuplicatePipeEnd(output.write);
     ASSERT_NE(ownWrite, kNoPipe);
-#ifdef _WIN32
-    std::string engine = (test::ProgramFolder() / "testengine.exe").string();
-#else
-    std::string engine = (test::ProgramFolder() / "testengine").string();
-#endif
-    std::string folder = scratch.path().string();
-    ProcessStart start;
-    start.executable = engine.c_str();
-    start.arguments = "--script script.txt";
-    start.workingDirectory = folder.c_str();
-    start.standardInput = input.read;
-    start.standardOutput = output.write;
     int error = 0;
-    Handle process = StartProcess(start, &error);
+    Handle process = StartTestEngine(scratch, input, output, &error);
     ASSERT_NE(process, kNoProcess) << error;
     ClosePipe(input.read);
     ClosePipe(output.write);
@@ -138,20 +142,8 @@ TEST(EndProcess, EndsAChildThatIgnoresItsInput) {
     PipeEnds input, output;
     ASSERT_TRUE(CreateInputPipe(&input));
     ASSERT_TRUE(CreateOutputPipe(&output));
-#ifdef _WIN32
-    std::string engine = (test::ProgramFolder() / "testengine.exe").string();
-#else
-    std::string engine = (test::ProgramFolder() / "testengine").string();
-#endif
-    std::string folder = scratch.path().string();
-    ProcessStart start;
-    start.executable = engine.c_str();
-    start.arguments = "--script script.txt";
-    start.workingDirectory = folder.c_str();
-    start.standardInput = input.read;
-    start.standardOutput = output.write;
     int error = 0;
-    Handle process = StartProcess(start, &error);
+    Handle process = StartTestEngine(scratch, input, output, &error);
     ASSERT_NE(process, kNoProcess) << error;
     for (Handle h : {input.read, output.write, input.write}) ClosePipe(h);
     EXPECT_FALSE(WaitProcess(process, 300));

@@ -16,17 +16,13 @@ namespace enghost {
 
 int RunAnalyse(const AnalyseOptions& options) {
     std::string error;
-    Board start;
-    bool standardStart = true;
-    if (!options.fen.empty()) {
-        auto parsed = Board::FromFen(options.fen, &error);
-        if (!parsed) {
-            PrintError(error);
-            return 2;
-        }
-        start = *parsed;
-        standardStart = start.Fen() == kStartFen;
+    auto gameStart = StartFromFen(options.fen, &error);
+    if (!gameStart) {
+        PrintError(error);
+        return 2;
     }
+    const Board start = gameStart->board;
+    const bool standardStart = gameStart->standard;
     Board board = start;
     std::vector<cecp::MoveWord> moves;
     for (const std::string& text : options.moves) {

@@ -131,6 +131,16 @@ Board::Board() {
     history_.push_back(RepetitionKey());
 }
 
+std::optional<GameStart> StartFromFen(const std::string& fen, std::string* error) {
+    GameStart start;
+    if (fen.empty()) return start;
+    auto parsed = Board::FromFen(fen, error);
+    if (!parsed) return std::nullopt;
+    start.board = *parsed;
+    start.standard = start.board.Fen() == kStartFen;
+    return start;
+}
+
 std::optional<Board> Board::FromFen(const std::string& fen, std::string* error) {
     std::istringstream words(fen);
     std::vector<std::string> fields;

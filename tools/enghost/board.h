@@ -69,6 +69,14 @@ private:
     std::vector<std::string> history_;
 };
 
+// The position a game starts from: the one a FEN gives (the standard start
+// position when the FEN is empty), and whether that is the standard one.
+struct GameStart {
+    Board board;
+    bool standard = true;
+};
+std::optional<GameStart> StartFromFen(const std::string& fen, std::string* error);
+
 // Coordinate text of a move: e2e4, e7e8q.
 std::string CoordinateText(cecp::MoveWord move);
 

@@ -117,17 +117,13 @@ int RunPlay(const PlayOptions& options) {
         return 2;
     }
 
-    Board start;
-    bool standardStart = true;
-    if (!options.fen.empty()) {
-        auto parsed = Board::FromFen(options.fen, &error);
-        if (!parsed) {
-            PrintError(error);
-            return 2;
-        }
-        start = *parsed;
-        standardStart = start.Fen() == kStartFen;
+    auto gameStart = StartFromFen(options.fen, &error);
+    if (!gameStart) {
+        PrintError(error);
+        return 2;
     }
+    const Board start = gameStart->board;
+    const bool standardStart = gameStart->standard;
 
     Side sides[2];
     sides[0].colour = "White";
