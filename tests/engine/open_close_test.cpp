@@ -37,6 +37,12 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// Waits (five seconds at most; a busy machine may be slow) until ready().
+template <typename Ready>
+void WaitUntil(Ready ready) {
+    for (int i = 0; i < 500 && !ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 TEST(OpenClose, GreetsOpensOnceAndSaysGoodbye) {
     InstalledEngine e("greeter");
     ASSERT_TRUE(e.ready);
@@ -125,7 +131,7 @@ TEST(OpenClose, LogsCommandsAndOutputAndStartsItAfreshAtEachOpen) {
     // The answer to "new" comes once the close has begun: it is not handed on.
     e.Configure("on xboard\n  send \t  first answer\non-line new\n  send \\tsecond\n", "Logfile=True\n");
     ASSERT_EQ(e.Open(), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    WaitUntil([&] { return e.Log().find("first answer\n") != std::string::npos; });
     EXPECT_EQ(e.api.Eng2(), 1);
     EXPECT_EQ(e.Log(), "-> kelto\n-> xboard\nfirst answer\n-> new\n-> quit\n");
 
@@ -145,7 +151,9 @@ TEST(OpenClose, EchoesTheEnginesOutputToTheDebugConsole) {
     testing::internal::CaptureStderr();
 #endif
     ASSERT_EQ(e.Open(), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The engine answers "xboard"; give the reader time to echo the answer.
+    WaitUntil([&] { return e.Transcript().find("xboard\n") != std::string::npos; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(e.api.Eng2(), 1);
 #ifndef _WIN32
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "shown\n\r");
@@ -224,7 +232,9 @@ TEST(OpenClose, AHundredKilobyteLineReachesTheLogWhole) {
     e.InstallExecutable();
     e.Configure("at start\n  send before\n  longline 102400 L\n  send after\n", "Logfile=true\n");
     ASSERT_EQ(e.Open(), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The close drops what the reader has not handed on yet: wait for the
+    // last line first.
+    WaitUntil([&] { return e.Log().find("after\n") != std::string::npos; });
     EXPECT_EQ(e.api.Eng2(), 1);
     std::string log = e.Log();
     std::string expected = "before\nL" + std::string(102399, 'x');
