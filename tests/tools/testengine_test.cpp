@@ -290,10 +290,11 @@ TEST(TestEngine, PlaysAGameFromItsList) {
   e.send("go\n");
   e.read_line(), e.read_line();
   EXPECT_EQ(e.read_line(), "2. ... g8f6\n");
-  e.send("quit\nping 8\n");
+  // Whether a line after "quit" is still read depends on timing: none is sent.
+  e.send("quit\n");
   EXPECT_TRUE(exited_with(e.status(), 0));
   EXPECT_EQ(e.read(1), "");
-  EXPECT_EQ(e.file("transcript.txt"), "usermove e2e4\r\nforce\nd2d4\nping 7\ngo\nquit\nping 8\n");
+  EXPECT_EQ(e.file("transcript.txt"), "usermove e2e4\r\nforce\nd2d4\nping 7\ngo\nquit\n");
 }
 
 TEST(TestEngine, MoveNowAndStatusCutIntoThinking) {
