@@ -14,10 +14,14 @@ namespace {
 
 namespace ib = info_block;
 
-// Guards the main-line cache, reportedDepth's raise and the writes into the
-// info block, so that a report from the reader thread and one from a host
-// thread never interleave their fields. Func3 is called after release.
-std::mutex g_reportMutex;
+// Guards the main-line cache, reportedDepth's raise, the writes into the info
+// block and the Func3 call that announces them, so that a report from the
+// reader thread and one from a host thread never interleave, and a host that
+// reads its record inside Func3 sees no field half written. Recursive: the
+// host may call the Show exports from inside Func3. The lock is never held
+// while the module waits for anything but the host's Func3.
+std::recursive_mutex g_reportMutex;
+using ReportLock = std::lock_guard<std::recursive_mutex>;
 
 constexpr int kDepthForNodes = 4;        // node counts notified from depth 5 on
 constexpr int kDepthForCurrentMove = 5;  // current moves notified from depth 6 on
@@ -69,13 +73,13 @@ std::int16_t MapMateScore(std::int32_t score) {
 
 void BeginSearchReport() {
     {
-        std::lock_guard lock(g_reportMutex);
+        ReportLock lock(g_reportMutex);
         g_state.lastPvTime = 0;
         g_state.lastPvScore = 0;
         g_state.lastPvLength = 0;
         std::memset(g_state.lastPv, 0, sizeof g_state.lastPv);
+        if (void* info = HeldInfoBlock()) SendNotification(info, kNotifyNewSearch);
     }
-    if (void* info = HeldInfoBlock()) SendNotification(info, kNotifyNewSearch);
 }
 
 void ReportMainLine(const char* text, std::int32_t score, std::int32_t time) {
@@ -94,7 +98,7 @@ void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
     Position position = EnginePositionCopy();
     int k = 0;
     {
-        std::lock_guard lock(g_reportMutex);
+        ReportLock lock(g_reportMutex);
         k = g_state.moveTextCache.ParseVariation(text, position, moves, kMainLineMoves);
     }
     if (k < 1) {
@@ -105,7 +109,7 @@ void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
     void* info = HeldInfoBlock();
     if (info == nullptr) return;
     {
-        std::lock_guard lock(g_reportMutex);
+        ReportLock lock(g_reportMutex);
         int cached = g_state.lastPvLength;
         // A line longer than the cache never counts as a repeat.
         if (k == cached && std::memcmp(moves, g_state.lastPv, sizeof(MoveWord) * cached) == 0) return;
@@ -116,18 +120,18 @@ void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
         std::memcpy(g_state.lastPv, moves, sizeof(MoveWord) * n);
         g_state.lastPvLength = n;
         StoreMainLine(info, moves, n, MapMateScore(score));
+        SendNotification(info, kNotifyMainline);
     }
-    SendNotification(info, kNotifyMainline);
 }
 
 }  // namespace
 
 MoveWord CachedFirstMove() {
-    std::lock_guard lock(g_reportMutex);
+    ReportLock lock(g_reportMutex);
     return g_state.lastPvLength > 0 ? g_state.lastPv[0] : 0;
 }
 
-void SettleReports() { std::lock_guard lock(g_reportMutex); }
+void SettleReports() { ReportLock lock(g_reportMutex); }
 
 void ForgetCachedMainLine() { g_state.lastPvLength = 0; }
 
@@ -151,11 +155,11 @@ void CECP_CALL ShowNodes(std::int64_t nodes) {
     void* info = g_state.infoBlock.load();
     if (info == nullptr) return;
     {
-        std::lock_guard lock(cecp::g_reportMutex);
+        cecp::ReportLock lock(cecp::g_reportMutex);
         cecp::StoreField<std::uint16_t>(info, ib::kNodesAux, 0);
         cecp::StoreField<std::int64_t>(info, ib::kNodes, nodes);
+        if (g_state.reportedDepth > cecp::kDepthForNodes) cecp::SendNotification(info, cecp::kNotifyNodes);
     }
-    if (g_state.reportedDepth > cecp::kDepthForNodes) cecp::SendNotification(info, cecp::kNotifyNodes);
 }
 
 void CECP_CALL ShowDepth(std::int32_t depth, std::int16_t depthExtra) {
@@ -163,13 +167,13 @@ void CECP_CALL ShowDepth(std::int32_t depth, std::int16_t depthExtra) {
     void* info = g_state.infoBlock.load();
     if (info == nullptr) return;
     {
-        std::lock_guard lock(cecp::g_reportMutex);
+        cecp::ReportLock lock(cecp::g_reportMutex);
         if (depth <= g_state.reportedDepth) return;
         g_state.reportedDepth = depth;
         cecp::StoreField<std::int16_t>(info, ib::kDepth, static_cast<std::int16_t>(depth));
         cecp::StoreField<std::int16_t>(info, ib::kDepthExtra, depthExtra);
+        cecp::SendNotification(info, cecp::kNotifyDepth);
     }
-    cecp::SendNotification(info, cecp::kNotifyDepth);
 }
 
 void CECP_CALL ShowMove(cecp::MoveWord move, std::int16_t number, std::int16_t count) {
@@ -177,13 +181,13 @@ void CECP_CALL ShowMove(cecp::MoveWord move, std::int16_t number, std::int16_t c
     void* info = g_state.infoBlock.load();
     if (info == nullptr) return;
     {
-        std::lock_guard lock(cecp::g_reportMutex);
+        cecp::ReportLock lock(cecp::g_reportMutex);
         cecp::StoreField<cecp::MoveWord>(info, ib::kCurrentMove, move);
         cecp::StoreField<std::int16_t>(info, ib::kCurrentMoveNumber, number);
         cecp::StoreField<std::int16_t>(info, ib::kRootMoveCount, count);
-    }
-    if (g_state.reportedDepth > cecp::kDepthForCurrentMove) {
-        cecp::SendNotification(info, cecp::kNotifyCurrentMove);
+        if (g_state.reportedDepth > cecp::kDepthForCurrentMove) {
+            cecp::SendNotification(info, cecp::kNotifyCurrentMove);
+        }
     }
 }
 
@@ -194,10 +198,10 @@ void CECP_CALL ShowMainline(const cecp::MoveWord* moves, std::int32_t count, std
     int n = count < 0 ? 0 : (count > static_cast<int>(ib::kMainLineCapacity) ? ib::kMainLineCapacity : count);
     if (moves == nullptr) n = 0;
     {
-        std::lock_guard lock(cecp::g_reportMutex);
+        cecp::ReportLock lock(cecp::g_reportMutex);
         cecp::StoreMainLine(info, moves, n, score);
+        cecp::SendNotification(info, cecp::kNotifyMainline);
     }
-    cecp::SendNotification(info, cecp::kNotifyMainline);
 }
 
 }  // extern "C"

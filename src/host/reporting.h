@@ -3,8 +3,8 @@
 //
 // The four Show operations are also exported for the host to call itself.
 // Reports come from the reader thread (the engine's lines) and from the
-// host's threads; the module's own report state is kept under one lock, and
-// Func3 is never called while it is held.
+// host's threads; each report writes its fields and calls Func3 under one
+// lock, so that reports never interleave.
 #pragma once
 
 #include <cstdint>
