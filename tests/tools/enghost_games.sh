@@ -3,6 +3,8 @@
 # fairymax, stockfish behind polyglot and gnuchess -u behind polyglot (one
 # pondering, one from a set-up position), each checked by pgn-extract; an
 # analysis by stockfish; enghost check on each engine and on gnuchess -x.
+# The games run one after another: two at once left engines short of time on
+# a loaded machine (fairymax ignores "?"), which made the results flaky.
 # usage: enghost_games.sh BIN_DIR EXAMPLES_DIR
 set -u
 bin=$1
@@ -42,24 +44,24 @@ play() {
     >"game$n.out" 2>&1 || echo "exit status $?" >>"game$n.out"
 }
 started=$(date +%s)
-play 1 fm fm --tc 3 --max-moves 40 &
+play 1 fm fm --tc 3 --max-moves 40
 play 2 sf fm --tc 3 --max-moves 40
-wait
-play 3 fm sf --tc 3 --max-moves 40 &
+
+play 3 fm sf --tc 3 --max-moves 40
 play 4 gc fm --tc 3 --max-moves 40
-wait
-play 5 sf gc --tc 3 --max-moves 40 &
+
+play 5 sf gc --tc 3 --max-moves 40
 play 6 gc sf --tc 3+1 --max-moves 25
-wait
-play 7 fmp fmp --ponder --tc 3 --max-moves 40 &
+
+play 7 fmp fmp --ponder --tc 3 --max-moves 40
 play 8 fm fm --tc 4 --fen "8/8/8/4k3/8/8/8/4KQ2 w - - 0 1"
-wait
-play 9 sfp sfp --ponder --tc 3 --max-moves 25 &
+
+play 9 sfp sfp --ponder --tc 3 --max-moves 25
 play 10 gc gc --tc 40/3 --max-moves 30
-wait
-play 11 fm gc --st 1 --max-moves 5 &
+
+play 11 fm gc --st 1 --max-moves 5
 play 12 gc fm --tc 3 --max-moves 40 --fen "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3"
-wait
+
 echo "12 games in $(($(date +%s) - started)) s"
 
 for n in 1 2 3 4 5 6 7 8 9 10 11 12; do
