@@ -28,7 +28,9 @@ public:
 
 private:
     long id_;
-    void* handle_ = nullptr;  // Windows: the process handle, held from the start
+#ifdef _WIN32
+    void* handle_ = nullptr;  // the process handle, held from the start
+#endif
 };
 
 }  // namespace enghost
