@@ -33,4 +33,13 @@ private:
 #endif
 };
 
+inline std::unique_ptr<ChildProcess> ChildProcess::Newcomer(const std::set<long>& before,
+                                                           const std::set<long>& after) {
+    long found = 0;
+    int count = 0;
+    for (long id : after)
+        if (!before.count(id)) found = id, ++count;
+    return count == 1 ? std::make_unique<ChildProcess>(found) : nullptr;
+}
+
 }  // namespace enghost

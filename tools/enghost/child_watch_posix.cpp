@@ -45,14 +45,6 @@ std::set<long> ChildProcesses() {
     return children;
 }
 
-std::unique_ptr<ChildProcess> ChildProcess::Newcomer(const std::set<long>& before, const std::set<long>& after) {
-    long found = 0;
-    int count = 0;
-    for (long id : after)
-        if (!before.count(id)) found = id, ++count;
-    return count == 1 ? std::make_unique<ChildProcess>(found) : nullptr;
-}
-
 ChildProcess::ChildProcess(long id) : id_(id) {}
 ChildProcess::~ChildProcess() = default;
 

@@ -18,14 +18,6 @@ std::set<long> ChildProcesses() {
     return children;
 }
 
-std::unique_ptr<ChildProcess> ChildProcess::Newcomer(const std::set<long>& before, const std::set<long>& after) {
-    long found = 0;
-    int count = 0;
-    for (long id : after)
-        if (!before.count(id)) found = id, ++count;
-    return count == 1 ? std::make_unique<ChildProcess>(found) : nullptr;
-}
-
 ChildProcess::ChildProcess(long id) : id_(id) {
     // Held from now on, the handle keeps the id from going to another process.
     handle_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
