@@ -19,6 +19,8 @@ constexpr char kCommandMark[] = "-> ";
 constexpr int kEndOfStreamPauseMilliseconds = 200;
 constexpr int kCommandWaitMilliseconds = 1000;
 
+std::mutex g_commandSequenceMutex;
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Echoes and hands on text[0, length) as one line. The byte at text[length]
@@ -43,6 +45,9 @@ void HandLine(ReaderContext* context, char* text, std::int32_t length) {
 }
 
 }  // namespace
+
+CommandSequence::CommandSequence() : lock_(g_commandSequenceMutex) {}
+CommandSequence::~CommandSequence() = default;
 
 void SendCommand(const char* command) {
     HandleUse use;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 #include "engine/reader_context.h"
 
@@ -11,6 +12,23 @@ namespace cecp {
 // one write, and to the log after "-> ". Nothing is written without an
 // engine, nor to one that has ended.
 void SendCommand(const char* command);
+
+// Held by a host thread while it sends commands that must reach the engine
+// with nothing between them: a search's clock, position and start. The host
+// may confirm the pondered reply, stop, or reset from another thread at any
+// moment, also while a search is still being set up; those commands take the
+// same lock and so follow the whole sequence, never fall into the middle of
+// its moves (where the engine would play them as part of the game).
+class CommandSequence {
+public:
+    CommandSequence();
+    ~CommandSequence();
+    CommandSequence(const CommandSequence&) = delete;
+    CommandSequence& operator=(const CommandSequence&) = delete;
+
+private:
+    std::unique_lock<std::mutex> lock_;
+};
 
 // The reader thread's body; its argument is the ReaderContext. Reads the
 // engine's output until the shutdown clears keepReading or the stream ends

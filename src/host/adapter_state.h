@@ -72,6 +72,10 @@ struct AdapterState {
     // it has not in this search): an engine that never answers is given up on.
     std::atomic<std::int64_t> moveNowSentAt{0};
     PonderMove ponderMove;
+    // The host confirmed the pondered reply while the search was still being
+    // set up, before its ponder move was held back: it is sent as soon as the
+    // engine has been told to ponder.
+    Flag ponderHitEarly{0};
     Flag engineSideWhite{1};
     std::int32_t lastLevelIncrement = -1;
     std::int32_t lastLevelSeconds = -1;

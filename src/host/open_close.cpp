@@ -45,7 +45,9 @@ std::int32_t CECP_CALL Eng2() {
 }
 
 void CECP_CALL Eng15() {
-    if (g_state.engineOpen != 0) cecp::SendCommand("reset\n");
+    if (g_state.engineOpen == 0) return;
+    cecp::CommandSequence sequence;
+    cecp::SendCommand("reset\n");
 }
 
 }  // extern "C"

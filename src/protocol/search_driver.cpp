@@ -19,14 +19,16 @@ constexpr int kPassesPerStatusRequest = 10;
 // After "?" an engine that has not moved within this long never will.
 constexpr std::int64_t kMoveNowPatienceMilliseconds = 5000;
 
-// Sends the held-back ponder move, if there still is one, and "easy".
-void SendPonderMove() {
+// Sends the held-back ponder move, if there still is one, and "easy"; true
+// when there was one.
+bool SendPonderMove() {
     char move[cecp::PonderMove::kTextSize];
-    if (!g_state.ponderMove.Take(move)) return;
+    if (!g_state.ponderMove.Take(move)) return false;
     char command[sizeof move + 1];
     std::snprintf(command, sizeof command, "%s\n", move);
     cecp::SendCommand(command);
     cecp::SendCommand("easy\n");
+    return true;
 }
 
 bool NoMoveWillCome() { return g_state.engineOpen == 0 || g_state.engineExited != 0; }
@@ -55,44 +57,58 @@ void WaitForMove() {
     }
 }
 
+// Sends the clock, the position and the command that starts the search (or
+// none, when the position has no legal move or a stop came first); true when
+// that command was the ponder command. The host's Eng3, Eng10 and Eng15 wait
+// until the search has started: their commands would fall among the moves of
+// the position. Nothing here calls the host, whose answer to a notification
+// may be one of those calls.
+bool StartSearch(const cecp::SearchRequestView& request) {
+    cecp::CommandSequence sequence;
+    cecp::SendClockCommands(request);
+    cecp::SendPosition(request);
+    g_state.awaitingMove = 0;
+    if (g_state.stopRequested) return false;
+    g_state.lastPvLength = 0;
+    g_state.pvReported = 0;
+    cecp::SendCommand("post\n");
+    cecp::SendCommand(g_state.engineSideWhite == 1 ? "white\n" : "black\n");
+    if (g_state.stopRequested) return false;
+    g_state.awaitingMove = 1;
+    char ponder[cecp::PonderMove::kTextSize];
+    g_state.ponderMove.Peek(ponder);
+    if (cecp::HasNoLegalMove(cecp::EnginePositionCopy())) {
+        g_state.awaitingMove = 0;
+    } else if (g_state.analyzeMode && g_state.analyzing) {
+        cecp::SendCommand("analyze\n");
+    } else if (g_state.ponderMode && request.PonderRequest() && ponder[0] != '\0') {
+        char command[sizeof "ponder " + sizeof ponder + 1];
+        std::snprintf(command, sizeof command, "ponder %s\n", ponder);
+        cecp::SendCommand(command);
+        if (g_state.ponderHitEarly.exchange(0) != 0) SendPonderMove();
+        return true;
+    } else {
+        cecp::SendCommand("go\n");
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" {
 
 void CECP_CALL Eng9(void* record) {
     if (record == nullptr) return;
-    cecp::SearchRequestView request(record);
     g_state.thinking = 1;
     g_state.stopRequested = 0;
     g_state.moveNowSentAt = 0;
-    cecp::SendClockCommands(request);
-    cecp::SendPosition(request);
+    g_state.ponderHitEarly = 0;
+    // The new search is announced before anything is sent, so that every
+    // report of the engine's thinking follows it.
     cecp::BeginSearchReport();
-
-    g_state.awaitingMove = 0;
-    if (!g_state.stopRequested) {
-        g_state.lastPvLength = 0;
-        g_state.pvReported = 0;
-        cecp::SendCommand("post\n");
-        cecp::SendCommand(g_state.engineSideWhite == 1 ? "white\n" : "black\n");
-        if (!g_state.stopRequested) {
-            g_state.awaitingMove = 1;
-            char ponder[cecp::PonderMove::kTextSize];
-            g_state.ponderMove.Peek(ponder);
-            if (cecp::HasNoLegalMove(cecp::EnginePositionCopy())) {
-                g_state.awaitingMove = 0;
-            } else if (g_state.analyzeMode && g_state.analyzing) {
-                cecp::SendCommand("analyze\n");
-            } else if (g_state.ponderMode && request.PonderRequest() && ponder[0] != '\0') {
-                char command[sizeof "ponder " + sizeof ponder + 1];
-                std::snprintf(command, sizeof command, "ponder %s\n", ponder);
-                cecp::SendCommand(command);
-                ShowDepth(1, 0);
-                ShowNodes(0);
-            } else {
-                cecp::SendCommand("go\n");
-            }
-        }
+    if (StartSearch(cecp::SearchRequestView(record))) {
+        ShowDepth(1, 0);
+        ShowNodes(0);
     }
     if (g_state.awaitingMove) WaitForMove();
     // The host reads its record once the search is over: the reader thread's
@@ -103,6 +119,8 @@ void CECP_CALL Eng9(void* record) {
 
 void CECP_CALL Eng3() {
     if (g_state.stopRequested.exchange(1) != 0) return;
+    // A search still being set up sees the stop and does not start.
+    cecp::CommandSequence sequence;
     if (g_state.awaitingMove) {
         if (g_state.analyzing) {
             cecp::SendCommand("exit\n");
@@ -124,6 +142,12 @@ void CECP_CALL Eng3() {
     }
 }
 
-void CECP_CALL Eng10() { SendPonderMove(); }
+void CECP_CALL Eng10() {
+    cecp::CommandSequence sequence;
+    if (SendPonderMove()) return;
+    // Eng9 has begun but not yet started the engine's search (which happens
+    // under the lock this call holds): the hit is kept for it.
+    if (g_state.thinking != 0 && g_state.awaitingMove == 0) g_state.ponderHitEarly = 1;
+}
 
 }  // extern "C"

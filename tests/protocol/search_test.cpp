@@ -3,6 +3,8 @@
 // the host is told, and how long each kind of search takes to end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <sstream>
 #include <string>
@@ -76,6 +78,21 @@ protected:
         return LoadField<T>(engine_->infoBlock, offset);
     }
     MoveWord FirstMove() const { return Field<MoveWord>(ib::kMainLine); }
+    // Runs Eng9 on its own thread, calling meanwhile() over and over until it
+    // returns; a search still running after 3 s is stopped, so that a test
+    // whose search never ends fails instead of hanging.
+    template <typename Meanwhile>
+    void SearchWhile(const SearchRequestBuilder& request, Meanwhile meanwhile) {
+        std::atomic<bool> searching{true};
+        std::thread search([&] {
+            api.Eng9(const_cast<unsigned char*>(request.bytes));
+            searching = false;
+        });
+        const auto start = Clock::now();
+        while (searching && SecondsSince(start) < 3.0) meanwhile();
+        if (searching) api.Eng3();
+        search.join();
+    }
     // Runs Eng9 on its own thread, as a host does, and returns its thread.
     std::thread SearchInBackground(const SearchRequestBuilder& request) {
         return std::thread([this, &request] { api.Eng9(const_cast<unsigned char*>(request.bytes)); });
@@ -173,6 +190,58 @@ TEST_F(Search, PonderingEndsWithTheExpectedReply) {
     api.Eng10();  // the move has been sent already
     search.join();
     EXPECT_EQ(NewCommands(), (Lines{"e7e5", "easy"}));
+    EXPECT_EQ(FirstMove(), M("g1f3"));
+}
+
+// The host confirms the pondered reply, or resets the engine, from its other
+// thread whenever it likes, also while the position is still being sent:
+// those commands wait for the search to start instead of falling among the
+// moves, where the engine would play them as part of the game.
+TEST_F(Search, CommandsFromTheHostsOtherThreadNeverFallIntoThePosition) {
+    Open("on-line e7e5\n  move g1f3\n", "PonderMode=true\n");
+    std::vector<const char*> game;
+    for (int i = 0; i < 60; ++i) game.insert(game.end(), {"g1f3", "g8f6", "f3g1", "f6g8"});
+    game.insert(game.end(), {"e2e4", "e7e5"});
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves(game).Ponder();
+    SearchWhile(request, [this] {
+        api.Eng15();
+        api.Eng10();
+    });
+
+    Lines sent = NewCommands();
+    auto ponder = std::find(sent.begin(), sent.end(), "ponder e7e5");
+    ASSERT_NE(ponder, sent.end());
+    Lines setUp(std::find(sent.begin(), sent.end(), "force"), ponder);
+    ASSERT_EQ(setUp.size(), 1 + game.size() - 1 + 2);  // force, the moves but the reply, post, black
+    for (std::size_t i = 0; i + 1 < game.size(); ++i) EXPECT_EQ(setUp[1 + i], game[i]) << "move " << i;
+    EXPECT_EQ(std::count(std::find(sent.begin(), sent.end(), "new"), ponder, "reset"), 0);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "e7e5"), 1);
+    EXPECT_EQ(std::count(ponder, sent.end(), "e7e5"), 1);
+    EXPECT_EQ(FirstMove(), M("g1f3"));
+}
+
+// A host that confirms the reply from its handler of the new-search
+// notification does so on Eng9's own thread, before anything has been sent:
+// the module neither waits for itself nor loses the hit.
+ModuleApi* g_hitFromHandler = nullptr;
+void PonderHitOnNewSearch(std::uint32_t code, void*) {
+    if (code == kNotifyNewSearch && g_hitFromHandler != nullptr) g_hitFromHandler->Eng10();
+}
+
+TEST_F(Search, APonderHitBeforeTheSearchHasStartedIsKeptForIt) {
+    Open("on-line e7e5\n  move g1f3\n", "PonderMode=true\n");
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
+    g_hitFromHandler = &api;
+    HostSetNotificationHook(PonderHitOnNewSearch);
+    const auto start = Clock::now();
+    SearchWhile(request, [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
+    HostSetNotificationHook(nullptr);
+    g_hitFromHandler = nullptr;
+    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_EQ(NewCommands(), (Lines{"new", "level 0 1:0 0", "time 6000", "hard", "force", "e2e4", "post", "black",
+                                    "ponder e7e5", "e7e5", "easy"}));
     EXPECT_EQ(FirstMove(), M("g1f3"));
 }
 

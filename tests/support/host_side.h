@@ -28,4 +28,7 @@ CECP_HOST_API int HostNotificationCount();
 // The notification with that index, in the order they arrived.
 CECP_HOST_API HostNotification HostNotificationAt(int index);
 CECP_HOST_API void HostClearNotifications();
+// Called with each notification after it is recorded, on the thread that
+// sent it (null: none), as a host's handler would run.
+CECP_HOST_API void HostSetNotificationHook(void (*hook)(std::uint32_t code, void* infoBlock));
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 #include <initializer_list>
 
 #include "chess/move_word.h"
@@ -38,7 +39,7 @@ struct SearchRequestBuilder {
         StoreField<T>(bytes, offset, value);
         return *this;
     }
-    SearchRequestBuilder& Moves(std::initializer_list<const char*> moves) {
+    SearchRequestBuilder& Moves(const std::vector<const char*>& moves) {
         int i = 0;
         for (const char* move : moves) Set<MoveWord>(search_request::kMoves + 2 * i++, M(move));
         return Set<std::int16_t>(search_request::kMoveCount, static_cast<std::int16_t>(i));

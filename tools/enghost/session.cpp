@@ -158,6 +158,7 @@ void EngineSession::OnNotification(std::uint32_t code) {
         switch (code) {
         case cecp::kNotifyNewSearch:
             ++progress_.searches;
+            done_.notify_all();
             progress_.lines = 0;
             progress_.line.clear();
             progress_.score = 0;
@@ -196,6 +197,8 @@ void EngineSession::Begin(const SearchRecord& record) {
     if (searcher_.joinable()) searcher_.join();
     record_ = record;
     searching_ = true;
+    std::unique_lock lock(mutex_);
+    const int searches = progress_.searches;
     searcher_ = std::thread([this] {
         module_->api().Eng9(record_.data());
         std::lock_guard lock(mutex_);
@@ -203,6 +206,10 @@ void EngineSession::Begin(const SearchRecord& record) {
         searching_ = false;
         done_.notify_all();
     });
+    // Until the module has announced the search, a stop or ponder hit would
+    // come before Eng9 and be lost.
+    done_.wait_for(lock, std::chrono::seconds(2),
+                   [&] { return progress_.searches != searches || !searching_.load(); });
 }
 
 bool EngineSession::WaitDone(int milliseconds) {

@@ -65,7 +65,8 @@ public:
     const EngineSettings& settings() const { return settings_; }
     const Installation& installation() const { return installation_; }
 
-    // Starts Eng9 with a copy of record on the session's search thread.
+    // Starts Eng9 with a copy of record on the session's search thread, and
+    // returns once the module has begun it.
     void Begin(const SearchRecord& record);
     bool Searching() const { return searching_.load(); }
     // Waits up to milliseconds for the search to return; true when it has.
