@@ -39,6 +39,12 @@ protected:
         HostClearNotifications();
         ASSERT_EQ(api.Eng1(info, 0, 0, 0, 0, 0), 0);
     }
+    // Closes the engine and starts it again.
+    void Reopen() {
+        api.Eng2();
+        HostClearNotifications();
+        ASSERT_EQ(api.Eng1(info, 0, 0, 0, 0, 0), 0);
+    }
     void TearDown() override {
         if (loaded_) {
             auto start = Clock::now();
@@ -80,7 +86,14 @@ TEST_F(RealEngine, FairymaxAnswersATimedSearch) {
     Install("/usr/games/fairymax", "[Parameter]\nEngine=Fairy-Max\n");
     SearchRequestBuilder request;
     request.Increment(2, 0).Moves({"e2e4"});
-    api.Eng9(request.bytes);
+    // fairymax 5.0b crashes now and then (a few starts in a hundred) on the
+    // first unknown command it reads, the greeting's "kelto"; its search
+    // then ends at once without a move. Such a start is tried again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0) Reopen();
+        api.Eng9(request.bytes);
+        if (LoadField<std::int16_t>(info, ib::kMainLineLength) > 0) break;
+    }
     Position afterE4;
     afterE4.SetStartPosition();
     afterE4.MakeMove(M("e2e4"));
