@@ -54,15 +54,8 @@ void SendCommand(const char* command) {
     platform::Handle input = g_state.engineStdinWrite.load();
     if (input == platform::kNoPipe || g_state.engineExited != 0) return;
     std::size_t length = std::strlen(command);
-    // An engine that has stopped reading lets its input fill up: a command
-    // then waits a while for room and is dropped, and until the engine reads
-    // again later commands are dropped at once, so that no host thread (nor
-    // the shutdown) is held by it.
-    bool stalled = g_state.engineInputStalled != 0;
-    platform::WriteOutcome outcome =
-        platform::WritePipeWithin(input, command, length, stalled ? 0 : kCommandWaitMilliseconds);
-    g_state.engineInputStalled = outcome == platform::WriteOutcome::kTimedOut ? 1 : 0;
-    if (outcome != platform::WriteOutcome::kWritten) return;
+    // The log has the command before the engine can answer it: written after
+    // the pipe, an answer read meanwhile stood above its command.
     platform::Handle log = g_state.logFile.load();
     if (log != platform::kNoFile) {
         // Mark and command in one write where they fit, so that a line of the
@@ -77,6 +70,14 @@ void SendCommand(const char* command) {
             platform::WriteBytes(log, command, length);
         }
     }
+    // An engine that has stopped reading lets its input fill up: a command
+    // then waits a while for room and is dropped, and until the engine reads
+    // again later commands are dropped at once, so that no host thread (nor
+    // the shutdown) is held by it.
+    bool stalled = g_state.engineInputStalled != 0;
+    platform::WriteOutcome outcome =
+        platform::WritePipeWithin(input, command, length, stalled ? 0 : kCommandWaitMilliseconds);
+    g_state.engineInputStalled = outcome == platform::WriteOutcome::kTimedOut ? 1 : 0;
     platform::YieldTimeSlice();
 }
 

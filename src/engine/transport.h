@@ -8,9 +8,10 @@
 
 namespace cecp {
 
-// Writes one command (NUL-terminated, ending in a line feed) to the engine in
-// one write, and to the log after "-> ". Nothing is written without an
-// engine, nor to one that has ended.
+// Writes one command (NUL-terminated, ending in a line feed) to the log after
+// "-> ", then to the engine in one write. Nothing is written without an
+// engine, nor to one that has ended; a command that an engine which has
+// stopped reading has no room for is dropped (and stays in the log).
 void SendCommand(const char* command);
 
 // Held by a host thread while it sends commands that must reach the engine
