@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
 #include <initializer_list>
+#include <vector>
 
 #include "chess/move_word.h"
 #include "host/host_record.h"

@@ -158,12 +158,12 @@ void EngineSession::OnNotification(std::uint32_t code) {
         switch (code) {
         case cecp::kNotifyNewSearch:
             ++progress_.searches;
-            done_.notify_all();
             progress_.lines = 0;
             progress_.line.clear();
             progress_.score = 0;
             progress_.depth = 0;
             progress_.nodes = 0;
+            done_.notify_all();  // Begin waits for the announcement
             break;
         case cecp::kNotifyMainline: {
             ++progress_.lines;
