@@ -15,3 +15,10 @@ find_program(CECP_QEMU_I386 qemu-i386 REQUIRED)
 # -L points qemu at the root file system, where g++-multilib put the 32-bit
 # run-time libraries.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CECP_QEMU_I386} -L /)
+# qemu-i386 runs the 32-bit programs of this build, but a child that such a
+# program starts is executed by the kernel: a 32-bit child runs only where the
+# kernel has 32-bit support or binfmt_misc hands it to qemu, and many machines
+# have neither. The programs the tests start as children (the scripted test
+# engine) are therefore built for the machine's own word size: what is under
+# test here is the 32-bit module and host, not the engine's word size.
+set(CECP_CHILD_PROGRAM_OPTIONS -m64)

@@ -29,20 +29,21 @@ double SecondsSince(Clock::time_point start) {
 class Search : public ::testing::Test {
 protected:
     // Installs the test engine with script and the "Support" switches given,
-    // and opens it.
+    // and opens it. Call it through ASSERT_NO_FATAL_FAILURE: a test whose
+    // engine did not open stops there.
     void Open(const std::string& script, const std::string& support = "") {
         engine_ = std::make_unique<InstalledEngine>("scripted");
         ASSERT_TRUE(engine_->ready);
+        api = engine_->api;
         engine_->InstallExecutable();
         engine_->Configure(script, support.empty() ? "" : "[Support]\n" + support);
         HostClearNotifications();
         ASSERT_EQ(engine_->Open(), 0);
-        api = engine_->api;
         WaitForTranscript(2);
         seen_ = 2;  // "kelto" and "xboard"
     }
     void TearDown() override {
-        if (engine_) api.Eng2();
+        if (engine_ && engine_->ready) api.Eng2();
     }
 
     Lines Transcript() const {
@@ -109,7 +110,7 @@ constexpr const char* kThinkThenMove =
     "  move e7e5\n";
 
 TEST_F(Search, ATimedSearchSendsClockPositionAndGo) {
-    Open(kThinkThenMove);
+    ASSERT_NO_FATAL_FAILURE(Open(kThinkThenMove));
     SearchRequestBuilder request;
     request.Increment(300, 12).Moves({"e2e4"});
     api.Eng9(request.bytes);
@@ -132,7 +133,7 @@ TEST_F(Search, ATimedSearchSendsClockPositionAndGo) {
 // The host's own reports through the exports: a 64-bit count in two argument
 // slots, 16-bit words in slots of their own (the 32-bit build runs this too).
 TEST_F(Search, TheHostsOwnReportsArriveWhole) {
-    Open(kThinkThenMove);
+    ASSERT_NO_FATAL_FAILURE(Open(kThinkThenMove));
     SearchRequestBuilder request;
     request.Increment(300, 12).Moves({"e2e4"});
     api.Eng9(request.bytes);
@@ -155,7 +156,7 @@ TEST_F(Search, TheHostsOwnReportsArriveWhole) {
 }
 
 TEST_F(Search, ASetUpPositionIsEditedInBeforeTheSearch) {
-    Open("at search\n  move e1d2\n", "CastleAndEP=true\n");
+    ASSERT_NO_FATAL_FAILURE(Open("at search\n  move e1d2\n", "CastleAndEP=true\n"));
     SearchRequestBuilder request;
     request.MovesInTime(40, 600).Board({{"e1", kWhiteKing}, {"e8", kBlackKing}, {"a7", kBlackPawn}}, true, 0, 0);
     api.Eng9(request.bytes);
@@ -166,7 +167,7 @@ TEST_F(Search, ASetUpPositionIsEditedInBeforeTheSearch) {
 }
 
 TEST_F(Search, AMatedSideGetsNoSearchCommand) {
-    Open(kThinkThenMove);
+    ASSERT_NO_FATAL_FAILURE(Open(kThinkThenMove));
     SearchRequestBuilder request;
     request.Increment(60, 0).Moves({"f2f3", "e7e5", "g2g4", "d8h4"});
     auto start = Clock::now();
@@ -179,7 +180,7 @@ TEST_F(Search, AMatedSideGetsNoSearchCommand) {
 }
 
 TEST_F(Search, PonderingEndsWithTheExpectedReply) {
-    Open("on-line e7e5\n  move g1f3\n", "PonderMode=true\n");
+    ASSERT_NO_FATAL_FAILURE(Open("on-line e7e5\n  move g1f3\n", "PonderMode=true\n"));
     SearchRequestBuilder request;
     request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
     std::thread search = SearchInBackground(request);
@@ -198,7 +199,7 @@ TEST_F(Search, PonderingEndsWithTheExpectedReply) {
 // those commands wait for the search to start instead of falling among the
 // moves, where the engine would play them as part of the game.
 TEST_F(Search, CommandsFromTheHostsOtherThreadNeverFallIntoThePosition) {
-    Open("on-line e7e5\n  move g1f3\n", "PonderMode=true\n");
+    ASSERT_NO_FATAL_FAILURE(Open("on-line e7e5\n  move g1f3\n", "PonderMode=true\n"));
     std::vector<const char*> game;
     for (int i = 0; i < 60; ++i) game.insert(game.end(), {"g1f3", "g8f6", "f3g1", "f6g8"});
     game.insert(game.end(), {"e2e4", "e7e5"});
@@ -230,7 +231,7 @@ void PonderHitOnNewSearch(std::uint32_t code, void*) {
 }
 
 TEST_F(Search, APonderHitBeforeTheSearchHasStartedIsKeptForIt) {
-    Open("on-line e7e5\n  move g1f3\n", "PonderMode=true\n");
+    ASSERT_NO_FATAL_FAILURE(Open("on-line e7e5\n  move g1f3\n", "PonderMode=true\n"));
     SearchRequestBuilder request;
     request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
     g_hitFromHandler = &api;
@@ -246,7 +247,7 @@ TEST_F(Search, APonderHitBeforeTheSearchHasStartedIsKeptForIt) {
 }
 
 TEST_F(Search, StoppingAPonderSearchPlaysTheReplyAndAsksForTheMove) {
-    Open("on-line e7e5\n  think 100 50 $d 5 $d 100 g1f3\n  move g1f3\n", "PonderMode=true\n");
+    ASSERT_NO_FATAL_FAILURE(Open("on-line e7e5\n  think 100 50 $d 5 $d 100 g1f3\n  move g1f3\n", "PonderMode=true\n"));
     SearchRequestBuilder request;
     request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
     std::thread search = SearchInBackground(request);
@@ -259,7 +260,7 @@ TEST_F(Search, StoppingAPonderSearchPlaysTheReplyAndAsksForTheMove) {
 }
 
 TEST_F(Search, MoveNowCutsANormalSearchShortAndShowsTheMovePlayed) {
-    Open("at search\n  think 200 50 $d 5 $d 100 d7d5 g1f3\n  move e7e5\n");
+    ASSERT_NO_FATAL_FAILURE(Open("at search\n  think 200 50 $d 5 $d 100 d7d5 g1f3\n  move e7e5\n"));
     SearchRequestBuilder request;
     request.Increment(600, 0).Moves({"e2e4"});
     std::thread search = SearchInBackground(request);
@@ -277,7 +278,7 @@ TEST_F(Search, MoveNowCutsANormalSearchShortAndShowsTheMovePlayed) {
 }
 
 TEST_F(Search, MoveNowBeforeAnyLineShowsTheMoveNotAnOlderOne) {
-    Open("at search\n  sleep 5000\n  move e7e5\n");
+    ASSERT_NO_FATAL_FAILURE(Open("at search\n  sleep 5000\n  move e7e5\n"));
     // What an earlier search left in the host's record.
     StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("d7d5"));
     StoreField<std::int16_t>(engine_->infoBlock, ib::kMainLineLength, 1);
@@ -291,7 +292,7 @@ TEST_F(Search, MoveNowBeforeAnyLineShowsTheMoveNotAnOlderOne) {
 }
 
 TEST_F(Search, AnAnalysisAsksForStatusAndEndsWithExit) {
-    Open("analyze 30 $d 7 $d 100 g1f3 b8c6\nstat stat01: $c 1000 $d 12 30\n", "AnalyzeMode=true\n");
+    ASSERT_NO_FATAL_FAILURE(Open("analyze 30 $d 7 $d 100 g1f3 b8c6\nstat stat01: $c 1000 $d 12 30\n", "AnalyzeMode=true\n"));
     SearchRequestBuilder request;
     request.NoClock();
     std::thread search = SearchInBackground(request);
@@ -312,7 +313,7 @@ TEST_F(Search, AnAnalysisAsksForStatusAndEndsWithExit) {
 }
 
 TEST_F(Search, AnEngineThatRejectsAnalyzeIsAskedToMoveAndGivenUpOn) {
-    Open("ignore ?\n", "AnalyzeMode=true\n");
+    ASSERT_NO_FATAL_FAILURE(Open("ignore ?\n", "AnalyzeMode=true\n"));
     SearchRequestBuilder request;
     request.NoClock();
     std::thread search = SearchInBackground(request);
@@ -330,7 +331,7 @@ TEST_F(Search, AnEngineThatRejectsAnalyzeIsAskedToMoveAndGivenUpOn) {
 TEST_F(Search, AnEngineThatDiesEndsTheSearch) {
     const char* crashes[] = {"at search\n  crash\n", "at search\n  think 3 20 $d 1 1 1 e7e5\n  exit 1\n"};
     for (const char* script : crashes) {
-        Open(script);
+        ASSERT_NO_FATAL_FAILURE(Open(script));
         SearchRequestBuilder request;
         request.Increment(600, 0).Moves({"e2e4"});
         auto start = Clock::now();
@@ -343,7 +344,7 @@ TEST_F(Search, AnEngineThatDiesEndsTheSearch) {
 }
 
 TEST_F(Search, ClosingTheEngineEndsAWaitingSearch) {
-    Open("ignore ?\nat search\n  sleep 60000\n");
+    ASSERT_NO_FATAL_FAILURE(Open("ignore ?\nat search\n  sleep 60000\n"));
     SearchRequestBuilder request;
     request.Increment(600, 0);
     std::thread search = SearchInBackground(request);

@@ -5,10 +5,13 @@
 # analysis by stockfish; enghost check on each engine and on gnuchess -x.
 # The games run one after another: two at once left engines short of time on
 # a loaded machine (fairymax ignores "?"), which made the results flaky.
-# usage: enghost_games.sh BIN_DIR EXAMPLES_DIR
+# usage: enghost_games.sh BIN_DIR EXAMPLES_DIR [LAUNCHER...]
+#   (LAUNCHER: the emulator of a 32-bit build)
 set -u
 bin=$1
 examples=$2
+shift 2
+run="$*"
 games=/usr/games
 for program in fairymax polyglot stockfish gnuchess pgn-extract; do
   [ -x "$games/$program" ] || { echo "SKIP: $games/$program is not installed"; exit 0; }
@@ -27,7 +30,7 @@ fail() {
 # engine loses by dying or by a move the module does not recognise is shown
 # with the end of its engines' logs.
 install() {
-  "$enghost" install "$@" --log >/dev/null || fail "install $1"
+  $run "$enghost" install "$@" --log >/dev/null || fail "install $1"
 }
 # show_losses N WHITE BLACK: the end of game N and of its engines' logs,
 # when an engine lost it by something other than the play.
@@ -65,7 +68,7 @@ play() {
   shift 3
   for attempt in 1 2 3; do
     rm -f engines/*/logfile.text "game$n.pgn"
-    "$enghost" play "engines/$white.eng" "engines/$black.eng" --pgn "game$n.pgn" --round "$n" "$@" \
+    $run "$enghost" play "engines/$white.eng" "engines/$black.eng" --pgn "game$n.pgn" --round "$n" "$@" \
       >"game$n.out" 2>&1 || echo "exit status $?" >>"game$n.out"
     case "$white $black" in *fm*) greeting_crash "game$n.out" || break ;; *) break ;; esac
     [ "$attempt" -lt 3 ] && echo "game $n: fairymax died at its first search (attempt $attempt): played again"
@@ -117,7 +120,7 @@ grep -q "ponder hit" game7.out || fail "game 7 had no ponder hit"
 
 # Analysis: reports arrive and their main lines are legal (enghost prints
 # them in standard notation only as far as they are legal).
-"$enghost" analyse engines/sf.eng --moves e4 e5 Nf3 --time 3 </dev/null >analysis.out 2>&1 ||
+$run "$enghost" analyse engines/sf.eng --moves e4 e5 Nf3 --time 3 </dev/null >analysis.out 2>&1 ||
   fail "analysis: exit status $?"
 lines=$(grep -c '^depth' analysis.out)
 [ "$lines" -ge 5 ] || fail "analysis: only $lines reports"
@@ -137,7 +140,7 @@ $pgn_line *" >analysis.pgn
 for name in fm sf gc gx; do
   start=$(date +%s)
   for attempt in 1 2 3; do
-    "$enghost" check "engines/$name.eng" >"check-$name.out" 2>&1
+    $run "$enghost" check "engines/$name.eng" >"check-$name.out" 2>&1
     status=$?
     [ "$name" = fm ] && greeting_crash "check-$name.out" || break
     [ "$attempt" -lt 3 ] && echo "check fm: fairymax died at its first search (attempt $attempt): checked again"

@@ -2,7 +2,8 @@
 # enghost against the scripted test engine: an engine that dies mid-game, one
 # whose move is illegal, one that never moves after "?". Each game must end
 # with the right result and reason, in bounded time.
-# usage: enghost_testengine.sh BIN_DIR [LAUNCHER]   (LAUNCHER: wine-run.sh)
+# usage: enghost_testengine.sh BIN_DIR [LAUNCHER...]
+#   (LAUNCHER: wine-run.sh, or the emulator of a 32-bit build)
 set -u
 bin=$1
 shift

@@ -147,13 +147,16 @@ TEST(ScriptStructure, MalformedLinesNameTheirLine) {
 }  // namespace
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -175,25 +178,44 @@ class Engine {
       args.insert(args.end(), {"--script", "script.txt"});
     }
     args.insert(args.end(), extra.begin(), extra.end());
-    int in[2], out[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0) std::abort();
+    // A write to an engine that has gone is a failed write, not the end of
+    // the test program.
+    ::signal(SIGPIPE, SIG_IGN);
+    // The child reports a failed exec through a pipe that a successful exec
+    // closes (close-on-exec): one read tells which happened.
+    int in[2], out[2], exec_status[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe2(exec_status, O_CLOEXEC) != 0) std::abort();
     pid_ = ::fork();
     if (pid_ == 0) {
       ::dup2(in[0], 0);
       ::dup2(out[1], 1);
-      ::close(in[0]), ::close(in[1]), ::close(out[0]), ::close(out[1]);
-      if (::chdir(dir_.c_str()) != 0) ::_exit(126);
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
+      ::close(in[0]), ::close(in[1]), ::close(out[0]), ::close(out[1]), ::close(exec_status[0]);
+      int error = 0;
+      if (::chdir(dir_.c_str()) == 0) {
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+      }
+      error = errno;
+      (void)!::write(exec_status[1], &error, sizeof error);
       ::_exit(127);
     }
     ::close(in[0]);
     ::close(out[1]);
+    ::close(exec_status[1]);
+    int error = 0;
+    if (::read(exec_status[0], &error, sizeof error) == ssize_t(sizeof error)) {
+      error_ = std::string(TESTENGINE_PATH) + ": " + std::strerror(error);
+    }
+    ::close(exec_status[0]);
     to_ = in[1];
     from_ = out[0];
   }
+
+  // Empty when the engine runs; why it does not otherwise. Every test asserts
+  // it first, so that an engine that cannot start ends the test there.
+  const std::string& start_error() const { return error_; }
 
   ~Engine() {
     if (pid_ > 0) {
@@ -262,6 +284,7 @@ class Engine {
 
  private:
   fs::path dir_;
+  std::string error_;
   pid_t pid_ = -1;
   int to_ = -1, from_ = -1;
 };
@@ -279,6 +302,7 @@ TEST(TestEngine, PlaysAGameFromItsList) {
       "  move\n"
       "on ping\n"
       "  send pong $1\n");
+  ASSERT_EQ(e.start_error(), "");
   EXPECT_EQ(e.read_line(), "feature done=1\n");
   e.send("usermove e2e4\r\n");
   EXPECT_EQ(e.read_line(), "1 11 10 1000 e2e4 pv\n");
@@ -303,6 +327,7 @@ TEST(TestEngine, MoveNowAndStatusCutIntoThinking) {
       "at search\n"
       "  think 1000 20 $d 0 0 0 e2e4\n"
       "  move e2e4\n");
+  ASSERT_EQ(e.start_error(), "");
   e.send("go\n");
   EXPECT_EQ(e.read_line(), "1 0 0 0 e2e4\n");
   e.send(".\n");
@@ -322,6 +347,7 @@ TEST(TestEngine, MoveNowAndStatusCutIntoThinking) {
 
 TEST(TestEngine, IgnoredMoveNowNeverMoves) {
   Engine e("ignore ?\nat search\n  think 3 200 $d 0 0 0 e2e4\n");
+  ASSERT_EQ(e.start_error(), "");
   e.send("go\n?\n");
   EXPECT_EQ(e.read(39), "1 0 0 0 e2e4\n2 0 0 0 e2e4\n3 0 0 0 e2e4\n");
   EXPECT_EQ(e.read(1, 300), "");
@@ -332,6 +358,7 @@ TEST(TestEngine, RawBytesFloodAndLongLines) {
       "on raw\n  sendraw a\\0b\\rc\\r\\n\\nd\n"
       "on flood\n  flood 5000020\n  send end\n"
       "on long\n  longline 100000 tellics \n");
+  ASSERT_EQ(e.start_error(), "");
   e.send("raw\n");
   EXPECT_EQ(e.read(9), std::string("a\0b\rc\r\n\nd", 9));
   e.send("flood\n");
@@ -349,6 +376,7 @@ TEST(TestEngine, RawBytesFloodAndLongLines) {
 
 TEST(TestEngine, Analysis) {
   Engine with("analyze 10 $d 5 0 $d00 e2e4\n");
+  ASSERT_EQ(with.start_error(), "");
   with.send("analyze\n");
   EXPECT_EQ(with.read_line(), "1 5 0 100 e2e4\n");
   EXPECT_EQ(with.read_line(), "2 5 0 200 e2e4\n");
@@ -357,28 +385,33 @@ TEST(TestEngine, Analysis) {
   EXPECT_EQ(with.read(1, 200), "");
 
   Engine without("at start\n");
+  ASSERT_EQ(without.start_error(), "");
   without.send("analyze\n");
   EXPECT_EQ(without.read_line(), "Error (unknown command): analyze\n");
 }
 
 TEST(TestEngine, WaysToEnd) {
   Engine crash("on boom\n  crash\n");
+  ASSERT_EQ(crash.start_error(), "");
   crash.send("boom\n");
   int status = crash.status();
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << status;
 
   Engine code("at start\n  send bye\n  exit 7\n");
+  ASSERT_EQ(code.start_error(), "");
   EXPECT_EQ(code.read_line(), "bye\n");
   EXPECT_TRUE(exited_with(code.status(), 7));
 
   // Without "ignore eof" the end of input ends the engine once it has answered.
   Engine eof("on go\n  sleep 50\n  send done\n");
+  ASSERT_EQ(eof.start_error(), "");
   eof.send("go\n");
   eof.close_input();
   EXPECT_EQ(eof.read_line(), "done\n");
   EXPECT_TRUE(exited_with(eof.status(), 0));
 
   Engine stays("ignore quit\nignore eof\non quit\n  send not yet\n");
+  ASSERT_EQ(stays.start_error(), "");
   stays.send("quit\n");
   EXPECT_EQ(stays.read_line(), "not yet\n");
   stays.close_input();
@@ -388,6 +421,7 @@ TEST(TestEngine, WaysToEnd) {
 
 TEST(TestEngine, HangStopsReading) {
   Engine e("on hang\n  hang\n");
+  ASSERT_EQ(e.start_error(), "");
   e.send("hang\n");
   ::usleep(100'000);
   e.send("after\n");
@@ -399,6 +433,7 @@ TEST(TestEngine, HangStopsReading) {
 
 TEST(TestEngine, WithoutScriptAndRecordingItsStart) {
   Engine e("", {"--move", "e7e5", "--record", "record.txt", "-xboard"});
+  ASSERT_EQ(e.start_error(), "");
   e.send("protover 2\n");
   EXPECT_EQ(e.read_line(), "feature myname=\"testengine\" ping=1 usermove=1 sigint=0 sigterm=0 done=1\n");
   e.send("ping 3\nusermove e2e4\n");
