@@ -1,5 +1,6 @@
-// Move generation and move-text recognition. Counters give the time per
-// move recognised ("per_move") and the perft rate.
+// Move generation, move-text recognition and standard notation. Counters
+// give the time per move recognised or written ("per_move") and the perft
+// rate.
 //
 //   bin/bench_chess --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
@@ -9,6 +10,7 @@
 
 #include "chess/move_list.h"
 #include "chess/move_text.h"
+#include "chess/notation.h"
 #include "fen.h"
 #include "perft.h"
 
@@ -76,7 +78,7 @@ void BM_PerftStart(benchmark::State& state) {
 BENCHMARK(BM_PerftStart)->Arg(4)->Arg(5)->Unit(benchmark::kMillisecond);
 
 void BM_Generate(benchmark::State& state) {
-    const Position kiwipete = test::FromFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -");
+    const Position kiwipete = test::FromFen(test::kKiwipete);
     MoveList list;
     for (auto _ : state) benchmark::DoNotOptimize(list.Generate(kiwipete));
 }
@@ -113,6 +115,22 @@ void BM_ParseVariationCoordinate(benchmark::State& state) { ParseLine(state, Ope
 void BM_ParseVariationStandard(benchmark::State& state) { ParseLine(state, OperaLine().standard); }
 BENCHMARK(BM_ParseVariationCoordinate);
 BENCHMARK(BM_ParseVariationStandard);
+
+// The game's own notation written back, checks and disambiguation included.
+void BM_WriteSan(benchmark::State& state) {
+    const Line& line = OperaLine();
+    std::vector<MoveWord> moves;
+    for (const std::string& text : line.coordinateMoves) moves.push_back(test::Move(text));
+    char san[kSanTextSize];
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        WriteSan(line.before[i], moves[i], san);
+        if (line.standardMoves[i] != san) state.SkipWithError("notation differs from the game's");
+    }
+    for (auto _ : state)
+        for (std::size_t i = 0; i < moves.size(); ++i) benchmark::DoNotOptimize(WriteSan(line.before[i], moves[i], san));
+    CountMoves(state, kOperaPlies);
+}
+BENCHMARK(BM_WriteSan);
 
 }  // namespace
 }  // namespace cecp

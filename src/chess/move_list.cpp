@@ -286,16 +286,50 @@ bool KingSafeAfterMove(const Position& afterMove, MoveWord move) {
     return !AnyMoveOnto(list, count, from, (from + to) / 2, to);
 }
 
-bool HasNoLegalMove(const Position& position) {
+bool IsLegalMove(const Position& position, MoveWord move) {
     Position copy = position;
+    copy.MakeMove(move);
+    return KingSafeAfterMove(copy, move);
+}
+
+bool HasNoLegalMove(const Position& position) {
     MoveList list;
-    const int count = list.Generate(copy);
-    for (int i = 0; i < count; ++i) {
-        copy = position;
-        copy.MakeMove(list.moves[i]);
-        if (KingSafeAfterMove(copy, list.moves[i])) return false;
-    }
+    const int count = list.Generate(position);
+    for (int i = 0; i < count; ++i)
+        if (IsLegalMove(position, list.moves[i])) return false;
     return true;
+}
+
+bool SideToMoveInCheck(const Position& position) {
+    // KingSafeAfterMove looks at the king of the side that has just moved;
+    // handing the move to the opponent with a null move asks about ours.
+    Position probe = position;
+    probe.sideToMove = position.sideToMove == 0 ? 1 : 0;
+    probe.epSquare = 0;
+    return !KingSafeAfterMove(probe, MakeMoveWord(0, 0));
+}
+
+int EnPassantCaptureSquare(const Position& position) {
+    const int target = position.epSquare;
+    if (target <= 0 || target >= kSquareCount) return 0;
+    // The pawn that has just passed the target stands in front of it, and
+    // the squares it crossed are empty.
+    const bool white = position.sideToMove == 0;
+    const int passed = white ? target - 8 : target + 8;
+    const int start = white ? target + 8 : target - 8;
+    if (RankOf(target) != (white ? 5 : 2) || position.squares[target] != 0 || position.squares[start] != 0 ||
+        position.squares[passed] != (white ? kBlackPawn : kWhitePawn))
+        return 0;
+    MoveList list;
+    const int count = list.Generate(position);
+    for (int i = 0; i < count; ++i) {
+        const MoveWord move = list.moves[i];
+        const int from = MoveFrom(move);
+        if (MoveTo(move) == target && TypeOf(position.squares[from]) == kPawn && FileOf(from) != FileOf(target) &&
+            IsLegalMove(position, move))
+            return target;
+    }
+    return 0;
 }
 
 }  // namespace cecp

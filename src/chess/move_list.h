@@ -54,7 +54,16 @@ private:
 // king cannot be captured (and, for castling, did not castle out of or across
 // check).
 bool KingSafeAfterMove(const Position& afterMove, MoveWord move);
+// True when a move of the position's pseudo-legal list leaves the mover's
+// king safe.
+bool IsLegalMove(const Position& position, MoveWord move);
 // True when the side to move has no legal move: checkmate or stalemate.
 bool HasNoLegalMove(const Position& position);
+// True when the king of the side to move is attacked.
+bool SideToMoveInCheck(const Position& position);
+// The en-passant square when the side to move can legally capture there,
+// otherwise 0. FEN names no other, and the repetition rule tells positions
+// apart by this one alone.
+int EnPassantCaptureSquare(const Position& position);
 
 }  // namespace cecp

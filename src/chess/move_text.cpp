@@ -67,12 +67,6 @@ int PieceTypeOfLetter(char letter) {
     return kNoPiece;
 }
 
-bool IsLegal(const Position& position, MoveWord move) {
-    Position copy = position;
-    copy.MakeMove(move);
-    return KingSafeAfterMove(copy, move);
-}
-
 // The candidates of one pass, in list order: the first is found; a later one
 // that is not a promotion makes the text ambiguous, a later promotion replaces
 // the found move when its letter is the one that the text named.
@@ -169,7 +163,7 @@ int MoveTextRecogniser::ParseMoveText(const char* text, const Position& position
         const int type = PieceTypeOfLetter(scan.pieceLetter);
         for (int i = 0; i < count && type != kNoPiece; ++i) {
             const MoveWord m = list->moves[i];
-            if (!fitsSquares(m) || TypeOf(position.squares[MoveFrom(m)]) != type || !IsLegal(position, m))
+            if (!fitsSquares(m) || TypeOf(position.squares[MoveFrom(m)]) != type || !IsLegalMove(position, m))
                 continue;
             if (!choice.Offer(m)) return kMoveTextAmbiguous;
         }
@@ -189,7 +183,7 @@ int MoveTextRecogniser::ParseMoveText(const char* text, const Position& position
                 }
                 continue;
             }
-            if (!pawnLetter || !fitsSquares(m) || !IsLegal(position, m)) continue;
+            if (!pawnLetter || !fitsSquares(m) || !IsLegalMove(position, m)) continue;
             if (!choice.Offer(m)) return kMoveTextAmbiguous;
         }
     }

@@ -6,6 +6,7 @@
 
 #include "chess/move_list.h"
 #include "chess/move_text.h"
+#include "chess/notation.h"
 
 namespace enghost {
 
@@ -14,27 +15,12 @@ using cecp::Position;
 
 namespace {
 
-constexpr char kPieceLetters[] = " PNBRQK";  // by type
-
-// True when the side to move in position has its king attacked.
-bool SideToMoveInCheck(const Position& position) {
-    // KingSafeAfterMove looks at the king of the side that has just moved;
-    // handing the move to the opponent with a null move asks about ours.
-    Position probe = position;
-    probe.sideToMove = position.sideToMove == 0 ? 1 : 0;
-    probe.epSquare = 0;
-    return !cecp::KingSafeAfterMove(probe, cecp::MakeMoveWord(0, 0));
-}
-
 std::vector<MoveWord> Legal(const Position& position) {
     cecp::MoveList list;
     const int count = list.Generate(position);
     std::vector<MoveWord> moves;
-    for (int i = 0; i < count; ++i) {
-        Position copy = position;
-        copy.MakeMove(list.moves[i]);
-        if (cecp::KingSafeAfterMove(copy, list.moves[i])) moves.push_back(list.moves[i]);
-    }
+    for (int i = 0; i < count; ++i)
+        if (cecp::IsLegalMove(position, list.moves[i])) moves.push_back(list.moves[i]);
     return moves;
 }
 
@@ -43,11 +29,6 @@ std::string SquareText(int square) { return {cecp::FileLetter(square), cecp::Ran
 int SquareFromText(const std::string& text) {
     if (text.size() != 2 || text[0] < 'a' || text[0] > 'h' || text[1] < '1' || text[1] > '8') return -1;
     return cecp::MakeSquare(text[0] - 'a', text[1] - '1');
-}
-
-bool IsCastlingMove(const Position& position, MoveWord move) {
-    const int from = cecp::MoveFrom(move), to = cecp::MoveTo(move);
-    return cecp::TypeOf(position.squares[from]) == cecp::kKing && (to - from == 2 || from - to == 2);
 }
 
 bool ParseCount(const std::string& text, int minimum, int* value) {
@@ -229,40 +210,15 @@ std::optional<Board> Board::FromFen(const std::string& fen, std::string* error) 
     Position other = board.position_;
     other.sideToMove = 1 - side;
     other.epSquare = 0;
-    if (SideToMoveInCheck(other)) return fail("the side not to move is in check");
+    if (cecp::SideToMoveInCheck(other)) return fail("the side not to move is in check");
     board.history_.assign(1, board.RepetitionKey());
     return board;
 }
 
 std::string Board::Fen() const {
-    std::string fen;
-    for (int rank = 7; rank >= 0; --rank) {
-        int empty = 0;
-        for (int file = 0; file < 8; ++file) {
-            const int code = position_.squares[cecp::MakeSquare(file, rank)];
-            if (code == 0) {
-                ++empty;
-                continue;
-            }
-            if (empty) fen += static_cast<char>('0' + empty);
-            empty = 0;
-            const char letter = kPieceLetters[cecp::TypeOf(code)];
-            fen += cecp::IsBlack(code) ? static_cast<char>(std::tolower(letter)) : letter;
-        }
-        if (empty) fen += static_cast<char>('0' + empty);
-        if (rank) fen += '/';
-    }
-    fen += WhiteToMove() ? " w " : " b ";
-    std::string castling;
-    if (position_.castlingRights & cecp::kWhiteShort) castling += 'K';
-    if (position_.castlingRights & cecp::kWhiteLong) castling += 'Q';
-    if (position_.castlingRights & cecp::kBlackShort) castling += 'k';
-    if (position_.castlingRights & cecp::kBlackLong) castling += 'q';
-    fen += castling.empty() ? "-" : castling;
-    fen += ' ';
-    fen += position_.epSquare ? SquareText(position_.epSquare) : "-";
-    fen += " " + std::to_string(halfMoveClock_) + " " + std::to_string(fullMove_);
-    return fen;
+    char text[cecp::kFenTextSize];
+    cecp::WriteFen(position_, halfMoveClock_, fullMove_, text);
+    return text;
 }
 
 std::vector<MoveWord> Board::LegalMoves() const { return Legal(position_); }
@@ -272,47 +228,12 @@ bool Board::IsLegal(MoveWord move) const {
     return std::find(moves.begin(), moves.end(), move) != moves.end();
 }
 
-bool Board::InCheck() const { return SideToMoveInCheck(position_); }
+bool Board::InCheck() const { return cecp::SideToMoveInCheck(position_); }
 
 std::string Board::San(MoveWord move) const {
-    const int from = cecp::MoveFrom(move), to = cecp::MoveTo(move);
-    const int piece = position_.squares[from];
-    const int type = cecp::TypeOf(piece);
-    std::string san;
-    if (IsCastlingMove(position_, move)) {
-        san = to > from ? "O-O" : "O-O-O";
-    } else {
-        const bool capture = position_.squares[to] != 0 || (type == cecp::kPawn && cecp::FileOf(from) != cecp::FileOf(to));
-        if (type == cecp::kPawn) {
-            if (capture) san += cecp::FileLetter(from);
-        } else {
-            san += kPieceLetters[type];
-            bool clash = false, sameFile = false, sameRank = false;
-            for (MoveWord other : LegalMoves()) {
-                const int otherFrom = cecp::MoveFrom(other);
-                if (otherFrom == from || cecp::MoveTo(other) != to || position_.squares[otherFrom] != piece) continue;
-                clash = true;
-                sameFile |= cecp::FileOf(otherFrom) == cecp::FileOf(from);
-                sameRank |= cecp::RankOf(otherFrom) == cecp::RankOf(from);
-            }
-            if (clash && !sameFile)
-                san += cecp::FileLetter(from);
-            else if (clash && !sameRank)
-                san += cecp::RankDigit(from);
-            else if (clash)
-                san += SquareText(from);
-        }
-        if (capture) san += 'x';
-        san += SquareText(to);
-        if (cecp::IsPromotion(move)) {
-            san += '=';
-            san += "QRBN"[cecp::MovePromotion(move) - cecp::kPromoteQueen];
-        }
-    }
-    Position after = position_;
-    after.MakeMove(move);
-    if (SideToMoveInCheck(after)) san += cecp::HasNoLegalMove(after) ? '#' : '+';
-    return san;
+    char text[cecp::kSanTextSize];
+    cecp::WriteSan(position_, move, text);
+    return text;
 }
 
 std::string Board::SanLine(const MoveWord* moves, int count) const {
@@ -370,22 +291,13 @@ void Board::Play(MoveWord move) {
     history_.push_back(RepetitionKey());
 }
 
-bool Board::EnPassantPossible() const {
-    if (position_.epSquare == 0) return false;
-    for (MoveWord move : LegalMoves())
-        if (cecp::MoveTo(move) == position_.epSquare && cecp::TypeOf(position_.squares[cecp::MoveFrom(move)]) == cecp::kPawn &&
-            cecp::FileOf(cecp::MoveFrom(move)) != cecp::FileOf(cecp::MoveTo(move)))
-            return true;
-    return false;
-}
-
 std::string Board::RepetitionKey() const {
     // Same pieces, same side to move, same rights to castle and capture en
     // passant: the same position for the repetition rule.
     std::string key(reinterpret_cast<const char*>(position_.squares), cecp::kSquareCount);
     key += static_cast<char>(position_.sideToMove);
     key += static_cast<char>(position_.castlingRights);
-    key += static_cast<char>(EnPassantPossible() ? position_.epSquare : 0);
+    key += static_cast<char>(cecp::EnPassantCaptureSquare(position_));
     return key;
 }
 

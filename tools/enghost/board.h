@@ -60,7 +60,6 @@ public:
 
 private:
     std::string RepetitionKey() const;
-    bool EnPassantPossible() const;
 
     cecp::Position position_;
     int halfMoveClock_ = 0;
