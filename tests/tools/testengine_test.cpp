@@ -133,16 +133,113 @@ TEST(ScriptStructure, MalformedLinesNameTheirLine) {
   EXPECT_EQ(error_of("at start\nsleep -1\n"), "line 2: delay '-1' is not a number");
   EXPECT_EQ(error_of("at start\nsleep 99999999999999999999\n"), "line 2: delay '99999999999999999999' is not a number");
   EXPECT_EQ(error_of("at start\nexit 256\n"), "line 2: exit code 256 is larger than 255");
-  EXPECT_EQ(error_of("at start\nmove e2e4 e7e5\n"), "line 2: wrong number of arguments to 'move'");
+  EXPECT_EQ(error_of("at start\nmove e2e4 e7e5 d2d4\n"), "line 2: wrong number of arguments to 'move'");
   EXPECT_EQ(error_of("at start\nflood 100 a\\nb\n"), "line 2: the line of 'flood' holds a line feed");
   EXPECT_EQ(error_of("at start\nat start\n"), "line 2: a second 'at start' block");
   EXPECT_EQ(error_of("at finish\n"), "line 1: 'at' takes start or search");
   EXPECT_EQ(error_of("at search\n  search\n"), "line 2: 'search' inside 'at search'");
-  EXPECT_EQ(error_of("on go now\n"), "line 1: wrong number of arguments to 'on'");
+  EXPECT_EQ(error_of("on\n"), "line 1: wrong number of arguments to 'on'");
   EXPECT_EQ(error_of("moves\n"), "line 1: wrong number of arguments to 'moves'");
-  EXPECT_EQ(error_of("ignore draws\n"), "line 1: 'ignore' takes quit, eof or ?");
+  EXPECT_EQ(error_of("ignore stop isready\n"), "line 1: wrong number of arguments to 'ignore'");
   EXPECT_EQ(error_of("analyze 0 $d\n"), "line 1: the delay of 'analyze' must be at least 1 ms");
 }
+
+TEST(ScriptStructure, DialectSettingsNowRulesAndAwait) {
+  auto s = parsed(
+      "moveformat bestmove $m\n"
+      "ponderformat bestmove $m ponder $p\n"
+      "hurry stop halt\n"
+      "hurry ponderhit\n"
+      "ignore isready\n"
+      "ignore ?\n"
+      "on go ponder\n"
+      "  think 2 10 info depth $d score cp $d0 nodes $d000 time $d pv e2e4 e7e5\n"
+      "  await ponderhit stop\n"
+      "  move e2e4 e7e5\n"
+      "now isready\n"
+      "  send readyok\n"
+      "  move (none)\n"
+      "now-line ?\n"
+      "now-prefix ping \n"
+      "  send pong $1\n"
+      "  crash\n");
+  EXPECT_EQ(s.ponder_format, "bestmove $m ponder $p");
+  EXPECT_EQ(s.hurry, (std::vector<std::string>{"stop", "halt", "ponderhit"}));
+  // "?" keeps its own switch: "ignore ?" still means the whole line "?".
+  EXPECT_EQ(s.ignored, (std::vector<std::string>{"isready"}));
+  EXPECT_TRUE(s.ignore_move_now);
+
+  ASSERT_EQ(s.rules.size(), 4u);
+  EXPECT_FALSE(s.rules[0].at_once);
+  EXPECT_EQ(s.rules[0].also, (std::vector<std::string>{"ponder"}));
+  const auto& ponder = s.rules[0].actions;
+  ASSERT_EQ(ponder.size(), 3u);
+  EXPECT_EQ(ponder[1].kind, Action::Kind::Await);
+  EXPECT_EQ(ponder[1].words, (std::vector<std::string>{"ponderhit", "stop"}));
+  EXPECT_EQ(ponder[2].text, "e2e4");
+  EXPECT_EQ(ponder[2].ponder, "e7e5");
+  EXPECT_TRUE(s.rules[1].at_once && s.rules[2].at_once && s.rules[3].at_once);
+  EXPECT_EQ(s.rules[1].actions[1].text, "(none)");
+  EXPECT_EQ(s.rules[1].actions[1].ponder, "");
+  EXPECT_EQ(s.rules[2].match, Rule::Match::Line);
+  EXPECT_EQ(s.rules[3].match, Rule::Match::Prefix);
+  EXPECT_EQ(s.rules[3].text, "ping ");
+}
+
+TEST(ScriptStructure, DialectMistakesNameTheirLine) {
+  // A "now" block runs inside whatever block is under way: it cannot wait.
+  for (const char* waits : {"sleep 10", "think 1 10 $d", "await stop", "search"}) {
+    EXPECT_EQ(error_of(std::string("now isready\n  send readyok\n  ") + waits + "\n"),
+              "line 3: '" + std::string(waits).substr(0, std::string(waits).find(' ')) +
+                  "' in a 'now' block (it runs at once: no sleep, think, await or search)");
+  }
+  // ... but an "on" block after it can.
+  EXPECT_EQ(parsed("now isready\non go\n  sleep 10\n").rules[1].actions.size(), 1u);
+  EXPECT_EQ(error_of("on go\n  await\n"), "line 2: 'await' needs the first words of the commands it waits for");
+  EXPECT_EQ(error_of("hurry\n"), "line 1: wrong number of arguments to 'hurry'");
+  EXPECT_EQ(error_of("now\n"), "line 1: wrong number of arguments to 'now'");
+  EXPECT_EQ(error_of("now-prefix\n"), "line 1: 'now-prefix' needs a text");
+  EXPECT_EQ(error_of("ponderformat\n"), "line 1: wrong number of arguments to 'ponderformat'");
+  EXPECT_EQ(error_of("nowhere\n"), "line 1: unknown keyword 'nowhere'");
+  EXPECT_EQ(error_of("moveformat bestmove $m ponder $q\n"), "line 1: unknown placeholder $q");
+}
+
+// Which commands a rule header matches.
+struct MatchCase {
+  const char* header;
+  const char* command;
+  bool matches;
+};
+
+class RuleMatch : public ::testing::TestWithParam<MatchCase> {};
+
+TEST_P(RuleMatch, AsItsHeaderSays) {
+  auto s = parsed(std::string(GetParam().header) + "\n");
+  ASSERT_EQ(s.rules.size(), 1u);
+  EXPECT_EQ(s.rules[0].matches(GetParam().command), GetParam().matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FurtherWordsInAnyOrder, RuleMatch,
+    ::testing::Values(MatchCase{"on go ponder", "go ponder", true},
+                      MatchCase{"on go ponder", "go ponder wtime 1000 btime 900", true},
+                      MatchCase{"on go ponder", "go wtime 1000 btime 900 ponder", true},
+                      MatchCase{"on go ponder", "  go \t ponder  ", true},
+                      MatchCase{"on go ponder", "go", false},
+                      MatchCase{"on go ponder", "go ponderhit", false},
+                      MatchCase{"on go ponder", "ponder go", false},
+                      MatchCase{"on go ponder infinite", "go infinite ponder", true},
+                      MatchCase{"on go ponder infinite", "go ponder", false},
+                      // A word named twice needs to be there only once.
+                      MatchCase{"on go ponder ponder", "go ponder", true}));
+
+INSTANTIATE_TEST_SUITE_P(
+    NowRulesAsOnRules, RuleMatch,
+    ::testing::Values(MatchCase{"now isready", "isready", true}, MatchCase{"now isready", "isready now", true},
+                      MatchCase{"now isready", "isreadyok", false}, MatchCase{"now ?", "?", true},
+                      MatchCase{"now-line ping 1", "ping 1", true}, MatchCase{"now-line ping 1", "ping 12", false},
+                      MatchCase{"now-prefix ping 1", "ping 12", true},
+                      MatchCase{"now-prefix ping 1", "ping 2", false}));
 
 }  // namespace
 
@@ -291,6 +388,14 @@ class Engine {
 
 bool exited_with(int status, int code) { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
 
+// The lines the engine prints up to and including `last`, or all it printed
+// before falling silent for 5 s.
+std::string read_until(Engine& e, const std::string& last) {
+  std::string out, line;
+  while (line != last && !(line = e.read_line()).empty()) out += line;
+  return out;
+}
+
 TEST(TestEngine, PlaysAGameFromItsList) {
   Engine e(
       "moves e7e5 g8f6\n"
@@ -429,6 +534,246 @@ TEST(TestEngine, HangStopsReading) {
   ::usleep(100'000);
   EXPECT_TRUE(e.alive());
   EXPECT_EQ(e.file("transcript.txt"), "hang\n");
+}
+
+TEST(TestEngine, RefusedMoveNowLeavesTheSearchRunning) {
+  // fairymax answers "?" with an error and thinks on.
+  Engine e(
+      "now ?\n"
+      "  send Error (unknown command): $0\n"
+      "now-prefix say \n"
+      "  send $1 at depth $d\n"
+      "at search\n"
+      "  think 1000 10 $d 0 0 0 e2e4\n"
+      "  move e2e4\n");
+  ASSERT_EQ(e.start_error(), "");
+  auto thinking = [](const std::string& line) { return line.ends_with(" 0 0 0 e2e4\n"); };
+  e.send("go\n");
+  EXPECT_EQ(e.read_line(), "1 0 0 0 e2e4\n");
+  e.send("?\n");
+  std::string seen = read_until(e, "Error (unknown command): ?\n");
+  ASSERT_TRUE(seen.ends_with("Error (unknown command): ?\n")) << seen;
+  EXPECT_TRUE(thinking(e.read_line()));
+  EXPECT_TRUE(thinking(e.read_line()));
+  // A "now" block has its own command and the depth of the search under way.
+  e.send("say hi\n");
+  std::string line;
+  while (thinking(line = e.read_line())) {
+  }
+  ASSERT_TRUE(line.starts_with("hi at depth ")) << line;
+  EXPECT_GE(std::stoi(line.substr(12)), 3);
+  EXPECT_TRUE(thinking(e.read_line()));
+}
+
+TEST(TestEngine, PingAnsweredAfterTheMoveOrAtOnce) {
+  // Thinking on its move, a protocol-2 engine answers "ping" after the move...
+  Engine thinking("on ping\n  send pong $1\nat search\n  think 3 20 $d 0 0 0 e2e4\n  move e2e4\n");
+  ASSERT_EQ(thinking.start_error(), "");
+  thinking.send("go\nping 5\n");
+  EXPECT_EQ(read_until(thinking, "pong 5\n"), "1 0 0 0 e2e4\n2 0 0 0 e2e4\n3 0 0 0 e2e4\nmove e2e4\npong 5\n");
+
+  // ... and while pondering, at once, thinking on.
+  Engine pondering("now ping\n  send pong $1\nat search\n  think 1000 10 $d 0 0 0 e2e4\n  move e2e4\n");
+  ASSERT_EQ(pondering.start_error(), "");
+  pondering.send("go\n");
+  EXPECT_EQ(pondering.read_line(), "1 0 0 0 e2e4\n");
+  pondering.send("ping 6\n");
+  std::string seen = read_until(pondering, "pong 6\n");
+  EXPECT_TRUE(seen.ends_with("pong 6\n") && seen.find("move") == std::string::npos) << seen;
+  EXPECT_TRUE(pondering.read_line().ends_with(" 0 0 0 e2e4\n"));
+}
+
+TEST(TestEngine, DiesOrFallsSilentInTheGreeting) {
+  struct Case {
+    const char* script;
+    const char* greeting;
+    const char* answer;
+    bool dies;
+  };
+  const Case cases[] = {
+      {"on protover\n  send feature ping=1\n  crash\n", "xboard\nprotover 2\n", "feature ping=1\n", true},
+      {"on uci\n  send id name Dying\n  crash\n", "uci\n", "id name Dying\n", true},
+      // Never "uciok".
+      {"on uci\n  send id name Silent\n", "uci\n", "id name Silent\n", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    Engine e(c.script);
+    ASSERT_EQ(e.start_error(), "");
+    e.send(c.greeting);
+    EXPECT_EQ(e.read_line(), c.answer);
+    if (c.dies) {
+      int status = e.status();
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << status;
+    } else {
+      EXPECT_EQ(e.read(1, 200), "");
+      EXPECT_TRUE(e.alive());
+    }
+  }
+}
+
+TEST(TestEngine, UciConversation) {
+  Engine e(
+      "moveformat bestmove $m\n"
+      "on uci\n"
+      "  send id name Test $$1 engine\n"
+      "  send option name NalimovPath type string default c:\\\\chess\n"
+      "  send option name Ponder type check default false\n"
+      "  send uciok\n"
+      "on isready\n"
+      "  send readyok\n"
+      "on go mate\n"
+      "  move (none)\n"
+      "on ucinewgame\n"
+      "  move a7a6\n"
+      "at search\n"
+      "  think 2 10 info depth $d score cp $d0 nodes $d000 time $d pv e7e5 g1f3\n"
+      "  move e7e5 g1f3\n");
+  ASSERT_EQ(e.start_error(), "");
+  e.send("uci\n");
+  EXPECT_EQ(read_until(e, "uciok\n"),
+            "id name Test $1 engine\noption name NalimovPath type string default c:\\chess\n"
+            "option name Ponder type check default false\nuciok\n");
+  // "position" starts no search: nothing comes between the two answers.
+  e.send("isready\nposition startpos moves e2e4\nisready\n");
+  EXPECT_EQ(read_until(e, "readyok\n"), "readyok\n");
+  EXPECT_EQ(read_until(e, "readyok\n"), "readyok\n");
+  e.send("go wtime 1000 btime 1000\n");
+  EXPECT_EQ(read_until(e, "bestmove e7e5 ponder g1f3\n"),
+            "info depth 1 score cp 10 nodes 1000 time 1 pv e7e5 g1f3\n"
+            "info depth 2 score cp 20 nodes 2000 time 2 pv e7e5 g1f3\n"
+            "bestmove e7e5 ponder g1f3\n");
+  e.send("go mate 1\n");
+  EXPECT_EQ(e.read_line(), "bestmove (none)\n");
+  // A stale move for a search the engine was never given.
+  e.send("ucinewgame\n");
+  EXPECT_EQ(e.read_line(), "bestmove a7a6\n");
+  e.send("quit\n");
+  EXPECT_TRUE(exited_with(e.status(), 0));
+  EXPECT_EQ(e.file("transcript.txt"),
+            "uci\nisready\nposition startpos moves e2e4\nisready\ngo wtime 1000 btime 1000\ngo mate 1\n"
+            "ucinewgame\nquit\n");
+}
+
+// A pondering UCI engine: "isready" at once, "stop" cuts a search short, a
+// ponder search holds its move until "ponderhit" and then thinks on.
+const char* const kPondering =
+    "moveformat bestmove $m\n"
+    "hurry stop\n"
+    "now isready\n"
+    "  send readyok\n"
+    "on go ponder\n"
+    "  think 2 10 info depth $d\n"
+    "  await ponderhit stop\n"
+    "  think 2 10 info depth 1$d\n"
+    "  move e7e5 g1f3\n"
+    "on go infinite\n"
+    "  think 1000 10 info depth $d\n"
+    "  await stop\n"
+    "  move d7d5\n";
+
+TEST(TestEngine, PonderSearchHoldsItsMoveUntilPonderhitOrStop) {
+  Engine e(kPondering);
+  ASSERT_EQ(e.start_error(), "");
+  e.send("go ponder wtime 1000 btime 1000\n");
+  EXPECT_EQ(read_until(e, "info depth 2\n"), "info depth 1\ninfo depth 2\n");
+  EXPECT_EQ(e.read(1, 200), "");
+  e.send("isready\n");
+  EXPECT_EQ(e.read_line(), "readyok\n");
+  e.send("ponderhit\n");
+  EXPECT_EQ(read_until(e, "bestmove e7e5 ponder g1f3\n"), "info depth 11\ninfo depth 12\nbestmove e7e5 ponder g1f3\n");
+
+  // A ponderhit that comes while the search still thinks: it ends as it would have.
+  e.send("go ponder\nponderhit\n");
+  EXPECT_EQ(read_until(e, "bestmove e7e5 ponder g1f3\n"),
+            "info depth 1\ninfo depth 2\ninfo depth 11\ninfo depth 12\nbestmove e7e5 ponder g1f3\n");
+
+  // "stop": the move at once, the thinking after the wait skipped.
+  e.send("go ponder\n");
+  EXPECT_EQ(read_until(e, "info depth 2\n"), "info depth 1\ninfo depth 2\n");
+  e.send("stop\n");
+  EXPECT_EQ(e.read_line(), "bestmove e7e5 ponder g1f3\n");
+
+  // Without a search "ponderhit" and "stop" are nothing, not kept for the next one.
+  e.send("ponderhit\nstop\nisready\n");
+  EXPECT_EQ(e.read_line(), "readyok\n");
+  e.send("go ponder\n");
+  EXPECT_EQ(read_until(e, "info depth 2\n"), "info depth 1\ninfo depth 2\n");
+  EXPECT_EQ(e.read(1, 200), "");
+
+  // The end of input ends the wait: the engine answers what it read and ends.
+  e.close_input();
+  EXPECT_EQ(read_until(e, "bestmove e7e5 ponder g1f3\n"), "info depth 11\ninfo depth 12\nbestmove e7e5 ponder g1f3\n");
+  EXPECT_TRUE(exited_with(e.status(), 0));
+}
+
+TEST(TestEngine, InfiniteSearchAnswersIsreadyAndEndsOnStop) {
+  Engine e(kPondering);
+  ASSERT_EQ(e.start_error(), "");
+  e.send("go infinite\n");
+  EXPECT_EQ(e.read_line(), "info depth 1\n");
+  e.send("isready\n");
+  std::string seen = read_until(e, "readyok\n");
+  EXPECT_TRUE(seen.ends_with("readyok\n") && seen.find("bestmove") == std::string::npos) << seen;
+  EXPECT_TRUE(e.read_line().starts_with("info depth "));
+  auto asked = std::chrono::steady_clock::now();
+  e.send("stop\n");
+  seen = read_until(e, "bestmove d7d5\n");
+  EXPECT_TRUE(seen.ends_with("bestmove d7d5\n")) << seen;
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2));
+}
+
+TEST(TestEngine, IgnoredCommandsDoNothingAtAll) {
+  // "ignore" outranks the "hurry", "now" and "await" of the same words.
+  Engine e(std::string("ignore stop\nignore isready\n") + kPondering);
+  ASSERT_EQ(e.start_error(), "");
+  e.send("go ponder\n");
+  EXPECT_EQ(read_until(e, "info depth 2\n"), "info depth 1\ninfo depth 2\n");
+  e.send("stop\nisready\n");
+  EXPECT_EQ(e.read(1, 300), "");
+  e.send("ponderhit\n");
+  EXPECT_EQ(read_until(e, "bestmove e7e5 ponder g1f3\n"), "info depth 11\ninfo depth 12\nbestmove e7e5 ponder g1f3\n");
+  EXPECT_EQ(e.file("transcript.txt"), "go ponder\nstop\nisready\nponderhit\n");
+}
+
+TEST(TestEngine, UciWithoutScript) {
+  Engine e("", {"--uci", "--move", "e7e5 g1f3"});
+  ASSERT_EQ(e.start_error(), "");
+  e.send("uci\n");
+  EXPECT_EQ(read_until(e, "uciok\n"),
+            "id name testengine\nid author cecp-adapter\noption name Ponder type check default false\nuciok\n");
+  e.send("isready\nucinewgame\nposition startpos moves e2e4\ngo wtime 1000 btime 1000\n");
+  EXPECT_EQ(e.read_line(), "readyok\n");
+  EXPECT_EQ(e.read_line(), "bestmove e7e5 ponder g1f3\n");
+  e.send("position startpos moves e2e4 e7e5 g1f3\ngo ponder wtime 1000 btime 1000\n");
+  EXPECT_EQ(e.read(1, 200), "");
+  e.send("isready\n");
+  EXPECT_EQ(e.read_line(), "readyok\n");
+  e.send("ponderhit\n");
+  EXPECT_EQ(e.read_line(), "bestmove e7e5 ponder g1f3\n");
+  e.send("go ponder\n");
+  EXPECT_EQ(e.read(1, 100), "");
+  e.send("stop\n");
+  EXPECT_EQ(e.read_line(), "bestmove e7e5 ponder g1f3\n");
+  e.send("go infinite\n");
+  EXPECT_EQ(e.read(1, 200), "");
+  e.send("stop\n");
+  EXPECT_EQ(e.read_line(), "bestmove e7e5 ponder g1f3\n");
+  e.send("quit\n");
+  EXPECT_TRUE(exited_with(e.status(), 0));
+
+  Engine null_move("", {"--uci"});
+  ASSERT_EQ(null_move.start_error(), "");
+  null_move.send("go movetime 10\n");
+  EXPECT_EQ(null_move.read_line(), "bestmove 0000\n");
+
+  // Not with a script; a ponder move only for UCI.
+  for (std::vector<std::string> args : {std::vector<std::string>{"--uci", "--script", "script.txt"},
+                                        std::vector<std::string>{"--move", "e7e5 g1f3"}}) {
+    Engine refused("", args);
+    ASSERT_EQ(refused.start_error(), "");
+    EXPECT_TRUE(exited_with(refused.status(), 2)) << args[0] << " " << args[1];
+  }
 }
 
 TEST(TestEngine, WithoutScriptAndRecordingItsStart) {

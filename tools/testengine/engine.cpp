@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "platform.h"
 
@@ -16,6 +17,15 @@ bool looks_like_move(std::string_view w) {
   if (w.size() == 4 && w[1] == '@') return std::string_view("PNBRQK").find(w[0]) != std::string_view::npos && is_square(w.substr(2));
   return (w.size() == 4 || (w.size() == 5 && w[4] >= 'a' && w[4] <= 'z')) && is_square(w.substr(0, 2)) &&
          is_square(w.substr(2, 2));
+}
+
+bool contains(const std::vector<std::string>& words, std::string_view word) {
+  return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+std::string_view first_word(std::string_view line) {
+  auto words = split_words(line);
+  return words.empty() ? std::string_view() : words[0];
 }
 
 }  // namespace
@@ -34,7 +44,7 @@ void Engine::run() {
     auto deadline = analyzing_ ? std::optional(next_tick_) : std::nullopt;
     switch (input_.next(line, deadline)) {
       case Input::Status::Line:
-        if (!interrupt(line)) handle(line);
+        if (!at_once(line)) handle(line);
         break;
       case Input::Status::Timeout: analysis_tick(); break;
       case Input::Status::End: ended_ = true; break;
@@ -42,24 +52,39 @@ void Engine::run() {
   }
 }
 
-// quit, "?" and "." take effect the moment they arrive, even while a block runs.
-bool Engine::interrupt(const std::string& line) {
+// What a command does the moment it is read, even while a block runs; true
+// when that is all it does. The order is the one `--help` documents.
+bool Engine::at_once(const std::string& line) {
   if (line == "quit" && !script_.ignore_quit) platform::exit_now(0);
-  if (line == "?") {
-    if (running_ > 0 && !script_.ignore_move_now) hurry_ = true;
+  std::string_view first = first_word(line);
+  if ((line == "?" && script_.ignore_move_now) || contains(script_.ignored, first)) return true;
+  auto rule = std::find_if(script_.rules.begin(), script_.rules.end(),
+                           [&](const Rule& r) { return r.at_once && r.matches(line); });
+  if (rule != script_.rules.end()) {
+    // The block under way goes on afterwards with its own command, depth and time.
+    follow_mode(first);
+    std::string outer = std::exchange(command_, line);
+    for (const Action& a : rule->actions) perform(a);
+    command_ = std::move(outer);
+    return true;
+  }
+  if (line == "?" || contains(script_.hurry, first)) {
+    if (running_ > 0) hurry_ = true;
     return true;
   }
   if (line == ".") {
     if (script_.stat) send(expand(*script_.stat) + "\n");
     return true;
   }
+  if (awaiting_ && contains(*awaiting_, first)) {
+    awaited_ = true;
+    return true;
+  }
   return false;
 }
 
-void Engine::handle(const std::string& line) {
-  command_ = line;
-  auto words = split_words(line);
-  std::string_view first = words.empty() ? std::string_view() : words[0];
+// Force mode and analysis follow their commands whatever rule answers them.
+void Engine::follow_mode(std::string_view first) {
   if (first == "force") {
     forced_ = true;
   } else if (first == "new") {
@@ -71,8 +96,16 @@ void Engine::handle(const std::string& line) {
   } else if (first == "exit") {
     analyzing_ = false;
   }
+}
 
-  auto rule = std::find_if(script_.rules.begin(), script_.rules.end(), [&](const Rule& r) { return r.matches(line); });
+void Engine::handle(const std::string& line) {
+  command_ = line;
+  auto words = split_words(line);
+  std::string_view first = words.empty() ? std::string_view() : words[0];
+  follow_mode(first);
+
+  auto rule = std::find_if(script_.rules.begin(), script_.rules.end(),
+                           [&](const Rule& r) { return !r.at_once && r.matches(line); });
   if (rule != script_.rules.end()) {
     run_block(rule->actions);
   } else if (first == "analyze") {
@@ -93,52 +126,58 @@ void Engine::handle(const std::string& line) {
 }
 
 void Engine::run_block(const Block& block) {
-  using K = Action::Kind;
   ++running_;
   hurry_ = false;
   depth_ = 0;
   began_ = Clock::now();
   for (const Action& a : block) {
-    if (hurry_ && (a.kind == K::Sleep || a.kind == K::Think)) continue;
-    switch (a.kind) {
-      case K::Send: send(expand(a.text) + "\n"); break;
-      case K::SendRaw: send(expand(a.text)); break;
-      case K::Sleep: pause(a.ms); break;
-      case K::Think:
-        for (std::uint64_t i = 1; i <= a.count && !hurry_; ++i) {
-          pause(a.ms);
-          if (hurry_) break;
-          depth_ = i;
-          send(expand(a.text) + "\n");
-        }
-        break;
-      case K::Move: play_move(a.text); break;
-      case K::Search: run_block(script_.search); break;
-      case K::Flood: {
-        std::string line = expand(a.text) + "\n";
-        std::uint64_t whole = a.count / line.size() * line.size();
-        send_repeated(line, whole);
-        if (a.count > whole) send(line.substr(0, a.count - whole - 1) + "\n");
-        break;
-      }
-      case K::LongLine: {
-        std::string line = expand(a.text);
-        if (line.size() > a.count) line.resize(a.count);
-        send(line);
-        send_repeated("x", a.count - line.size());
-        send("\n");
-        break;
-      }
-      case K::Crash: platform::crash();
-      case K::Exit: platform::exit_now(static_cast<int>(a.count));
-      case K::Hang: hang();
-    }
+    using K = Action::Kind;
+    if (hurry_ && (a.kind == K::Sleep || a.kind == K::Think || a.kind == K::Await)) continue;
+    perform(a);
   }
   --running_;
 }
 
-// Sleeps, reading commands the while: quit, "?" and "." act at once, the others
-// wait for the block to end. "?" cuts the pause short.
+void Engine::perform(const Action& a) {
+  using K = Action::Kind;
+  switch (a.kind) {
+    case K::Send: send(expand(a.text) + "\n"); break;
+    case K::SendRaw: send(expand(a.text)); break;
+    case K::Sleep: pause(a.ms); break;
+    case K::Think:
+      for (std::uint64_t i = 1; i <= a.count && !hurry_; ++i) {
+        pause(a.ms);
+        if (hurry_) break;
+        depth_ = i;
+        send(expand(a.text) + "\n");
+      }
+      break;
+    case K::Await: await(a.words); break;
+    case K::Move: play_move(a.text, a.ponder); break;
+    case K::Search: run_block(script_.search); break;
+    case K::Flood: {
+      std::string line = expand(a.text) + "\n";
+      std::uint64_t whole = a.count / line.size() * line.size();
+      send_repeated(line, whole);
+      if (a.count > whole) send(line.substr(0, a.count - whole - 1) + "\n");
+      break;
+    }
+    case K::LongLine: {
+      std::string line = expand(a.text);
+      if (line.size() > a.count) line.resize(a.count);
+      send(line);
+      send_repeated("x", a.count - line.size());
+      send("\n");
+      break;
+    }
+    case K::Crash: platform::crash();
+    case K::Exit: platform::exit_now(static_cast<int>(a.count));
+    case K::Hang: hang();
+  }
+}
+
+// Sleeps, reading commands the while: those that act at once do, the others
+// wait for the block to end. "?" and the hurry words cut the pause short.
 void Engine::pause(std::uint32_t ms) {
   auto deadline = Clock::now() + std::chrono::milliseconds(ms);
   while (!hurry_) {
@@ -147,19 +186,47 @@ void Engine::pause(std::uint32_t ms) {
       case Input::Status::Timeout: return;
       case Input::Status::End: ended_ = true; break;
       case Input::Status::Line:
-        if (!interrupt(line)) deferred_.push_back(std::move(line));
+        if (!at_once(line)) deferred_.push_back(std::move(line));
         break;
     }
   }
 }
 
-void Engine::play_move(const std::string& fixed) {
+// Waits, reading as pause does, for a command whose first word is one of the
+// words. One that came earlier and still waits to be answered counts: a
+// "ponderhit" that arrives while the ponder search thinks ends its wait.
+void Engine::await(const std::vector<std::string>& words) {
+  auto waiting = std::find_if(deferred_.begin(), deferred_.end(),
+                              [&](const std::string& line) { return contains(words, first_word(line)); });
+  if (waiting != deferred_.end()) {
+    deferred_.erase(waiting);
+    return;
+  }
+  awaiting_ = &words;
+  awaited_ = false;
+  while (!hurry_ && !awaited_) {
+    std::string line;
+    auto status = input_.next(line, std::nullopt);
+    if (status == Input::Status::Line) {
+      if (!at_once(line)) deferred_.push_back(std::move(line));
+    } else if (status == Input::Status::End) {
+      // Nothing can come any more; with "ignore eof" the engine waits until killed.
+      ended_ = true;
+      if (!script_.ignore_eof) break;
+    }
+  }
+  awaiting_ = nullptr;
+}
+
+void Engine::play_move(const std::string& fixed, const std::string& ponder) {
   std::string move = fixed;
   if (move.empty()) {
     if (next_move_ >= script_.moves.size()) return;
     move = script_.moves[next_move_++];
   }
-  send(expand(script_.move_format, move) + "\n");
+  const std::string& format =
+      ponder.empty() ? script_.move_format : script_.ponder_format.value_or(script_.move_format + " ponder $p");
+  send(expand(format, move, ponder) + "\n");
   ++number_;
 }
 
@@ -182,7 +249,7 @@ void Engine::send_repeated(const std::string& text, std::uint64_t bytes) {
   }
 }
 
-std::string Engine::expand(const std::string& text, const std::string& move) const {
+std::string Engine::expand(const std::string& text, const std::string& move, const std::string& ponder) const {
   std::string out;
   auto words = split_words(command_);
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -200,6 +267,8 @@ std::string Engine::expand(const std::string& text, const std::string& move) con
       out += std::to_string(number_);
     } else if (c == 'm') {
       out += move;
+    } else if (c == 'p') {
+      out += ponder;
     } else if (c == '0') {
       out += command_;
     } else if (c >= '1' && c <= '9') {

@@ -5,6 +5,8 @@
 
 #include <deque>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "input.h"
 #include "script.h"
@@ -21,15 +23,18 @@ class Engine {
  private:
   using Clock = Input::Clock;
 
-  bool interrupt(const std::string& line);
+  bool at_once(const std::string& line);
+  void follow_mode(std::string_view first);
   void handle(const std::string& line);
   void run_block(const Block& block);
+  void perform(const Action& a);
   void pause(std::uint32_t ms);
-  void play_move(const std::string& fixed);
+  void await(const std::vector<std::string>& words);
+  void play_move(const std::string& fixed, const std::string& ponder);
   void analysis_tick();
   void send(const std::string& bytes);
   void send_repeated(const std::string& text, std::uint64_t bytes);
-  std::string expand(const std::string& text, const std::string& move = {}) const;
+  std::string expand(const std::string& text, const std::string& move = {}, const std::string& ponder = {}) const;
   [[noreturn]] void hang();
 
   const Script& script_;
@@ -39,7 +44,9 @@ class Engine {
   bool forced_ = false;
   bool ended_ = false;  // the end of input was seen
   int running_ = 0;     // nesting of blocks under way
-  bool hurry_ = false;  // "?" came: skip to the block's move
+  bool hurry_ = false;  // "?" or a hurry word came: skip to the block's move
+  const std::vector<std::string>* awaiting_ = nullptr;  // the words of the "await" under way
+  bool awaited_ = false;  // one of them came
   bool analyzing_ = false;
   std::size_t next_move_ = 0;
   std::uint64_t number_;

@@ -46,12 +46,17 @@ int main(int argc, char** argv) {
   auto args = platform::arguments(argc, argv);
 
   std::string script_path, transcript_path, record_path, move;
+  bool uci = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help") {
       std::string help = help_text();
       std::fwrite(help.data(), 1, help.size(), stdout);
       return 0;
+    }
+    if (a == "--uci") {
+      uci = true;
+      continue;
     }
     std::string* value = a == "--script"       ? &script_path
                          : a == "--transcript" ? &transcript_path
@@ -66,10 +71,12 @@ int main(int argc, char** argv) {
     }
   }
   if (!script_path.empty() && !move.empty()) return fail("--move is for running without --script");
+  if (!script_path.empty() && uci) return fail("--uci is for running without --script");
+  if (!uci && split_words(move).size() > 1) return fail("--move takes one move (a ponder move only with --uci)");
 
   std::string text;
   if (script_path.empty()) {
-    text = default_script(move);
+    text = uci ? default_uci_script(move) : default_script(move);
   } else if (!read_whole(script_path, text)) {
     return fail("cannot read the script " + script_path);
   }

@@ -1,5 +1,6 @@
 #include "script.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -50,7 +51,7 @@ std::string text_of(std::string_view raw, bool printed = true) {
   for (std::size_t i = 0; printed && i < out.size(); ++i) {
     if (out[i] != '$') continue;
     if (++i == out.size()) throw Failure{"a $ ends the text (write $$ for one dollar sign)"};
-    if (std::string_view("dcnm$0123456789").find(out[i]) == std::string_view::npos)
+    if (std::string_view("dcnmp$0123456789").find(out[i]) == std::string_view::npos)
       throw Failure{std::string("unknown placeholder $") + out[i]};
   }
   return out;
@@ -90,6 +91,9 @@ class Parser {
       if (!block_) throw Failure{"'" + std::string(keyword) + "' outside a block (start one with 'at' or 'on')"};
       if (a.kind == Action::Kind::Search && block_ == &script.search)
         throw Failure{"'search' inside 'at search'"};
+      if (at_once_ && a.waits())
+        throw Failure{"'" + std::string(keyword) +
+                      "' in a 'now' block (it runs at once: no sleep, think, await or search)"};
       block_->push_back(std::move(a));
     } else {
       throw Failure{"unknown keyword '" + std::string(keyword) + "'"};
@@ -98,6 +102,7 @@ class Parser {
 
  private:
   Block* block_ = nullptr;
+  bool at_once_ = false;  // block_ is a "now" rule's
   bool had_start_ = false;
   bool had_search_ = false;
 
@@ -114,6 +119,9 @@ class Parser {
     } else if (k == "moveformat") {
       arity(w, 1, std::numeric_limits<std::size_t>::max(), k);
       script.move_format = text_of(rest);
+    } else if (k == "ponderformat") {
+      arity(w, 1, std::numeric_limits<std::size_t>::max(), k);
+      script.ponder_format = text_of(rest);
     } else if (k == "movenumber") {
       arity(w, 1, 1, k);
       script.first_number = number_of(w[0], 1'000'000, "move number");
@@ -131,7 +139,10 @@ class Parser {
       if (w[0] == "quit") script.ignore_quit = true;
       else if (w[0] == "eof") script.ignore_eof = true;
       else if (w[0] == "?") script.ignore_move_now = true;
-      else throw Failure{"'ignore' takes quit, eof or ?"};
+      else script.ignored.emplace_back(w[0]);
+    } else if (k == "hurry") {
+      arity(w, 1, std::numeric_limits<std::size_t>::max(), k);
+      script.hurry.insert(script.hurry.end(), w.begin(), w.end());
     } else {
       return false;
     }
@@ -146,57 +157,78 @@ class Parser {
       if (had) throw Failure{"a second 'at " + std::string(w[0]) + "' block"};
       had = true;
       block_ = w[0] == "start" ? &script.start : &script.search;
+      at_once_ = false;
       return true;
     }
+    // "now", "now-line" and "now-prefix" match as "on", "on-line" and
+    // "on-prefix" do; only the moment their block runs differs.
     Rule rule;
-    if (k == "on") {
-      arity(w, 1, 1, k);
+    rule.at_once = k.starts_with("now");
+    auto kind = rule.at_once ? k.substr(3) : k.starts_with("on") ? k.substr(2) : std::string_view("?");
+    if (kind == "") {
+      arity(w, 1, std::numeric_limits<std::size_t>::max(), k);
       rule.match = Rule::Match::Word;
       rule.text = std::string(w[0]);
-    } else if (k == "on-line") {
+      rule.also.assign(w.begin() + 1, w.end());
+    } else if (kind == "-line") {
       rule.match = Rule::Match::Line;
       rule.text = text_of(rest, false);
-    } else if (k == "on-prefix") {
+    } else if (kind == "-prefix") {
       rule.match = Rule::Match::Prefix;
       rule.text = text_of(rest, false);
-      if (rule.text.empty()) throw Failure{"'on-prefix' needs a text"};
+      if (rule.text.empty()) throw Failure{"'" + std::string(k) + "' needs a text"};
     } else {
       return false;
     }
     script.rules.push_back(std::move(rule));
     block_ = &script.rules.back().actions;
+    at_once_ = script.rules.back().at_once;
     return true;
   }
 
   static bool action(std::string_view k, std::string_view rest, const std::vector<std::string_view>& w, Action& a) {
     using K = Action::Kind;
     if (k == "send") {
-      a = {K::Send, text_of(rest)};
+      a.kind = K::Send;
+      a.text = text_of(rest);
     } else if (k == "sendraw") {
       if (rest.empty()) throw Failure{"'sendraw' needs a text"};
-      a = {K::SendRaw, text_of(rest)};
+      a.kind = K::SendRaw;
+      a.text = text_of(rest);
     } else if (k == "sleep") {
       arity(w, 1, 1, k);
-      a = {K::Sleep, {}, 0, static_cast<std::uint32_t>(number_of(w[0], kMaxMs, "delay"))};
+      a.kind = K::Sleep;
+      a.ms = static_cast<std::uint32_t>(number_of(w[0], kMaxMs, "delay"));
     } else if (k == "think") {
       if (w.size() < 3) throw Failure{"'think' needs a count, a delay and a line"};
       auto [count, after] = first_and_rest(rest);
       auto [ms, line] = first_and_rest(after);
-      a = {K::Think, text_of(line), number_of(count, kMaxLines, "count"),
-           static_cast<std::uint32_t>(number_of(ms, kMaxMs, "delay"))};
+      a.kind = K::Think;
+      a.text = text_of(line);
+      a.count = number_of(count, kMaxLines, "count");
+      a.ms = static_cast<std::uint32_t>(number_of(ms, kMaxMs, "delay"));
     } else if (k == "move") {
-      arity(w, 0, 1, k);
-      a = {K::Move, w.empty() ? std::string() : std::string(w[0])};
+      arity(w, 0, 2, k);
+      a.kind = K::Move;
+      if (w.size() >= 1) a.text = std::string(w[0]);
+      if (w.size() == 2) a.ponder = std::string(w[1]);
+    } else if (k == "await") {
+      if (w.empty()) throw Failure{"'await' needs the first words of the commands it waits for"};
+      a.kind = K::Await;
+      a.words.assign(w.begin(), w.end());
     } else if (k == "search" || k == "crash" || k == "hang") {
       arity(w, 0, 0, k);
       a.kind = k == "search" ? K::Search : k == "crash" ? K::Crash : K::Hang;
     } else if (k == "exit") {
       arity(w, 1, 1, k);
-      a = {K::Exit, {}, number_of(w[0], 255, "exit code")};
+      a.kind = K::Exit;
+      a.count = number_of(w[0], 255, "exit code");
     } else if (k == "flood" || k == "longline") {
       if (w.empty()) throw Failure{"'" + std::string(k) + "' needs a byte count"};
       auto [bytes, line] = first_and_rest(rest);
-      a = {k == "flood" ? K::Flood : K::LongLine, text_of(line), number_of(bytes, kMaxBytes, "byte count")};
+      a.kind = k == "flood" ? K::Flood : K::LongLine;
+      a.text = text_of(line);
+      a.count = number_of(bytes, kMaxBytes, "byte count");
       if (a.kind == K::Flood && a.text.empty()) a.text = "#" + std::string(78, 'x');
       if (a.text.find('\n') != std::string::npos) throw Failure{"the line of '" + std::string(k) + "' holds a line feed"};
     } else {
@@ -212,7 +244,10 @@ bool Rule::matches(std::string_view command) const {
   switch (match) {
     case Match::Word: {
       auto words = split_words(command);
-      return !words.empty() && words[0] == text;
+      if (words.empty() || words[0] != text) return false;
+      return std::all_of(also.begin(), also.end(), [&](const std::string& w) {
+        return std::find(words.begin() + 1, words.end(), w) != words.end();
+      });
     }
     case Match::Line: return command == text;
     case Match::Prefix: return command.starts_with(text);

@@ -12,7 +12,7 @@
 namespace testengine {
 
 struct Action {
-  enum class Kind { Send, SendRaw, Sleep, Think, Move, Search, Flood, LongLine, Crash, Exit, Hang };
+  enum class Kind { Send, SendRaw, Sleep, Think, Move, Search, Flood, LongLine, Crash, Exit, Hang, Await };
   Kind kind = Kind::Send;
   // Send, SendRaw: the bytes, escapes resolved, placeholders not yet expanded.
   // Think: the line template. Move: the fixed move, empty for the next of the
@@ -20,6 +20,13 @@ struct Action {
   std::string text;
   std::uint64_t count = 0;  // Think: lines; Flood, LongLine: bytes; Exit: code
   std::uint32_t ms = 0;     // Sleep, Think: delay
+  std::string ponder;       // Move: the move to ponder on, empty for none
+  std::vector<std::string> words;  // Await: the first words of the commands that end it
+
+  // Whether the action waits, and so cannot run in a "now" block.
+  bool waits() const {
+    return kind == Kind::Sleep || kind == Kind::Think || kind == Kind::Await || kind == Kind::Search;
+  }
 };
 
 using Block = std::vector<Action>;
@@ -28,6 +35,8 @@ struct Rule {
   enum class Match { Word, Line, Prefix };
   Match match = Match::Word;
   std::string text;
+  std::vector<std::string> also;  // Word: further words the command must hold
+  bool at_once = false;           // a "now" rule: runs as the command is read
   Block actions;
 
   bool matches(std::string_view command) const;
@@ -44,12 +53,15 @@ struct Script {
   std::vector<Rule> rules;  // first match wins
   std::vector<std::string> moves;
   std::string move_format = "move $m";
+  std::optional<std::string> ponder_format;  // by default move_format + " ponder $p"
   std::uint64_t first_number = 1;
   std::optional<std::string> stat;       // answer to "."
   std::optional<Analysis> analysis;      // answer to "analyze"
   bool ignore_quit = false;
   bool ignore_eof = false;
   bool ignore_move_now = false;
+  std::vector<std::string> ignored;  // first words of commands that do nothing
+  std::vector<std::string> hurry;    // first words of commands that act as "?"
 };
 
 struct ParseResult {
