@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/adapter_state.h"
-#include "protocol/interpret.h"
+#include "protocol/dialect.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ void InterpretThinkingLines(benchmark::State& state, const char* const* lines) {
     std::string text[2] = {std::string("20 35 1234 5678901 ") + lines[0], std::string("20 35 1234 5678901 ") + lines[1]};
     int which = 0;
     for (auto _ : state) {
-        InterpretLine(text[which].c_str());
+        cecp::OpenDialect().readLine(text[which].c_str());
         which ^= 1;
     }
     if (g_state.lastPvLength != 32) state.SkipWithError("the main line was not recognised");

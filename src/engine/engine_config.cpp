@@ -1,5 +1,7 @@
 #include "engine/engine_config.h"
 
+#include <cstring>
+
 #include "platform/profile.h"
 
 namespace cecp {
@@ -7,6 +9,8 @@ namespace {
 
 constexpr const char* kSupport = "Support";
 constexpr const char* kParameter = "Parameter";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool ReadSwitch(const char* initPath, const char* section, const char* key, std::size_t limit) {
     char value[kLongSettingLimit + 1];
@@ -39,6 +43,32 @@ void ReadEngineConfig(const char* initPath, EngineConfig* config) {
                                 sizeof config->commandLine);
     platform::ReadProfileString(initPath, kParameter, "Author", config->author, sizeof config->author);
     platform::ReadProfileString(initPath, kParameter, "Engine", config->engine, sizeof config->engine);
+    platform::ReadProfileString(initPath, kParameter, "Protocol", config->protocol, sizeof config->protocol);
+    platform::ReadProfileSection(initPath, "Options", config->options, sizeof config->options);
+}
+
+void ForEachEngineOption(const char* options, void (*visit)(const char* name, const char* value, void* context),
+                         void* context) {
+    for (const char* entry = options; *entry != '\0'; entry += std::strlen(entry) + 1) {
+        const char* equals = std::strchr(entry, '=');
+        if (equals == nullptr) continue;
+        const char* nameEnd = equals;
+        while (nameEnd > entry && IsBlank(nameEnd[-1])) --nameEnd;
+        const char* nameStart = entry;
+        while (nameStart < nameEnd && IsBlank(*nameStart)) ++nameStart;
+        if (nameStart == nameEnd) continue;
+        const char* value = equals + 1;
+        while (IsBlank(*value)) ++value;
+        std::size_t valueLength = std::strlen(value);
+        while (valueLength > 0 && IsBlank(value[valueLength - 1])) --valueLength;
+        char name[kOptionsTextSize];
+        char text[kOptionsTextSize];
+        std::memcpy(name, nameStart, static_cast<std::size_t>(nameEnd - nameStart));
+        name[nameEnd - nameStart] = '\0';
+        std::memcpy(text, value, valueLength);
+        text[valueLength] = '\0';
+        visit(name, text, context);
+    }
 }
 
 bool ReadDebugSwitch(const char* initPath) {

@@ -1,3 +1,6 @@
+#include <cstdio>
+#include <cstring>
+
 #include "engine/engine_config.h"
 #include "engine/engine_process.h"
 #include "engine/installation.h"
@@ -10,6 +13,7 @@
 #include "platform/pipe.h"
 #include "platform/process.h"
 #include "platform/thread.h"
+#include "protocol/dialect.h"
 
 namespace cecp {
 namespace {
@@ -49,6 +53,15 @@ private:
     platform::Handle process_;
 };
 
+// The last component of a path.
+const char* FileNameOf(const char* path) {
+    const char* name = path;
+    for (const char* at = path; *at != '\0'; ++at) {
+        if (*at == '/' || *at == '\\') name = at + 1;
+    }
+    return name;
+}
+
 }  // namespace
 
 bool LaunchEngine() {
@@ -64,6 +77,15 @@ bool LaunchEngine() {
 
     EngineConfig config;
     ReadEngineConfig(paths.initPath, &config);
+    const Dialect* dialect = DialectNamed(config.protocol);
+    if (dialect == nullptr) {
+        char text[kErrorTextSize];
+        std::snprintf(text, sizeof text, "unknown Protocol \"%s\" in %s (use 1, 2 or uci)", config.protocol,
+                      FileNameOf(paths.initPath));
+        platform::ShowError(s.engineFileName, text);
+        return false;
+    }
+    std::memcpy(s.engineOptions, config.options, sizeof s.engineOptions);
     s.analyzeMode = config.analyzeMode;
     s.ponderMode = config.ponderMode;
     s.castleAndEP = config.castleAndEP;
@@ -84,7 +106,7 @@ bool LaunchEngine() {
     reader.readCount = 0;
     reader.cutPending = 0;
     reader.lastReceived = -1;
-    reader.handLine = nullptr;
+    reader.handLine = dialect->readLine;
     s.engineExited = 0;
     s.engineInputStalled = 0;
 
@@ -136,6 +158,7 @@ bool LaunchEngine() {
     s.engineProcess = engine;
     s.engineStdinWrite = inputWrite.release();
     s.engineStdoutWrite = outputWrite.release();
+    s.dialect = dialect;
 
     if (ReadDebugSwitch(paths.initPath)) {
         bool allocated = false;

@@ -11,8 +11,8 @@ namespace cecp {
 
 constexpr int kReadBufferSize = 4096;
 
-// What receives each line of engine output (InterpretLine unless a test
-// puts its own here).
+// What receives each line of engine output: the open engine's dialect (or
+// what a test puts here).
 using LineHandler = void (*)(const char* line);
 
 struct ReaderContext {

@@ -8,6 +8,7 @@
 #include "platform/pipe.h"
 #include "platform/process.h"
 #include "platform/thread.h"
+#include "protocol/dialect.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {
@@ -59,8 +60,7 @@ void ShutdownEngine() {
     AdapterState& s = g_state;
     s.reader.keepReading = 0;
     Eng3();
-    SendCommand("new\n");
-    SendCommand("quit\n");
+    OpenDialect().sayGoodbye();
 
     AwaitEngineEnd(s.engineProcess);
     AwaitReaderEnd();
@@ -78,6 +78,7 @@ void ShutdownEngine() {
     platform::CloseProcess(s.engineProcess);
     s.engineProcess = platform::kNoProcess;
     s.reader.process = platform::kNoProcess;
+    s.dialect = nullptr;
 }
 
 }  // namespace cecp

@@ -9,7 +9,6 @@
 #include "platform/pipe.h"
 #include "platform/process.h"
 #include "platform/thread.h"
-#include "protocol/interpret.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {
@@ -40,7 +39,7 @@ void HandLine(ReaderContext* context, char* text, std::int32_t length) {
         EchoLine(begin, static_cast<std::size_t>(text + length + 1 - begin));
     }
     text[length] = '\0';
-    (context->handLine != nullptr ? context->handLine : InterpretLine)(text);
+    if (context->handLine != nullptr) context->handLine(text);
     text[length] = saved;
 }
 

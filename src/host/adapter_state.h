@@ -14,10 +14,13 @@
 #include "chess/move_text.h"
 #include "chess/move_word.h"
 #include "chess/position.h"
+#include "engine/engine_config.h"
 #include "engine/reader_context.h"
 #include "platform/handle.h"
 
 namespace cecp {
+
+struct Dialect;
 
 using Flag = std::atomic<std::int32_t>;
 
@@ -68,9 +71,15 @@ struct AdapterState {
     Flag analyzing{0};
     Flag statusPolling{0};
     Flag statusRequestsLeft{1};
-    // When Eng3 last asked the engine to move now (steady milliseconds, 0 when
-    // it has not in this search): an engine that never answers is given up on.
+    // When Eng3 last asked the engine to move now or stop (steady
+    // milliseconds, 0 when it has not in this search), and how long the
+    // search then waits for its answer before it gives up on the engine.
     std::atomic<std::int64_t> moveNowSentAt{0};
+    Flag moveNowPatience{0};
+    // The engine may still be busy with a search whose answer the module no
+    // longer waits for (it refused to move now, or never answered): what it
+    // still says of that search belongs to no search.
+    Flag engineBusy{0};
     PonderMove ponderMove;
     // The host confirmed the pondered reply while the search was still being
     // set up, before its ponder move was held back: it is sent as soon as the
@@ -88,6 +97,10 @@ struct AdapterState {
     Flag lastPvTime{0};
 
     // Configuration and installation.
+    // The open engine's dialect (null: none open, the classic conversation).
+    std::atomic<const Dialect*> dialect{nullptr};
+    // The settings' engine options, as EngineConfig holds them.
+    char engineOptions[kOptionsTextSize] = {};
     Flag analyzeMode{0};
     Flag ponderMode{0};
     Flag castleAndEP{0};

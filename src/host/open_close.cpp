@@ -3,8 +3,16 @@
 #include "engine/transport.h"
 #include "host/adapter_state.h"
 #include "host/exports.h"
+#include "platform/error_report.h"
+#include "protocol/dialect.h"
 
 using cecp::g_state;
+
+namespace {
+
+constexpr std::size_t kProblemSize = 512;
+
+}  // namespace
 
 extern "C" {
 
@@ -21,6 +29,7 @@ std::int32_t CECP_CALL Eng1(void* infoBlock, std::uint32_t, std::uint32_t, std::
     g_state.analyzeMode = 0;
     g_state.analyzing = 0;
     g_state.statusRequestsLeft = 1;
+    g_state.engineBusy = 0;
 
     if (!cecp::LaunchEngine()) {
         g_state.engineOpen.exchange(0);
@@ -29,11 +38,17 @@ std::int32_t CECP_CALL Eng1(void* infoBlock, std::uint32_t, std::uint32_t, std::
     g_state.infoBlock = infoBlock;
     cecp::StoreField<std::uint32_t>(infoBlock, cecp::info_block::kOpenParam, openParam);
     g_state.thinking = 0;
-    cecp::SendCommand("kelto\n");
-    cecp::SendCommand("xboard\n");
     g_state.lastLevelIncrement = -1;
     g_state.lastLevelSeconds = -1;
     g_state.lastLevelMoves = -1;
+    char problem[kProblemSize] = "";
+    if (!cecp::OpenDialect().greet(problem, sizeof problem)) {
+        cecp::ShutdownEngine();
+        g_state.infoBlock = nullptr;
+        g_state.engineOpen.exchange(0);
+        cecp::platform::ShowError(g_state.engineFileName, problem);
+        return 9;
+    }
     return 0;
 }
 
@@ -46,8 +61,7 @@ std::int32_t CECP_CALL Eng2() {
 
 void CECP_CALL Eng15() {
     if (g_state.engineOpen == 0) return;
-    cecp::CommandSequence sequence;
-    cecp::SendCommand("reset\n");
+    cecp::OpenDialect().reset();
 }
 
 }  // extern "C"

@@ -126,6 +126,12 @@ void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
 
 }  // namespace
 
+int RecogniseMoves(const char* text, MoveWord* moves, int capacity) {
+    Position position = EnginePositionCopy();
+    ReportLock lock(g_reportMutex);
+    return g_state.moveTextCache.ParseVariation(text, position, moves, capacity);
+}
+
 MoveWord CachedFirstMove() {
     ReportLock lock(g_reportMutex);
     return g_state.lastPvLength > 0 ? g_state.lastPv[0] : 0;

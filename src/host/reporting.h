@@ -30,6 +30,10 @@ void ReportMainLine(const char* text, std::int32_t score, std::int32_t time);
 // other report.
 void ReportMoveAfterStop(const char* text, std::int32_t score, std::int32_t time);
 
+// Recognises up to capacity moves of a main line in the engine's notation
+// against the engine's position; the number recognised. Safe on any thread.
+int RecogniseMoves(const char* text, MoveWord* moves, int capacity);
+
 // The first move of the cached main line, or 0 when none is cached.
 MoveWord CachedFirstMove();
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 namespace cecp::platform {
 
@@ -12,5 +13,20 @@ namespace cecp::platform {
 // is GetPrivateProfileStringA itself; elsewhere a reader that answers the same.
 std::size_t ReadProfileString(const char* path, const char* section, const char* key, char* out,
                               std::size_t size);
+
+// Reads the entries of section (the first of that name) into out: each
+// "KEY=VALUE" (or "KEY" for a line without '=') with the blanks around key
+// and value dropped, comment lines (';') left out, each ended by a NUL and
+// the list by a second one. Entries that do not fit are cut and the list
+// ends there. Returns the length of the list without its final NUL (size - 2
+// when it was cut). On Windows this is GetPrivateProfileSectionA.
+std::size_t ReadProfileSection(const char* path, const char* section, char* out, std::size_t size);
+
+#ifndef _WIN32
+// The same two answers from a settings file's text already in memory.
+std::size_t ProfileStringOfText(std::string_view text, const char* section, const char* key, char* out,
+                                std::size_t size);
+std::size_t ProfileSectionOfText(std::string_view text, const char* section, char* out, std::size_t size);
+#endif
 
 }  // namespace cecp::platform

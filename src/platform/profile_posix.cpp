@@ -44,10 +44,11 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Finds the value of key in the first section of that name; false when the
-// section or the key is missing or the key has no '='.
-bool FindValue(std::string_view text, std::string_view section, std::string_view key,
-               std::string_view* value) {
+// Calls visit(line) for every line of the first section of that name, each
+// without the blanks around it, blank lines skipped; stops early when visit
+// answers false.
+template <typename Visit>
+void ForEachSectionLine(std::string_view text, std::string_view section, Visit visit) {
     bool inSection = section.empty();  // keys before any header form a nameless section
     bool sectionSeen = inSection;
     std::size_t pos = 0;
@@ -62,42 +63,56 @@ bool FindValue(std::string_view text, std::string_view section, std::string_view
         if (line.front() == '[') {
             std::size_t close = line.rfind(']');
             if (close != std::string_view::npos) {
-                if (sectionSeen) return false;  // only the first section of the name counts
+                if (sectionSeen) return;  // only the first section of the name counts
                 inSection = SameName(Trim(line.substr(1, close - 1)), section);
                 sectionSeen = inSection;
                 continue;
             }
             // A '[' without ']' is no header: the line is read as a key.
         }
-        if (!inSection) continue;
+        if (inSection && !visit(line)) return;
+    }
+}
 
+// Finds the value of key in the first section of that name; false when the
+// section or the key is missing or the key has no '='.
+bool FindValue(std::string_view text, std::string_view section, std::string_view key,
+               std::string_view* value) {
+    bool found = false;
+    ForEachSectionLine(text, section, [&](std::string_view line) {
         std::size_t equals = line.find('=');
         std::string_view name = Trim(line.substr(0, equals));
-        if (!SameName(name, key)) continue;
+        if (!SameName(name, key)) return true;
         if (equals == std::string_view::npos) return false;
         std::string_view rest = line.substr(equals + 1);
         while (!rest.empty() && IsProfileSpace(rest.front())) rest.remove_prefix(1);
         *value = rest;
-        return true;
-    }
-    return false;
+        found = true;
+        return false;
+    });
+    return found;
+}
+
+std::string ReadWholeFile(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return {};
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// A UTF-8 byte-order mark is not part of the first line.
+std::string_view WithoutByteOrderMark(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    return text;
 }
 
 }  // namespace
 
-std::size_t ReadProfileString(const char* path, const char* section, const char* key, char* out,
-                              std::size_t size) {
+std::size_t ProfileStringOfText(std::string_view text, const char* section, const char* key, char* out,
+                                std::size_t size) {
     if (size == 0) return 0;
     out[0] = '\0';
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return 0;
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::string_view all(text);
-    // A UTF-8 byte-order mark is not part of the first line.
-    if (all.substr(0, 3) == "\xEF\xBB\xBF") all.remove_prefix(3);
-
     std::string_view value;
-    if (!FindValue(all, Trim(section), Trim(key), &value)) return 0;
+    if (!FindValue(WithoutByteOrderMark(text), Trim(section), Trim(key), &value)) return 0;
 
     bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                   value.back() == value.front();
@@ -112,6 +127,49 @@ std::size_t ReadProfileString(const char* path, const char* section, const char*
     std::memcpy(out, value.data(), length);
     out[length] = '\0';
     return length;
+}
+
+std::size_t ReadProfileString(const char* path, const char* section, const char* key, char* out,
+                              std::size_t size) {
+    if (size == 0) return 0;
+    out[0] = '\0';
+    return ProfileStringOfText(ReadWholeFile(path), section, key, out, size);
+}
+
+std::size_t ProfileSectionOfText(std::string_view text, const char* section, char* out, std::size_t size) {
+    if (size < 2) {
+        if (size == 1) out[0] = '\0';
+        return 0;
+    }
+    std::size_t used = 0;
+    bool full = false;
+    ForEachSectionLine(WithoutByteOrderMark(text), Trim(section), [&](std::string_view line) {
+        if (line.front() == ';') return true;  // a comment
+        std::size_t equals = line.find('=');
+        std::string_view name = Trim(line.substr(0, equals));
+        std::string entry(name);
+        if (equals != std::string_view::npos) {
+            entry += '=';
+            entry += Trim(line.substr(equals + 1));
+        }
+        // Each entry and its NUL, and room for the list's final NUL.
+        std::size_t room = size - 1 - used;
+        if (entry.size() + 1 > room) {
+            entry.resize(room > 0 ? room - 1 : 0);
+            full = true;
+        }
+        std::memcpy(out + used, entry.data(), entry.size());
+        used += entry.size();
+        out[used++] = '\0';
+        return !full && used < size - 1;
+    });
+    out[used] = '\0';
+    if (used == 0) out[1] = '\0';
+    return full ? size - 2 : used;
+}
+
+std::size_t ReadProfileSection(const char* path, const char* section, char* out, std::size_t size) {
+    return ProfileSectionOfText(ReadWholeFile(path), section, out, size);
 }
 
 }  // namespace cecp::platform

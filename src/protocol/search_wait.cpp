@@ -10,16 +10,38 @@ namespace cecp {
 namespace {
 
 // A counter of wake-ups under its mutex: a waiter that took its ticket before
-// testing awaitingMove cannot miss a wake-up that comes between the test and
+// testing its condition cannot miss a wake-up that comes between the test and
 // the wait.
-struct MoveSignal {
+struct Signal {
     std::mutex mutex;
     std::condition_variable changed;
     std::uint64_t wakeups = 0;
+
+    void Notify() {
+        {
+            std::lock_guard lock(mutex);
+            ++wakeups;
+        }
+        changed.notify_all();
+    }
+    std::uint64_t Ticket() {
+        std::lock_guard lock(mutex);
+        return wakeups;
+    }
+    // False when milliseconds passed with no wake-up since ticket.
+    bool Wait(std::uint64_t ticket, std::chrono::steady_clock::time_point until) {
+        std::unique_lock lock(mutex);
+        return changed.wait_until(lock, until, [&] { return wakeups != ticket; });
+    }
 };
 
-MoveSignal& Signal() {
-    static MoveSignal signal;
+Signal& MoveSignal() {
+    static Signal signal;
+    return signal;
+}
+
+Signal& EventSignal() {
+    static Signal signal;
     return signal;
 }
 
@@ -27,25 +49,27 @@ MoveSignal& Signal() {
 
 void EndMoveWait() {
     g_state.awaitingMove = 0;
-    MoveSignal& signal = Signal();
-    {
-        std::lock_guard lock(signal.mutex);
-        ++signal.wakeups;
-    }
-    signal.changed.notify_all();
+    MoveSignal().Notify();
+    EventSignal().Notify();
 }
 
-std::uint64_t MoveWaitTicket() {
-    MoveSignal& signal = Signal();
-    std::lock_guard lock(signal.mutex);
-    return signal.wakeups;
-}
+std::uint64_t MoveWaitTicket() { return MoveSignal().Ticket(); }
 
 void WaitForMoveOrTimeout(std::uint64_t ticket, int milliseconds) {
-    MoveSignal& signal = Signal();
-    std::unique_lock lock(signal.mutex);
-    signal.changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                            [&] { return signal.wakeups != ticket; });
+    MoveSignal().Wait(ticket, std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds));
+}
+
+void NotifyEngineEvent() { EventSignal().Notify(); }
+
+bool WaitForEngineEvent(bool (*done)(), int milliseconds) {
+    Signal& signal = EventSignal();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        std::uint64_t ticket = signal.Ticket();
+        if (done()) return true;
+        if (g_state.engineExited != 0 || g_state.engineOpen == 0) return false;
+        if (!signal.Wait(ticket, until)) return done();
+    }
 }
 
 std::int64_t SteadyMilliseconds() {

@@ -1,4 +1,6 @@
-// The wait of a search request for the engine's move.
+// The waits of the module for its engine: a search request's wait for the
+// engine's move, and the dialects' bounded waits for an answer (the end of a
+// negotiation, a pong, a readyok, a move still owed).
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,14 @@ void EndMoveWait();
 void WaitForMoveOrTimeout(std::uint64_t ticket, int milliseconds);
 // The ticket to wait with: take it before testing awaitingMove.
 std::uint64_t MoveWaitTicket();
+
+// Wakes every wait for an engine event: the reader has read something a
+// dialect waits for, or the engine has ended (EndMoveWait does this too).
+void NotifyEngineEvent();
+
+// Waits until done() holds, the engine has ended, or milliseconds have
+// passed; true when done() held. done is tested again at every event.
+bool WaitForEngineEvent(bool (*done)(), int milliseconds);
 
 // Milliseconds of a steady clock.
 std::int64_t SteadyMilliseconds();

@@ -40,7 +40,7 @@
 #include "engine/transport.h"
 #include "host/adapter_state.h"
 #include "host/info_block.h"
-#include "protocol/interpret.h"
+#include "protocol/dialect.h"
 
 extern "C" std::int32_t CECP_CALL Func3(std::uint32_t code, std::uint32_t, std::uint32_t, void* infoBlock) {
     if (code < cecp::kNotifyMainline || code > cecp::kNotifyNodes) std::abort();
@@ -63,7 +63,7 @@ void RecordLine(const char* line) {
     std::string text(line);
     if (text.find('\n') != std::string::npos) std::abort();
     g_run->handed.push_back(text);
-    if (g_run->interpret) cecp::InterpretLine(line);
+    if (g_run->interpret) cecp::OpenDialect().readLine(line);
 }
 
 // The output folded as one piece: every alternating run of carriage returns

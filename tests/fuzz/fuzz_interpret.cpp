@@ -28,7 +28,7 @@
 #include "move_listed.h"
 #include "host/adapter_state.h"
 #include "host/info_block.h"
-#include "protocol/interpret.h"
+#include "protocol/dialect.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         const std::string line = text.substr(start, end - start);
-        cecp::InterpretLine(line.c_str());
+        cecp::OpenDialect().readLine(line.c_str());
 
         if (!IsFlag(g_state.awaitingMove) || !IsFlag(g_state.pvReported) || !IsFlag(g_state.analyzeMode) ||
             !IsFlag(g_state.analyzing)) {

@@ -29,7 +29,7 @@
 #include "host/adapter_state.h"
 #include "host/info_block.h"
 #include "platform/pipe.h"
-#include "protocol/commands.h"
+#include "protocol/cecp/commands.h"
 #include "protocol/search_request.h"
 
 extern "C" std::int32_t CECP_CALL Func3(std::uint32_t, std::uint32_t, std::uint32_t, void*) { std::abort(); }

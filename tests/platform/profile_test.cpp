@@ -99,6 +99,50 @@ INSTANTIATE_TEST_SUITE_P(
                     126, "x"}),
     [](const ::testing::TestParamInfo<ProfileCase>& info) { return std::string(info.param.name); });
 
+// A section's entries as one list: "KEY=VALUE" texts, each NUL-ended.
+struct SectionCase {
+    const char* name;
+    const char* file;
+    std::size_t size;
+    std::string expected;  // the list, its NULs written as '|'
+};
+
+void PrintTo(const SectionCase& c, std::ostream* out) { *out << c.name; }
+
+class ProfileSection : public ::testing::TestWithParam<SectionCase> {};
+
+TEST_P(ProfileSection, ListsTheEntriesAsTheWin32Reader) {
+    const SectionCase& c = GetParam();
+    test::ScratchFolder folder;
+    auto path = folder.path() / "engine.init";
+    test::WriteFile(path, c.file);
+    char out[256];
+    std::memset(out, 'X', sizeof out);
+    std::size_t length = platform::ReadProfileSection(path.string().c_str(), "Options", out, c.size);
+    std::string list;
+    for (std::size_t i = 0; i < length; ++i) list += out[i] == '\0' ? '|' : out[i];
+    EXPECT_EQ(list, c.expected);
+    EXPECT_EQ(out[length], '\0');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ProfileSection,
+    ::testing::Values(
+        SectionCase{"entries_in_order", "[Options]\nHash=64\nThreads=2\n", 256, "Hash=64|Threads=2|"},
+        SectionCase{"blanks_around_name_and_value_dropped", "[Options]\n  Skill Level  =  5  \n", 256,
+                    "Skill Level=5|"},
+        SectionCase{"section_matched_without_case_and_first_wins",
+                    "[OPTIONS]\nA=1\n[Other]\nB=2\n[options]\nC=3\n", 256, "A=1|"},
+        SectionCase{"comments_and_blank_lines_left_out", "[Options]\n; a comment\n\nA=1\n", 256, "A=1|"},
+        SectionCase{"line_without_equals_kept_as_key", "[Options]\nLonely\nA=1\n", 256, "Lonely|A=1|"},
+        SectionCase{"value_keeps_its_inner_equals_and_quotes", "[Options]\nPath=\"a=b c\"\n", 256,
+                    "Path=\"a=b c\"|"},
+        SectionCase{"missing_section_gives_the_empty_list", "[Support]\nA=1\n", 256, ""},
+        SectionCase{"empty_section", "[Options]\n[Support]\nA=1\n", 256, ""},
+        SectionCase{"cut_within_the_second_entry", "[Options]\nA=1\nB=23456789\n", 10, "A=1|B=23"},
+        SectionCase{"cut_within_the_first_entry", "[Options]\nAbcdefghijkl=1\n", 8, "Abcdef"}),
+    [](const ::testing::TestParamInfo<SectionCase>& info) { return std::string(info.param.name); });
+
 TEST(ProfileReaderLimits, CutsALongValueToTheBuffer) {
     test::ScratchFolder folder;
     auto path = folder.path() / "engine.init";

@@ -1,6 +1,6 @@
 // The clock and position commands of a search request, as they cross a real
 // pipe to the engine.
-#include "protocol/commands.h"
+#include "protocol/cecp/commands.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "protocol/interpret.h"
+#include "protocol/dialect.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,9 @@ namespace {
 namespace ib = info_block;
 
 using Interpret = ReportingTest;
+
+// The classic conversation reads every line (no engine is open).
+void InterpretLine(const char* line) { OpenDialect().readLine(line); }
 
 TEST_F(Interpret, AMoveBeforeAnyLineIsReportedAsTheMainLine) {
     InterpretLine("\a\amove e2e4");

@@ -5,7 +5,7 @@
 #include "chess/position.h"
 #include "engine/transport.h"
 #include "host/adapter_state.h"
-#include "protocol/commands.h"
+#include "protocol/cecp/commands.h"
 
 namespace cecp {
 namespace {
@@ -37,7 +37,9 @@ bool EnPassantPossible(const SearchRequestView& request) {
     return (ep > 16 && board[ep + 7] == kBlackPawn) || (ep < 23 && board[ep + 9] == kBlackPawn);
 }
 
-void SendSetUpPosition(const SearchRequestView& request, Position* position) {
+}  // namespace
+
+void SendEditedPosition(const SearchRequestView& request, Position* position) {
     bool whiteToMove = request.WhiteToMove() != 0;
     position->SetFromBoard(request.Board(), whiteToMove ? 0 : 1, 0, 0);
     position->CastlingFromPlacement();
@@ -78,8 +80,6 @@ void SendSetUpPosition(const SearchRequestView& request, Position* position) {
     SendCommand(".\n");
 }
 
-}  // namespace
-
 void MoveText(MoveWord move, char* out) {
     SquareText(MoveFrom(move), out);
     SquareText(MoveTo(move), out + 2);
@@ -95,7 +95,7 @@ void SendPosition(const SearchRequestView& request) {
         // "new" has already put the engine at the start position.
         position.SetStartPosition();
     } else {
-        SendSetUpPosition(request, &position);
+        SendEditedPosition(request, &position);
     }
 
     int count = request.MoveCount();

@@ -1,6 +1,6 @@
 // Every line the engine writes: its move, thinking lines, status answers, the
 // "(only move)" notice, hints and rejections.
-#include "protocol/interpret.h"
+#include "protocol/cecp/interpret.h"
 
 #include <cstdint>
 #include <cstring>
@@ -8,6 +8,8 @@
 #include "host/adapter_state.h"
 #include "host/exports.h"
 #include "host/reporting.h"
+#include "protocol/engine_move.h"
+#include "protocol/line_scanner.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {
@@ -16,79 +18,6 @@ namespace {
 // Words and main-line texts are held in buffers of this size; longer ones
 // are cut, never overrun.
 constexpr std::size_t kTextBufferSize = 2048;
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-// A reading position in a line, with the conversions of formatted input:
-// numbers skip leading white space, take an optional sign and decimal digits.
-class Scanner {
-public:
-    explicit Scanner(const char* at) : at_(at) {}
-
-    void SkipSpace() {
-        while (IsSpace(*at_)) ++at_;
-    }
-    // A decimal number; values beyond the range are held at its ends.
-    bool Number(std::int64_t* out, std::int64_t low, std::int64_t high) {
-        SkipSpace();
-        const char* p = at_;
-        bool negative = false;
-        if (*p == '+' || *p == '-') negative = *p++ == '-';
-        if (*p < '0' || *p > '9') return false;
-        std::int64_t value = 0;
-        const std::int64_t limit = negative ? -low : high;
-        for (; *p >= '0' && *p <= '9'; ++p) {
-            int digit = *p - '0';
-            value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
-        }
-        at_ = p;
-        *out = negative ? -value : value;
-        return true;
-    }
-    bool Int(std::int32_t* out) {
-        std::int64_t value = 0;
-        if (!Number(&value, INT32_MIN, INT32_MAX)) return false;
-        *out = static_cast<std::int32_t>(value);
-        return true;
-    }
-    bool Int64(std::int64_t* out) { return Number(out, INT64_MIN + 1, INT64_MAX); }
-    // The very next character, white space included.
-    bool Char(char* out) {
-        if (*at_ == '\0') return false;
-        *out = *at_++;
-        return true;
-    }
-    // The rest of the line, cut to the buffer; false when nothing is left.
-    bool Rest(char* out, std::size_t size) {
-        if (*at_ == '\0') return false;
-        CopyCut(at_, std::strlen(at_), out, size);
-        return true;
-    }
-    // A run of non-blank characters, cut to the buffer.
-    bool Word(char* out, std::size_t size) {
-        SkipSpace();
-        const char* end = at_;
-        while (*end != '\0' && !IsSpace(*end)) ++end;
-        if (end == at_) return false;
-        CopyCut(at_, static_cast<std::size_t>(end - at_), out, size);
-        at_ = end;
-        return true;
-    }
-    bool Literal(const char* text) {
-        std::size_t length = std::strlen(text);
-        if (std::strncmp(at_, text, length) != 0) return false;
-        at_ += length;
-        return true;
-    }
-
-private:
-    static void CopyCut(const char* from, std::size_t length, char* out, std::size_t size) {
-        if (length >= size) length = size - 1;
-        std::memcpy(out, from, length);
-        out[length] = '\0';
-    }
-    const char* at_;
-};
 
 struct Words {
     char first[kTextBufferSize];
@@ -105,31 +34,6 @@ void ReadWords(const char* line, Words* words) {
         if (!scan.Word(slot, kTextBufferSize)) break;
         ++words->count;
     }
-}
-
-// The engine's move ends the search; it is reported as the main line unless
-// the last line shown already begins with it.
-void HandleMove(const char* move) {
-    // After "?" the search waits for exactly this move: the record must not
-    // go on showing a line from before the stop, or even from the previous
-    // search when none came in this one.
-    bool answersMoveNow = g_state.stopRequested && g_state.awaitingMove && g_state.moveNowSentAt != 0;
-    auto report = answersMoveNow ? ReportMoveAfterStop : ReportMainLine;
-    if (g_state.pvReported == 0) {
-        g_state.pvReported = 1;
-        ShowDepth(1, 0);
-        ShowNodes(1);
-        report(move, 1, 1);
-    } else {
-        MoveWord recognised = 0;
-        Position position = EnginePositionCopy();
-        int found = g_state.moveTextCache.ParseVariation(move, position, &recognised, 1);
-        MoveWord cachedFirst = CachedFirstMove();
-        if (found > 0 && !(g_state.lastPvLength != 0 && recognised == cachedFirst)) {
-            report(move, CachedScore(), CachedTime());
-        }
-    }
-    EndMoveWait();
 }
 
 bool Contains(const char* line, const char* text) { return std::strstr(line, text) != nullptr; }
@@ -159,8 +63,37 @@ bool IsHint(const char* line) {
     return scan.Literal("Hint:") && scan.Word(word, sizeof word);
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Where the main line of an extended thinking line begins, the text after
+// the nodes given: the optional numbers (selective depth, speed, table-base
+// hits) come before a tab, so the main line starts after the last tab that
+// no other word precedes, or at the first word when there is no such tab.
+const char* ExtendedMainLine(const char* afterNodes) {
+    const char* start = nullptr;
+    const char* at = afterNodes;
+    for (;;) {
+        while (*at == ' ' || *at == '\t') {
+            if (*at == '\t') start = at + 1;
+            ++at;
+        }
+        const char* word = at;
+        if (*at == '+' || *at == '-') ++at;
+        bool number = IsDigit(*at);
+        while (IsDigit(*at)) ++at;
+        if (!number || !(*at == '\0' || *at == ' ' || *at == '\t')) {
+            at = word;
+            break;
+        }
+        if (*at == '\0') break;
+    }
+    if (start == nullptr) start = afterNodes;
+    while (IsSpace(*start)) ++start;
+    return start;
+}
+
 // depth, a mark character, score, time, nodes, main line.
-bool HandleThinkingLine(const char* line) {
+bool HandleThinkingLine(const char* line, ThinkingForm form) {
     Scanner scan(line);
     std::int32_t depth = 0, score = 0, time = 0;
     std::int64_t nodes = 0;
@@ -170,8 +103,13 @@ bool HandleThinkingLine(const char* line) {
     if (!(scan.Int(&depth) && scan.Char(&mark) && scan.Int(&score) && scan.Int(&time) && scan.Int64(&nodes))) {
         return false;
     }
-    scan.SkipSpace();
-    scan.Rest(mainLine, sizeof mainLine);
+    if (form == ThinkingForm::kExtended) {
+        Scanner rest(ExtendedMainLine(scan.Here()));
+        rest.Rest(mainLine, sizeof mainLine);
+    } else {
+        scan.SkipSpace();
+        scan.Rest(mainLine, sizeof mainLine);
+    }
 
     // A blank after the depth marks centiseconds.
     if (mark == ' ' || mark == '\t') time = static_cast<std::int32_t>((static_cast<std::int64_t>(time) + 50) / 100);
@@ -214,19 +152,49 @@ bool HandleStatusLine(const char* line) {
     return true;
 }
 
-}  // namespace
+// The rejection names "?" as the command it refuses: "Error (unknown
+// command): ?", as fairymax answers.
+bool RefusesMoveNow(const char* line) {
+    const char* end = line + std::strlen(line);
+    while (end > line && IsSpace(end[-1])) --end;
+    return end - line >= 2 && end[-1] == '?' && (end[-2] == ' ' || end[-2] == ':');
+}
 
-void InterpretLine(const char* line) {
-    while (*line == '\a') ++line;
-
+// The words of the move line, when it is one.
+const Words* ReadMoveLine(const char* line) {
     static thread_local Words words;
     ReadWords(line, &words);
-    if (words.count >= 3 && std::strcmp(words.second, "...") == 0) {
-        HandleMove(words.third);
-        return;
-    }
-    if (words.count >= 2 && std::strcmp(words.first, "move") == 0) {
-        HandleMove(words.second);
+    if (words.count >= 3 && std::strcmp(words.second, "...") == 0) return &words;
+    if (words.count >= 2 && std::strcmp(words.first, "move") == 0) return &words;
+    return nullptr;
+}
+
+const char* MoveWordOf(const Words& words) {
+    return std::strcmp(words.second, "...") == 0 && words.count >= 3 ? words.third : words.second;
+}
+
+}  // namespace
+
+const char* SkipBells(const char* line) {
+    while (*line == '\a') ++line;
+    return line;
+}
+
+bool IsMoveLine(const char* line) { return ReadMoveLine(SkipBells(line)) != nullptr; }
+
+bool IsSearchLine(const char* line) {
+    line = SkipBells(line);
+    if (ReadMoveLine(line) != nullptr) return true;
+    Scanner scan(line);
+    std::int64_t number = 0;
+    if (scan.Int64(&number)) return true;  // a thinking line
+    return std::strstr(line, "(only move)") != nullptr || std::strncmp(line, "stat01:", 7) == 0;
+}
+
+void InterpretCecpLine(const char* line, ThinkingForm form, void (*takeMove)(const char* move)) {
+    line = SkipBells(line);
+    if (const Words* words = ReadMoveLine(line)) {
+        takeMove(MoveWordOf(*words));
         return;
     }
     if (IsIgnoredMessage(line)) return;
@@ -237,10 +205,17 @@ void InterpretLine(const char* line) {
             g_state.analyzeMode = 0;
             g_state.analyzing = 0;
         }
+        // An engine that refuses to move now goes on thinking: the search
+        // ends at once with the last line shown standing, and the move the
+        // engine still owes belongs to no search.
+        if (RefusesMoveNow(line) && g_state.awaitingMove && g_state.moveNowSentAt != 0) {
+            g_state.engineBusy = 1;
+            EndMoveWait();
+        }
         return;
     }
     if (IsHint(line)) return;
-    if (HandleThinkingLine(line)) return;
+    if (HandleThinkingLine(line, form)) return;
     if (const char* notice = std::strstr(line, "(only move)")) {
         HandleOnlyMove(notice);
         return;

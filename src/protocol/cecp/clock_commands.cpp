@@ -1,10 +1,11 @@
 // The clock of a search request as "level" and "time" commands.
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/transport.h"
 #include "host/adapter_state.h"
-#include "protocol/commands.h"
+#include "protocol/cecp/commands.h"
 
 namespace cecp {
 namespace {
@@ -30,19 +31,18 @@ bool NearLastSeconds(std::int32_t seconds) {
 // A seconds part of 59 becomes the next whole minute.
 std::int32_t RoundedBase(std::int32_t seconds) { return seconds % 60 == 59 ? Add(seconds, 1) : seconds; }
 
-void SendTime(std::int32_t timeLeft) {
-    char command[32];
-    std::snprintf(command, sizeof command, "time %d\n", static_cast<int>(Mul(timeLeft, 100)));
-    SendCommand(command);
-}
+// Practically unlimited: ten moves in 500 hours, 500 hours left.
+constexpr char kUnlimitedLevel[] = "level 10 30000:0 0\n";
+constexpr std::int32_t kUnlimitedCentiseconds = 180000000;
 
 }  // namespace
 
-void SendClockCommands(const SearchRequestView& request) {
-    SendCommand("new\n");
+ClockPlan PlanClock(const SearchRequestView& request) {
+    ClockPlan plan;
     g_state.reportedDepth = 0;
     g_state.statusPolling = 0;
-    char command[64];
+    char* command = plan.level;
+    constexpr std::size_t kCommandSize = sizeof plan.level;
 
     switch (request.ClockMode()) {
     case kClockIncrement: {
@@ -53,11 +53,11 @@ void SendClockCommands(const SearchRequestView& request) {
             g_state.lastLevelMoves = 0;
             g_state.lastLevelSeconds = base;
             g_state.lastLevelIncrement = increment;
-            std::snprintf(command, sizeof command, "level 0 %d:%d %d\n", static_cast<int>(base / 60),
+            std::snprintf(command, kCommandSize, "level 0 %d:%d %d\n", static_cast<int>(base / 60),
                           static_cast<int>(base % 60), static_cast<int>(increment));
-            SendCommand(command);
         }
-        SendTime(request.TimeLeft());
+        plan.centiseconds = Mul(request.TimeLeft(), 100);
+        plan.timed = true;
         break;
     }
     case kClockMovesInTime: {
@@ -69,24 +69,38 @@ void SendClockCommands(const SearchRequestView& request) {
             g_state.lastLevelSeconds = base;
             g_state.lastLevelMoves = moves;
             g_state.lastLevelIncrement = 0;
-            std::snprintf(command, sizeof command, "level %d %d:%d 0\n", static_cast<int>(moves),
+            std::snprintf(command, kCommandSize, "level %d %d:%d 0\n", static_cast<int>(moves),
                           static_cast<int>(base / 60), static_cast<int>(base % 60));
-            SendCommand(command);
         }
-        SendTime(request.TimeLeft());
+        plan.centiseconds = Mul(request.TimeLeft(), 100);
+        plan.timed = true;
         break;
     }
     default:
         if (g_state.analyzeMode == 0) {
-            // Practically unlimited: ten moves in 500 hours, 500 hours left.
-            SendCommand("level 10 30000:0 0\n");
-            SendCommand("time 180000000\n");
+            std::memcpy(plan.level, kUnlimitedLevel, sizeof kUnlimitedLevel);
+            plan.centiseconds = kUnlimitedCentiseconds;
+            plan.timed = true;
         } else {
             g_state.analyzing = 1;
         }
         g_state.statusPolling = 1;
         break;
     }
+    return plan;
+}
+
+void SendTimeCommand(const char* name, std::int32_t centiseconds) {
+    char command[32];
+    std::snprintf(command, sizeof command, "%s %d\n", name, static_cast<int>(centiseconds));
+    SendCommand(command);
+}
+
+void SendClockCommands(const SearchRequestView& request) {
+    SendCommand("new\n");
+    ClockPlan plan = PlanClock(request);
+    if (plan.level[0] != '\0') SendCommand(plan.level);
+    if (plan.timed) SendTimeCommand("time", plan.centiseconds);
 }
 
 }  // namespace cecp

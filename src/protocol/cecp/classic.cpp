@@ -1,0 +1,158 @@
+// The classic conversation: the protocol as its first version knew it, which
+// installed engines rely on. The greeting "kelto" and "xboard"; set-up
+// positions in edit mode; "white"/"black" before "go"; pondering with the
+// module's own "ponder MOVE", the expected reply held back until the host
+// confirms it; "?" to move now; "reset" and, at the end, "new" and "quit".
+#include <cstdio>
+
+#include "chess/move_list.h"
+#include "engine/transport.h"
+#include "host/adapter_state.h"
+#include "protocol/cecp/commands.h"
+#include "protocol/cecp/interpret.h"
+#include "protocol/dialect.h"
+#include "protocol/engine_move.h"
+#include "protocol/search_wait.h"
+
+namespace cecp {
+namespace {
+
+// Status requests of a search without clock: about one a second.
+constexpr int kPassesPerStatusRequest = 10;
+int g_statusPasses = 0;  // Eng9's thread only
+
+bool Greet(char*, std::size_t) {
+    SendCommand("kelto\n");
+    SendCommand("xboard\n");
+    return true;
+}
+
+// Sends the held-back ponder move, if there still is one, and "easy"; true
+// when there was one.
+bool SendPonderMove() {
+    char move[PonderMove::kTextSize];
+    if (!g_state.ponderMove.Take(move)) return false;
+    char command[sizeof move + 1];
+    std::snprintf(command, sizeof command, "%s\n", move);
+    SendCommand(command);
+    SendCommand("easy\n");
+    return true;
+}
+
+bool EngineIdle() { return g_state.engineBusy == 0 || g_state.stopRequested != 0; }
+
+// Sends the clock, the position and the command that starts the search (or
+// none, when the position has no legal move or a stop came first). The
+// host's Eng3, Eng10 and Eng15 wait until the search has started: their
+// commands would fall among the moves of the position.
+SearchStart StartSearch(const SearchRequestView& request) {
+    // An engine that refused to move now still owes the move of that search:
+    // it is waited for (and dropped), so that it cannot end this one. Without
+    // ping the conversation has no surer sign that the engine is done.
+    if (g_state.engineBusy) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
+    g_state.engineBusy = 0;
+    g_statusPasses = kPassesPerStatusRequest;
+
+    CommandSequence sequence;
+    SendClockCommands(request);
+    SendPosition(request);
+    g_state.awaitingMove = 0;
+    if (g_state.stopRequested) return SearchStart::kNothing;
+    g_state.lastPvLength = 0;
+    g_state.pvReported = 0;
+    SendCommand("post\n");
+    SendCommand(g_state.engineSideWhite == 1 ? "white\n" : "black\n");
+    if (g_state.stopRequested) return SearchStart::kNothing;
+    g_state.awaitingMove = 1;
+    char ponder[PonderMove::kTextSize];
+    g_state.ponderMove.Peek(ponder);
+    if (HasNoLegalMove(EnginePositionCopy())) {
+        g_state.awaitingMove = 0;
+        return SearchStart::kNothing;
+    }
+    if (g_state.analyzeMode && g_state.analyzing) {
+        SendCommand("analyze\n");
+    } else if (g_state.ponderMode && request.PonderRequest() && ponder[0] != '\0') {
+        char command[sizeof "ponder " + sizeof ponder + 1];
+        std::snprintf(command, sizeof command, "ponder %s\n", ponder);
+        SendCommand(command);
+        if (g_state.ponderHitEarly.exchange(0) != 0) SendPonderMove();
+        return SearchStart::kPondering;
+    } else {
+        SendCommand("go\n");
+    }
+    return SearchStart::kSearching;
+}
+
+// The status requests of a search without clock, as long as the engine
+// answers them.
+void Tick() {
+    ++g_statusPasses;
+    if (g_state.statusPolling && g_state.statusRequestsLeft != 0 && g_statusPasses >= kPassesPerStatusRequest) {
+        --g_state.statusRequestsLeft;
+        g_statusPasses = 0;
+        SendCommand(".\n");
+    }
+}
+
+void EndSearch() {}
+
+void Stop() {
+    // A search still being set up sees the stop and does not start.
+    CommandSequence sequence;
+    if (g_state.awaitingMove) {
+        if (g_state.analyzing) {
+            SendCommand("exit\n");
+            g_state.analyzing = 0;
+            EndMoveWait();
+            return;
+        }
+        AskForMoveNow();
+        SendPonderMove();
+        SendCommand("?\n");
+    }
+    if (g_state.analyzing) {
+        SendCommand("exit\n");
+        g_state.analyzing = 0;
+        EndMoveWait();
+    }
+}
+
+void PonderHit() {
+    CommandSequence sequence;
+    if (SendPonderMove()) return;
+    // Eng9 has begun but not yet started the engine's search (which happens
+    // under the lock this call holds): the hit is kept for it.
+    if (g_state.thinking != 0 && g_state.awaitingMove == 0) g_state.ponderHitEarly = 1;
+}
+
+void Reset() {
+    CommandSequence sequence;
+    SendCommand("reset\n");
+}
+
+void ReadLine(const char* line) {
+    if (g_state.engineBusy && !g_state.awaitingMove && IsSearchLine(line)) {
+        // A line of the search the engine would not cut short: its move is
+        // the last of them.
+        if (IsMoveLine(line)) {
+            g_state.engineBusy = 0;
+            NotifyEngineEvent();
+        }
+        return;
+    }
+    InterpretCecpLine(line, ThinkingForm::kShort, TakeEngineMove);
+}
+
+void SayGoodbye() {
+    SendCommand("new\n");
+    SendCommand("quit\n");
+}
+
+}  // namespace
+
+extern const Dialect kClassicDialect = {
+    "classic",  Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+};
+
+}  // namespace cecp

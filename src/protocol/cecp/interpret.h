@@ -1,0 +1,28 @@
+// Interpretation of the engine's output in the Chess Engine Communication
+// Protocol, one line at a time, on the reader thread.
+#pragma once
+
+namespace cecp {
+
+// Thinking lines: "depth score time nodes main line" (the short form), or
+// also with selective depth, speed and table-base hits before a tab (the
+// extended form of protocol version 2).
+enum class ThinkingForm { kShort, kExtended };
+
+// Classifies one line of engine output (without its line feed) and acts on
+// it: a move line ("move MOVE", "NUMBER ... MOVE") goes to takeMove; thinking
+// lines and status answers become progress reports; a rejection of
+// "analyze" turns analysis off, one of "?" ends the search at once.
+void InterpretCecpLine(const char* line, ThinkingForm form, void (*takeMove)(const char* move));
+
+// A move line: "move MOVE" or "NUMBER ... MOVE".
+bool IsMoveLine(const char* line);
+
+// A line that belongs to a search: a move, a thinking line, the "(only
+// move)" notice or a status answer.
+bool IsSearchLine(const char* line);
+
+// The line without the bells some engines put before it.
+const char* SkipBells(const char* line);
+
+}  // namespace cecp
