@@ -1,5 +1,7 @@
 #include "engine/echo.h"
 
+#include <cstdio>
+
 #include "engine/handle_use.h"
 #include "platform/log_file.h"
 
@@ -14,6 +16,15 @@ void EchoLine(const char* text, std::size_t length) {
     }
     platform::Handle log = g_state.logFile.load();
     if (log != platform::kNoFile) platform::WriteBytes(log, text, length);
+}
+
+void LogNote(const char* text) {
+    HandleUse use;
+    platform::Handle log = g_state.logFile.load();
+    if (log == platform::kNoFile) return;
+    char line[512];
+    int length = std::snprintf(line, sizeof line, "-- %.500s\n", text);
+    if (length > 0) platform::WriteBytes(log, line, static_cast<std::size_t>(length));
 }
 
 }  // namespace cecp

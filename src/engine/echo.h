@@ -9,4 +9,9 @@ namespace cecp {
 // "\r", and to the log file, each only when it is open.
 void EchoLine(const char* text, std::size_t length);
 
+// Writes a note of the module's own to the log file only, as "-- " and the
+// text (cut to 500 characters) and a line feed: what the conversation alone
+// does not show, such as an option the engine did not announce.
+void LogNote(const char* text);
+
 }  // namespace cecp

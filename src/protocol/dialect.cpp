@@ -7,6 +7,8 @@
 namespace cecp {
 
 extern const Dialect kClassicDialect;
+extern const Dialect kProtocol2Dialect;
+extern const Dialect kUciDialect;
 
 namespace {
 
@@ -18,6 +20,8 @@ struct NamedDialect {
 constexpr NamedDialect kDialects[] = {
     {"", &kClassicDialect},
     {"1", &kClassicDialect},
+    {"2", &kProtocol2Dialect},
+    {"uci", &kUciDialect},
 };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }

@@ -4,7 +4,9 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
+#include "chess/move_list.h"
 #include "chess/move_text.h"
 #include "host_side.h"
 #include "module_loader.h"
@@ -119,6 +121,108 @@ TEST_F(RealEngine, StockfishBehindPolyglotAnalysesUntilStopped) {
     EXPECT_GE(LegalMainLineMoves(position), 2);
     EXPECT_GT(HostNotificationCount(), 3);
 }
+
+// Each capability of the host, tried on real engines in the dialects they
+// speak: a search from the start and from a set-up position, moving now, an
+// analysis, a ponder hit and a ponder miss. Every move must be legal.
+struct DialectCase {
+    const char* name;
+    const char* executable;
+    const char* settings;  // the settings file, "Protocol" included
+    const char* extraFile;
+    const char* extraContent;
+    bool movesNow;  // the engine moves at once when told
+};
+
+void PrintTo(const DialectCase& c, std::ostream* out) { *out << c.name; }
+
+class EngineInDialect : public RealEngine, public ::testing::WithParamInterface<DialectCase> {
+protected:
+    void SetUp() override {
+        const DialectCase& c = GetParam();
+        std::string settings = std::string("[Support]\nAnalyzeMode=true\nPonderMode=true\n[Parameter]\n") + c.settings;
+        ASSERT_NO_FATAL_FAILURE(Install(c.executable, settings, c.extraFile, c.extraContent));
+    }
+    // Runs the request on its own thread; after milliseconds, then() is
+    // called; the search must end within limit seconds of that.
+    template <typename Then>
+    void SearchThen(SearchRequestBuilder& request, int milliseconds, Then then, double limit) {
+        std::thread search([&] { api.Eng9(request.bytes); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        auto start = Clock::now();
+        then();
+        search.join();
+        EXPECT_LT(SecondsSince(start), limit);
+    }
+    static Position After(const std::vector<const char*>& moves) {
+        Position position;
+        position.SetStartPosition();
+        for (const char* move : moves) position.MakeMove(M(move));
+        return position;
+    }
+};
+
+TEST_P(EngineInDialect, PlaysAnalysesAndPondersTheHostsWay) {
+    // From the start: a move within the second it was given and a bit.
+    SearchRequestBuilder request;
+    request.MovesInTime(1, 1).Moves({"e2e4"});
+    auto start = Clock::now();
+    api.Eng9(request.bytes);
+    EXPECT_LT(SecondsSince(start), 4.0);
+    EXPECT_GE(LegalMainLineMoves(After({"e2e4"})), 1) << "from the start";
+
+    // A set-up position, Black to move with castling rights and en passant:
+    // the move must be legal there.
+    SearchRequestBuilder setUp;
+    setUp.MovesInTime(1, 1).Board({{"e1", kWhiteKing}, {"a1", kWhiteRook}, {"d4", kWhitePawn}, {"h2", kWhitePawn},
+                                   {"e8", kBlackKing}, {"h8", kBlackRook}, {"e4", kBlackPawn}, {"a7", kBlackPawn}},
+                                  false, kWhiteLong | kBlackShort, 19);
+    api.Eng9(setUp.bytes);
+    Position setUpPosition;
+    setUpPosition.SetFromBoard(setUp.View().Board(), 1, kWhiteLong | kBlackShort, 19);
+    EXPECT_GE(LegalMainLineMoves(setUpPosition), 1) << "from a set-up position";
+
+    // An analysis, stopped after two seconds.
+    request.NoClock().Moves({"e2e4", "c7c5"});
+    SearchThen(request, 2000, [&] { api.Eng3(); }, 2.0);
+    EXPECT_GE(LegalMainLineMoves(After({"e2e4", "c7c5"})), 2) << "analysing";
+
+    // Pondering on 1. e4 e5: the host plays e5 (a hit), the engine's move
+    // then comes in its own time.
+    request.Increment(3, 0).Moves({"e2e4", "e7e5"}).Ponder();
+    SearchThen(request, 500, [&] { api.Eng10(); }, 6.0);
+    EXPECT_GE(LegalMainLineMoves(After({"e2e4", "e7e5"})), 1) << "a ponder hit";
+
+    // The host plays another reply (a miss): the ponder search ends within
+    // a second or so, and the next search is the engine's as usual.
+    request.Increment(10, 0).Moves({"e2e4", "e7e5", "g1f3", "b8c6"}).Ponder();
+    SearchThen(request, 500, [&] { api.Eng3(); }, 1.5);
+    SearchRequestBuilder next;
+    next.MovesInTime(1, 1).Moves({"e2e4", "e7e5", "g1f3", "g8f6"});
+    api.Eng9(next.bytes);
+    EXPECT_GE(LegalMainLineMoves(After({"e2e4", "e7e5", "g1f3", "g8f6"})), 1) << "after a ponder miss";
+
+    // Move now in a long think; an engine that does not read its input
+    // while it thinks (fairymax) is given up on after five seconds, the last
+    // line it showed standing.
+    request.Increment(600, 0).Moves({"d2d4"});
+    SearchThen(request, 1000, [&] { api.Eng3(); }, GetParam().movesNow ? 2.0 : 6.0);
+    EXPECT_GE(LegalMainLineMoves(After({"d2d4"})), 1) << "moving now";
+}
+
+constexpr const char* kPolyglotIni = "[PolyGlot]\nEngineCommand = /usr/games/stockfish\nEngineDir = .\n[Engine]\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Engines, EngineInDialect,
+    ::testing::Values(DialectCase{"fairymax_protocol2", "/usr/games/fairymax", "Protocol=2\n", "", "", false},
+                      DialectCase{"fairy_stockfish_protocol2", "/usr/games/fairy-stockfish", "Protocol=2\n", "", "",
+                                  true},
+                      DialectCase{"polyglot_stockfish_protocol2", "/usr/games/polyglot",
+                                  "Protocol=2\nCommandLine=stockfish.ini\n", "stockfish.ini", kPolyglotIni, true},
+                      DialectCase{"stockfish_uci", "/usr/games/stockfish", "Protocol=uci\n", "", "", true},
+                      DialectCase{"fairy_stockfish_uci", "/usr/games/fairy-stockfish", "Protocol=uci\n", "", "",
+                                  true}),
+    [](const ::testing::TestParamInfo<DialectCase>& info) { return std::string(info.param.name); });
 
 // GNU Chess 6.2.7 in its own xboard mode greets and then never answers: on
 // these machines it aborts at its first command ("buffer overflow

@@ -17,10 +17,6 @@
 namespace cecp {
 namespace {
 
-// Status requests of a search without clock: about one a second.
-constexpr int kPassesPerStatusRequest = 10;
-int g_statusPasses = 0;  // Eng9's thread only
-
 bool Greet(char*, std::size_t) {
     SendCommand("kelto\n");
     SendCommand("xboard\n");
@@ -51,7 +47,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
     // ping the conversation has no surer sign that the engine is done.
     if (g_state.engineBusy) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
     g_state.engineBusy = 0;
-    g_statusPasses = kPassesPerStatusRequest;
+    RestartStatusRequests();
 
     CommandSequence sequence;
     SendClockCommands(request);
@@ -82,17 +78,6 @@ SearchStart StartSearch(const SearchRequestView& request) {
         SendCommand("go\n");
     }
     return SearchStart::kSearching;
-}
-
-// The status requests of a search without clock, as long as the engine
-// answers them.
-void Tick() {
-    ++g_statusPasses;
-    if (g_state.statusPolling && g_state.statusRequestsLeft != 0 && g_statusPasses >= kPassesPerStatusRequest) {
-        --g_state.statusRequestsLeft;
-        g_statusPasses = 0;
-        SendCommand(".\n");
-    }
 }
 
 void EndSearch() {}
@@ -152,7 +137,7 @@ void SayGoodbye() {
 }  // namespace
 
 extern const Dialect kClassicDialect = {
-    "classic",  Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+    "classic",  Greet, StartSearch, TickStatusRequests, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
 };
 
 }  // namespace cecp

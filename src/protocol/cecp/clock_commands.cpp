@@ -31,6 +31,11 @@ bool NearLastSeconds(std::int32_t seconds) {
 // A seconds part of 59 becomes the next whole minute.
 std::int32_t RoundedBase(std::int32_t seconds) { return seconds % 60 == 59 ? Add(seconds, 1) : seconds; }
 
+// Status requests of a search without clock: about one a second (a pass of
+// Eng9's wait is 100 ms).
+constexpr int kPassesPerStatusRequest = 10;
+int g_statusPasses = 0;  // Eng9's thread only
+
 // Practically unlimited: ten moves in 500 hours, 500 hours left.
 constexpr char kUnlimitedLevel[] = "level 10 30000:0 0\n";
 constexpr std::int32_t kUnlimitedCentiseconds = 180000000;
@@ -94,6 +99,17 @@ void SendTimeCommand(const char* name, std::int32_t centiseconds) {
     char command[32];
     std::snprintf(command, sizeof command, "%s %d\n", name, static_cast<int>(centiseconds));
     SendCommand(command);
+}
+
+void RestartStatusRequests() { g_statusPasses = kPassesPerStatusRequest; }
+
+void TickStatusRequests() {
+    ++g_statusPasses;
+    if (g_state.statusPolling && g_state.statusRequestsLeft != 0 && g_statusPasses >= kPassesPerStatusRequest) {
+        --g_state.statusRequestsLeft;
+        g_statusPasses = 0;
+        SendCommand(".\n");
+    }
 }
 
 void SendClockCommands(const SearchRequestView& request) {

@@ -26,6 +26,12 @@ ClockPlan PlanClock(const SearchRequestView& request);
 // "time N", "otim N".
 void SendTimeCommand(const char* name, std::int32_t centiseconds);
 
+// The status requests of a search without clock ("."), about one a second
+// from the start of the search for as long as the engine answers them: the
+// start, then every pass of Eng9's wait.
+void RestartStatusRequests();
+void TickStatusRequests();
+
 // "new", then the clock as planned, the time right after the level.
 void SendClockCommands(const SearchRequestView& request);
 

@@ -1,0 +1,423 @@
+// Protocol version 2: the greeting "xboard" and "protover 2", the engine's
+// features answered one by one, and a conversation that uses what the engine
+// announced: setboard, usermove, standard notation, no colour commands, its
+// clocks, ping before every search. Pondering follows the host's model: the
+// engine searches the position after the expected reply, and its move waits
+// for the host's confirmation.
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "chess/move_list.h"
+#include "chess/notation.h"
+#include "engine/echo.h"
+#include "engine/engine_config.h"
+#include "engine/transport.h"
+#include "host/adapter_state.h"
+#include "host/fixed_text.h"
+#include "protocol/cecp/commands.h"
+#include "protocol/cecp/features.h"
+#include "protocol/cecp/interpret.h"
+#include "protocol/dialect.h"
+#include "protocol/engine_move.h"
+#include "protocol/line_scanner.h"
+#include "protocol/ponder_hold.h"
+#include "protocol/request_position.h"
+#include "protocol/search_wait.h"
+
+namespace cecp {
+namespace {
+
+// The negotiation ends at done=1, two seconds after the greeting when the
+// engine has not asked for more time, and ten seconds after its done=0.
+constexpr int kFeatureMilliseconds = 2000;
+constexpr int kExtendedFeatureMilliseconds = 10000;
+// A ponder search that the host gives up on ends within this long.
+constexpr int kPonderMissMilliseconds = 1000;
+constexpr std::size_t kAnnouncedOptionsSize = 4096;
+
+// What the engine announced. Written by the reader; read by host threads
+// once the negotiation is over. The texts are written only while the
+// negotiation lasts, under g_textMutex.
+struct Features {
+    std::atomic<bool> ping{false};
+    std::atomic<bool> setboard{false};
+    std::atomic<bool> usermove{false};
+    std::atomic<bool> san{false};
+    std::atomic<bool> colors{true};
+    std::atomic<bool> time{true};
+    std::atomic<bool> analyze{true};
+    std::atomic<int> done{-1};  // -1 not said, 0 more time asked for, 1 done
+    std::atomic<std::int64_t> doneZeroAt{0};
+    std::atomic<bool> negotiating{false};
+    char myname[kNameBufferSize] = {};
+    // Names of the options the engine announced, each ended by a NUL.
+    char announcedOptions[kAnnouncedOptionsSize] = {};
+    std::size_t announcedLength = 0;
+};
+
+// The conversation's own state.
+struct Conversation {
+    std::atomic<int> lastPing{0};
+    // The ping whose pong the lines of the current search wait for (0: none):
+    // a move or thinking line before it belongs to an earlier search.
+    std::atomic<int> awaitedPong{0};
+    // The engine has never answered a ping: searches no longer wait for one
+    // until it answers.
+    std::atomic<bool> pongSilent{false};
+    std::atomic<int> pongsSeen{0};
+};
+
+Features g_features;
+Conversation g_conversation;
+std::mutex g_textMutex;
+
+void ResetFeatures() {
+    Features& f = g_features;
+    f.ping = false;
+    f.setboard = false;
+    f.usermove = false;
+    f.san = false;
+    f.colors = true;
+    f.time = true;
+    f.analyze = true;
+    f.done = -1;
+    f.doneZeroAt = 0;
+    std::lock_guard lock(g_textMutex);
+    f.myname[0] = '\0';
+    f.announcedLength = 0;
+    g_conversation.lastPing = 0;
+    g_conversation.awaitedPong = 0;
+    g_conversation.pongSilent = false;
+    g_conversation.pongsSeen = 0;
+}
+
+// Features that the module uses, or that only tell it what the engine does
+// or may be told (the module sends none of those commands). The rest, among
+// them memory, smp and egt (which would oblige it to send commands it does
+// not have), are rejected.
+constexpr const char* kAccepted[] = {
+    "ping",  "setboard", "playother", "san",  "usermove", "time", "draw", "sigint", "sigterm", "reuse",
+    "analyze", "myname", "variants",  "colors", "ics",    "name", "pause", "nps",   "debug",   "done",
+    "option",
+};
+
+bool Accepted(const char* name) {
+    for (const char* accepted : kAccepted) {
+        if (std::strcmp(name, accepted) == 0) return true;
+    }
+    return false;
+}
+
+// The option's name: the text before " -TYPE".
+void RememberOption(const char* definition) {
+    const char* end = std::strstr(definition, " -");
+    std::size_t length = end != nullptr ? static_cast<std::size_t>(end - definition) : std::strlen(definition);
+    Features& f = g_features;
+    if (length == 0 || f.announcedLength + length + 1 >= sizeof f.announcedOptions) return;
+    std::memcpy(f.announcedOptions + f.announcedLength, definition, length);
+    f.announcedLength += length;
+    f.announcedOptions[f.announcedLength++] = '\0';
+}
+
+bool OptionAnnounced(const char* name) {
+    const Features& f = g_features;
+    for (std::size_t at = 0; at < f.announcedLength; at += std::strlen(f.announcedOptions + at) + 1) {
+        if (std::strcmp(f.announcedOptions + at, name) == 0) return true;
+    }
+    return false;
+}
+
+// Answers every feature of the line and takes note of those the module uses.
+void ReadFeatures(const char* line) {
+    FeatureReader reader(line);
+    Feature feature;
+    Features& f = g_features;
+    while (reader.Next(&feature)) {
+        const char* name = feature.name;
+        char answer[sizeof "rejected " + kFeatureNameSize + 1];
+        std::snprintf(answer, sizeof answer, "%s %s\n", Accepted(name) ? "accepted" : "rejected", name);
+        SendCommand(answer);
+        if (std::strcmp(name, "ping") == 0) f.ping = FeatureOn(feature);
+        else if (std::strcmp(name, "setboard") == 0) f.setboard = FeatureOn(feature);
+        else if (std::strcmp(name, "usermove") == 0) f.usermove = FeatureOn(feature);
+        else if (std::strcmp(name, "san") == 0) f.san = FeatureOn(feature);
+        else if (std::strcmp(name, "colors") == 0) f.colors = FeatureOn(feature);
+        else if (std::strcmp(name, "time") == 0) f.time = FeatureOn(feature);
+        else if (std::strcmp(name, "analyze") == 0) f.analyze = FeatureOn(feature);
+        else if (std::strcmp(name, "option") == 0 || std::strcmp(name, "myname") == 0) {
+            std::lock_guard lock(g_textMutex);
+            if (!f.negotiating) continue;
+            if (name[0] == 'o') RememberOption(feature.value);
+            else CopyText(f.myname, feature.value);
+        } else if (std::strcmp(name, "done") == 0) {
+            bool done = FeatureOn(feature);
+            if (!done && f.done != 1) f.doneZeroAt = SteadyMilliseconds();
+            f.done = done ? 1 : 0;
+        }
+    }
+    NotifyEngineEvent();
+}
+
+bool NegotiationOver() {
+    const Features& f = g_features;
+    if (f.done == 1) return true;
+    std::int64_t doneZeroAt = f.doneZeroAt;
+    return doneZeroAt != 0 && SteadyMilliseconds() - doneZeroAt >= kExtendedFeatureMilliseconds;
+}
+
+void SendOption(const char* name, const char* value, void*) {
+    if (!OptionAnnounced(name)) {
+        char note[160];
+        std::snprintf(note, sizeof note, "the engine did not announce the option %.64s; it is sent all the same",
+                      name);
+        LogNote(note);
+    }
+    char command[kOptionsTextSize + 16];
+    std::snprintf(command, sizeof command, "option %s=%s\n", name, value);
+    SendCommand(command);
+}
+
+bool Greet(char* problem, std::size_t size) {
+    ResetFeatures();
+    g_features.negotiating = true;
+    SendCommand("xboard\n");
+    SendCommand("protover 2\n");
+    // Two seconds for the first feature or done; an engine that asks for
+    // more time with done=0 is given up to ten after that.
+    std::int64_t start = SteadyMilliseconds();
+    for (;;) {
+        std::int64_t waited = SteadyMilliseconds() - start;
+        int left = static_cast<int>(kFeatureMilliseconds - waited);
+        if (g_features.done == 0) {
+            left = static_cast<int>(kExtendedFeatureMilliseconds - (SteadyMilliseconds() - g_features.doneZeroAt));
+        }
+        if (left <= 0 || WaitForEngineEvent(NegotiationOver, left)) break;
+        if (g_state.engineExited != 0) break;
+    }
+    {
+        std::lock_guard lock(g_textMutex);
+        g_features.negotiating = false;
+    }
+    if (g_state.engineExited != 0) {
+        std::snprintf(problem, size, "the engine ended during the protocol 2 feature negotiation");
+        return false;
+    }
+    if (!g_features.analyze) g_state.analyzeMode = 0;
+    if (g_state.engineName[0] == '\0') CopyText(g_state.engineName, g_features.myname);
+    ForEachEngineOption(g_state.engineOptions, SendOption, nullptr);
+    return true;
+}
+
+// A move as the engine asked for it: coordinates or standard notation, after
+// "usermove" when it asked for that.
+void SendMove(const Position& position, MoveWord move) {
+    char text[kSanTextSize];
+    if (g_features.san) {
+        WriteSan(position, move, text);
+    } else {
+        MoveText(move, text);
+    }
+    char command[kSanTextSize + sizeof "usermove \n"];
+    std::snprintf(command, sizeof command, "%s%s\n", g_features.usermove ? "usermove " : "", text);
+    SendCommand(command);
+}
+
+bool PongArrived() {
+    return g_conversation.awaitedPong == 0 || g_state.stopRequested != 0;
+}
+
+bool EngineIdle() { return g_state.engineBusy == 0 || g_state.stopRequested != 0; }
+
+// new, force, the position and the moves, the clock, post, easy, the colour
+// and the clocks of both sides; the engine's position follows.
+bool SendGameAndClock(const SearchRequestView& request) {
+    SendCommand("new\n");
+    SendCommand("force\n");
+    Position position = RequestStartPosition(request);
+    if (!request.StandardStart()) {
+        if (g_features.setboard) {
+            char fen[kFenTextSize];
+            WriteFen(position, 0, 1, fen);
+            char command[kFenTextSize + sizeof "setboard \n"];
+            std::snprintf(command, sizeof command, "setboard %s\n", fen);
+            SendCommand(command);
+        } else {
+            SendEditedPosition(request, &position);
+        }
+    }
+    int count = request.MoveCount();
+    for (int i = 0; i < count; ++i) {
+        SendMove(position, request.Move(i));
+        position.MakeMove(request.Move(i));
+    }
+    SetEnginePosition(position);
+    g_state.engineSideWhite = position.sideToMove == 0 ? 1 : 0;
+
+    ClockPlan clock = PlanClock(request);
+    if (clock.level[0] != '\0') SendCommand(clock.level);
+    SendCommand("post\n");
+    // The module decides what the engine ponders on: it must not ponder on
+    // its own after its move.
+    SendCommand("easy\n");
+    if (g_features.colors) SendCommand(g_state.engineSideWhite == 1 ? "white\n" : "black\n");
+    if (g_features.time && clock.timed) {
+        SendTimeCommand("time", clock.centiseconds);
+        SendTimeCommand("otim", clock.centiseconds);
+    }
+    return !HasNoLegalMove(position);
+}
+
+SearchStart StartSearch(const SearchRequestView& request) {
+    Conversation& c = g_conversation;
+    bool ping = g_features.ping && !c.pongSilent;
+    // An engine that would not cut its last search short still owes that
+    // search's move; without ping it is waited for (and dropped) here.
+    if (g_state.engineBusy && !ping) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
+    g_state.engineBusy = 0;
+    RestartStatusRequests();
+    g_state.awaitingMove = 0;
+    bool ponder = g_state.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
+    {
+        CommandSequence sequence;
+        bool movable = SendGameAndClock(request);
+        g_state.lastPvLength = 0;
+        g_state.pvReported = 0;
+        if (!movable || g_state.stopRequested) return SearchStart::kNothing;
+        if (ping) {
+            int number = c.lastPing + 1;
+            c.lastPing = number;
+            c.awaitedPong = number;
+            char command[32];
+            std::snprintf(command, sizeof command, "ping %d\n", number);
+            SendCommand(command);
+        }
+    }
+    // The engine answers the ping once it has done all that came before it,
+    // an earlier search included: what it says before that is stale. One that
+    // has answered pings before is still busy and is searched all the same,
+    // its lines stale until the pong; one that never has does not know ping.
+    if (ping && !WaitForEngineEvent(PongArrived, kMoveNowPatienceMilliseconds) && g_state.stopRequested == 0 &&
+        g_state.engineExited == 0) {
+        if (c.pongsSeen == 0) {
+            c.pongSilent = true;
+            c.awaitedPong = 0;
+            LogNote("the engine does not answer ping; it is searched without");
+        } else {
+            LogNote("the engine is still busy; its lines count from its pong on");
+        }
+    }
+    CommandSequence sequence;
+    if (g_state.stopRequested || g_state.engineExited) {
+        c.awaitedPong = 0;
+        return SearchStart::kNothing;
+    }
+    if (ponder && !g_state.analyzing) BeginPonderHold();
+    g_state.awaitingMove = 1;
+    if (g_state.analyzeMode && g_state.analyzing) {
+        SendCommand("analyze\n");
+        return SearchStart::kSearching;
+    }
+    SendCommand("go\n");
+    return ponder ? SearchStart::kPondering : SearchStart::kSearching;
+}
+
+void EndSearch() { EndPonderHold(); }
+
+void Stop() {
+    CommandSequence sequence;
+    if (!g_state.awaitingMove) return;
+    if (g_state.analyzing) {
+        SendCommand("exit\n");
+        g_state.analyzing = 0;
+        EndMoveWait();
+        return;
+    }
+    bool stillSearching = true;
+    if (MissPonder(&stillSearching)) {
+        // The engine's move answers a reply that was not played: it is
+        // dropped when it comes, and the search ends within a second.
+        if (stillSearching) {
+            AskForMoveNow(kPonderMissMilliseconds);
+            SendCommand("?\n");
+        }
+        return;
+    }
+    AskForMoveNow();
+    SendCommand("?\n");
+}
+
+void PonderHit() {
+    bool stillSearching = true;
+    if (ConfirmPonder(&stillSearching)) return;
+    // Eng9 has begun but not yet started the engine's search: the hit is
+    // kept for it.
+    if (g_state.thinking != 0 && g_state.awaitingMove == 0) g_state.ponderHitEarly = 1;
+}
+
+// Every search begins with "new": there is nothing to reset.
+void Reset() {}
+
+void TakeMove(const char* move) {
+    switch (HoldEngineMove(move)) {
+    case HeldMove::kTake:
+        TakeEngineMove(move);
+        break;
+    case HeldMove::kHeld:
+        break;
+    case HeldMove::kDropped:
+        EndMoveWait();
+        break;
+    }
+}
+
+bool IsPong(const char* line, int* number) {
+    Scanner scan(line);
+    std::int32_t value = 0;
+    if (!(scan.Literal("pong") && scan.Int(&value))) return false;
+    *number = value;
+    return true;
+}
+
+void ReadLine(const char* line) {
+    line = SkipBells(line);
+    if (IsFeatureLine(line)) {
+        ReadFeatures(line);
+        return;
+    }
+    Conversation& c = g_conversation;
+    int pong = 0;
+    if (IsPong(line, &pong)) {
+        c.pongSilent = false;
+        ++c.pongsSeen;
+        if (pong == c.awaitedPong) {
+            c.awaitedPong = 0;
+            g_state.engineBusy = 0;
+            NotifyEngineEvent();
+        }
+        return;
+    }
+    if (IsSearchLine(line)) {
+        // The lines of an earlier search, before the pong that follows them.
+        if (c.awaitedPong != 0) return;
+        if (g_state.engineBusy && !g_state.awaitingMove) {
+            if (IsMoveLine(line)) {
+                g_state.engineBusy = 0;
+                NotifyEngineEvent();
+            }
+            return;
+        }
+    }
+    InterpretCecpLine(line, ThinkingForm::kExtended, TakeMove);
+}
+
+void SayGoodbye() { SendCommand("quit\n"); }
+
+}  // namespace
+
+extern const Dialect kProtocol2Dialect = {
+    "protocol 2", Greet, StartSearch, TickStatusRequests, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+};
+
+}  // namespace cecp

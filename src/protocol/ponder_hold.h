@@ -1,0 +1,37 @@
+// Pondering the host's way, for the dialects in which the engine searches the
+// position after the expected reply as if it were on move (protocol 2, UCI):
+// a move the engine finds before the host has confirmed the reply (Eng10) is
+// held back and reported the moment the confirmation comes; one it finds
+// after the host gave up on the reply (Eng3) belongs to no search.
+#pragma once
+
+namespace cecp {
+
+// Eng9, before the ponder search starts: the move is held from now on. A
+// confirmation that came while the search was being set up counts.
+void BeginPonderHold();
+
+// What the reader does with the engine's move.
+enum class HeldMove {
+    kTake,     // no ponder search waits for confirmation: the move is the answer
+    kHeld,     // kept until the host confirms or gives up
+    kDropped,  // the host gave up on the reply: the search ends without it
+};
+HeldMove HoldEngineMove(const char* move);
+
+// Eng10: true when a ponder search waited for the confirmation. When the
+// engine had already moved, the wait ends at once and EndPonderHold reports
+// the move; otherwise the search goes on (engineStillSearching).
+bool ConfirmPonder(bool* engineStillSearching);
+
+// Eng3 during a ponder search: true when a ponder search waited for the
+// confirmation. When the engine had already moved, the move is dropped and
+// the wait ends at once; otherwise engineStillSearching, and its move will
+// be dropped when it comes.
+bool MissPonder(bool* engineStillSearching);
+
+// Eng9, after the wait: reports a move held until the confirmation, and ends
+// the hold.
+void EndPonderHold();
+
+}  // namespace cecp

@@ -1,0 +1,437 @@
+// UCI: "uci" answered by the engine's name, author and options up to
+// "uciok"; the settings' options; "isready" answered by "readyok" before the
+// first search and after every "ucinewgame". A search is "position" and "go"
+// with the clocks in milliseconds; "stop" ends it, "ponderhit" confirms the
+// reply a "go ponder" searches on, and the engine's "bestmove" is its answer.
+// Every "go" gets exactly one "bestmove": one that answers an earlier search
+// is told from the current one by counting.
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "chess/move_list.h"
+#include "chess/notation.h"
+#include "engine/echo.h"
+#include "engine/engine_config.h"
+#include "engine/transport.h"
+#include "host/adapter_state.h"
+#include "host/exports.h"
+#include "host/fixed_text.h"
+#include "host/reporting.h"
+#include "protocol/cecp/commands.h"
+#include "protocol/dialect.h"
+#include "protocol/engine_move.h"
+#include "protocol/ponder_hold.h"
+#include "protocol/request_position.h"
+#include "protocol/search_request.h"
+#include "protocol/search_wait.h"
+#include "protocol/uci/info.h"
+
+namespace cecp {
+namespace {
+
+constexpr int kUciOkMilliseconds = 10000;
+constexpr int kReadyMilliseconds = 10000;
+constexpr std::size_t kAnnouncedOptionsSize = 4096;
+constexpr int kMoveCapacity = static_cast<int>(search_request::kMoveCapacity);
+
+// What the engine said of itself during the greeting. The texts are written
+// by the reader only while the greeting lasts, under g_textMutex.
+struct Identity {
+    std::atomic<bool> greeting{false};
+    std::atomic<bool> uciOk{false};
+    std::atomic<int> readyAnswers{0};
+    char name[kNameBufferSize] = {};
+    char author[kNameBufferSize] = {};
+    char announcedOptions[kAnnouncedOptionsSize] = {};
+    std::size_t announcedLength = 0;
+};
+
+// The game the engine was last given, to tell a new game from more moves.
+struct LastGame {
+    bool known = false;
+    bool standardStart = true;
+    char fen[kFenTextSize] = {};
+    int moveCount = 0;
+    MoveWord moves[search_request::kMoveCapacity] = {};
+};
+
+struct Conversation {
+    // "go"s without their "bestmove" yet: more than one means the engine
+    // still answers an earlier search.
+    std::atomic<int> bestmovesOwed{0};
+    std::atomic<bool> analyseModeOn{false};
+    int rootMoveCount = 0;  // legal moves of the searched position
+};
+
+Identity g_identity;
+LastGame g_lastGame;  // Eng9's thread only
+Conversation g_conversation;
+std::mutex g_textMutex;
+
+bool StartsWith(const char* text, const char* prefix, const char** rest) {
+    std::size_t length = std::strlen(prefix);
+    if (std::strncmp(text, prefix, length) != 0) return false;
+    *rest = text + length;
+    return true;
+}
+
+void SendFormatted(const char* format, const char* a, const char* b = "") {
+    char command[kOptionsTextSize * 2 + 64];
+    std::snprintf(command, sizeof command, format, a, b);
+    SendCommand(command);
+}
+
+// "option name NAME type ...": the name is what comes before " type ".
+void RememberOption(const char* afterName) {
+    const char* end = std::strstr(afterName, " type ");
+    std::size_t length = end != nullptr ? static_cast<std::size_t>(end - afterName) : std::strlen(afterName);
+    Identity& id = g_identity;
+    if (length == 0 || id.announcedLength + length + 1 >= sizeof id.announcedOptions) return;
+    std::memcpy(id.announcedOptions + id.announcedLength, afterName, length);
+    id.announcedLength += length;
+    id.announcedOptions[id.announcedLength++] = '\0';
+}
+
+bool OptionAnnounced(const char* name) {
+    const Identity& id = g_identity;
+    for (std::size_t at = 0; at < id.announcedLength; at += std::strlen(id.announcedOptions + at) + 1) {
+        if (std::strcmp(id.announcedOptions + at, name) == 0) return true;
+    }
+    return false;
+}
+
+bool UciOk() { return g_identity.uciOk.load(); }
+
+std::atomic<int> g_readyAwaited{0};
+bool ReadyAnswered() { return g_identity.readyAnswers >= g_readyAwaited; }
+
+// Sends "isready" and waits (bounded) for its "readyok"; an engine that does
+// not answer is searched all the same.
+void AwaitReady() {
+    g_readyAwaited = g_identity.readyAnswers + 1;
+    SendCommand("isready\n");
+    if (!WaitForEngineEvent(ReadyAnswered, kReadyMilliseconds) && g_state.engineExited == 0) {
+        LogNote("the engine did not answer isready; it is searched all the same");
+    }
+}
+
+void SendOption(const char* name, const char* value, void*) {
+    if (!OptionAnnounced(name)) {
+        char note[160];
+        std::snprintf(note, sizeof note, "the engine did not announce the option %.64s; it is sent all the same",
+                      name);
+        LogNote(note);
+    }
+    SendFormatted("setoption name %s value %s\n", name, value);
+}
+
+bool Greet(char* problem, std::size_t size) {
+    {
+        std::lock_guard lock(g_textMutex);
+        g_identity.name[0] = g_identity.author[0] = '\0';
+        g_identity.announcedLength = 0;
+        g_identity.uciOk = false;
+        g_identity.readyAnswers = 0;
+        g_identity.greeting = true;
+    }
+    g_lastGame.known = false;
+    g_conversation.bestmovesOwed = 0;
+    g_conversation.analyseModeOn = false;
+    SendCommand("uci\n");
+    bool answered = WaitForEngineEvent(UciOk, kUciOkMilliseconds);
+    {
+        std::lock_guard lock(g_textMutex);
+        g_identity.greeting = false;
+    }
+    if (!answered) {
+        std::snprintf(problem, size,
+                      g_state.engineExited != 0 ? "the engine ended before it answered uci with uciok"
+                                                : "the engine did not answer uci with uciok within 10 seconds");
+        return false;
+    }
+    if (g_state.engineName[0] == '\0') CopyText(g_state.engineName, g_identity.name);
+    if (g_state.authorName[0] == '\0') CopyText(g_state.authorName, g_identity.author);
+    ForEachEngineOption(g_state.engineOptions, SendOption, nullptr);
+    if (g_state.ponderMode && OptionAnnounced("Ponder")) SendCommand("setoption name Ponder value true\n");
+    AwaitReady();
+    return true;
+}
+
+// The request's game is the last one given plus more moves.
+bool SameGame(const SearchRequestView& request, const char* fen) {
+    const LastGame& last = g_lastGame;
+    if (!last.known || last.standardStart != request.StandardStart()) return false;
+    if (!last.standardStart && std::strcmp(last.fen, fen) != 0) return false;
+    int count = request.MoveCount();
+    if (count < last.moveCount) return false;
+    for (int i = 0; i < last.moveCount; ++i) {
+        if (request.Move(i) != last.moves[i]) return false;
+    }
+    return true;
+}
+
+void RememberGame(const SearchRequestView& request, const char* fen) {
+    LastGame& last = g_lastGame;
+    last.known = true;
+    last.standardStart = request.StandardStart();
+    CopyText(last.fen, fen);
+    last.moveCount = request.MoveCount();
+    for (int i = 0; i < last.moveCount; ++i) last.moves[i] = request.Move(i);
+}
+
+// "position startpos moves ..." or "position fen FEN moves ...", written
+// into one command; the engine's position follows.
+void SendPosition(const SearchRequestView& request, const char* fen) {
+    char command[sizeof "position fen  moves \n" + kFenTextSize + kMoveCapacity * 6];
+    int length = request.StandardStart() ? std::snprintf(command, sizeof command, "position startpos")
+                                         : std::snprintf(command, sizeof command, "position fen %s", fen);
+    Position position = RequestStartPosition(request);
+    int count = request.MoveCount();
+    if (count > 0) length += std::snprintf(command + length, sizeof command - length, " moves");
+    for (int i = 0; i < count; ++i) {
+        char text[8];
+        MoveText(request.Move(i), text);
+        length += std::snprintf(command + length, sizeof command - length, " %s", text);
+        position.MakeMove(request.Move(i));
+    }
+    std::snprintf(command + length, sizeof command - length, "\n");
+    SendCommand(command);
+    SetEnginePosition(position);
+    g_state.engineSideWhite = position.sideToMove == 0 ? 1 : 0;
+    MoveList list;
+    int legal = 0;
+    int generated = list.Generate(position);
+    for (int i = 0; i < generated; ++i) legal += IsLegalMove(position, list.moves[i]) ? 1 : 0;
+    g_conversation.rootMoveCount = legal;
+}
+
+// The clock in milliseconds: the engine's own time for both sides (the
+// request carries no other), the increment, and the moves to go.
+void SendGo(const SearchRequestView& request, bool ponder) {
+    char command[160];
+    const char* mode = ponder ? "go ponder" : "go";
+    auto ms = [](std::int32_t seconds) { return static_cast<long long>(seconds) * 1000; };
+    switch (request.ClockMode()) {
+    case kClockIncrement:
+        std::snprintf(command, sizeof command, "%s wtime %lld btime %lld winc %lld binc %lld\n", mode,
+                      ms(request.TimeLeft()), ms(request.TimeLeft()), ms(request.Increment()),
+                      ms(request.Increment()));
+        break;
+    case kClockMovesInTime:
+        std::snprintf(command, sizeof command, "%s wtime %lld btime %lld movestogo %d\n", mode, ms(request.TimeLeft()),
+                      ms(request.TimeLeft()), static_cast<int>(request.MovesToGo()));
+        break;
+    default:
+        std::snprintf(command, sizeof command, "go infinite\n");
+        break;
+    }
+    SendCommand(command);
+}
+
+bool NothingOwed() { return g_conversation.bestmovesOwed == 0 || g_state.stopRequested != 0; }
+
+void SetAnalyseMode(bool on) {
+    if (!OptionAnnounced("UCI_AnalyseMode") || g_conversation.analyseModeOn == on) return;
+    g_conversation.analyseModeOn = on;
+    SendCommand(on ? "setoption name UCI_AnalyseMode value true\n" : "setoption name UCI_AnalyseMode value false\n");
+}
+
+SearchStart StartSearch(const SearchRequestView& request) {
+    Conversation& c = g_conversation;
+    g_state.awaitingMove = 0;
+    g_state.reportedDepth = 0;
+    g_state.engineBusy = 0;
+    // An engine still busy with an earlier search is told to stop and given
+    // time to answer; one that never does is not waited for again.
+    if (c.bestmovesOwed > 0) {
+        SendCommand("stop\n");
+        if (!WaitForEngineEvent(NothingOwed, kMoveNowPatienceMilliseconds) && g_state.stopRequested == 0) {
+            c.bestmovesOwed = 0;
+            LogNote("the engine did not answer stop with bestmove; it is searched all the same");
+        }
+    }
+    if (g_state.stopRequested || g_state.engineExited) return SearchStart::kNothing;
+
+    char fen[kFenTextSize] = "";
+    Position start = RequestStartPosition(request);
+    if (!request.StandardStart()) WriteFen(start, 0, 1, fen);
+    if (!SameGame(request, fen)) {
+        SendCommand("ucinewgame\n");
+        AwaitReady();
+    }
+    RememberGame(request, fen);
+
+    bool noClock = request.ClockMode() != kClockIncrement && request.ClockMode() != kClockMovesInTime;
+    g_state.analyzing = noClock && g_state.analyzeMode ? 1 : 0;
+    bool ponder = !noClock && g_state.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
+
+    CommandSequence sequence;
+    SetAnalyseMode(g_state.analyzing != 0);
+    SendPosition(request, fen);
+    g_state.lastPvLength = 0;
+    g_state.pvReported = 0;
+    if (c.rootMoveCount == 0 || g_state.stopRequested) return SearchStart::kNothing;
+    bool hitEarly = false;
+    if (ponder) {
+        hitEarly = g_state.ponderHitEarly != 0;
+        BeginPonderHold();
+    }
+    ++c.bestmovesOwed;
+    g_state.awaitingMove = 1;
+    SendGo(request, ponder);
+    if (hitEarly) SendCommand("ponderhit\n");
+    return ponder ? SearchStart::kPondering : SearchStart::kSearching;
+}
+
+void Tick() {}
+
+void EndSearch() { EndPonderHold(); }
+
+void Stop() {
+    CommandSequence sequence;
+    if (!g_state.awaitingMove) return;
+    bool stillSearching = true;
+    if (MissPonder(&stillSearching)) {
+        // Its bestmove answers a reply that was not played: dropped when it
+        // comes, the search ends with it.
+        if (stillSearching) {
+            AskForMoveNow();
+            SendCommand("stop\n");
+        }
+        return;
+    }
+    AskForMoveNow();
+    SendCommand("stop\n");
+}
+
+void PonderHit() {
+    CommandSequence sequence;
+    bool stillSearching = true;
+    if (ConfirmPonder(&stillSearching)) {
+        if (stillSearching) SendCommand("ponderhit\n");
+        return;
+    }
+    // Eng9 has begun but not yet sent "go ponder" (which happens under the
+    // lock this call holds): the hit is kept for it.
+    if (g_state.thinking != 0 && g_state.awaitingMove == 0) g_state.ponderHitEarly = 1;
+}
+
+// The next search tells by its position whether a new game begins.
+void Reset() {}
+
+// "bestmove MOVE [ponder MOVE]": the answer to the last "go" ends its search;
+// an answer to an earlier one is dropped.
+void ReadBestMove(const char* rest) {
+    Conversation& c = g_conversation;
+    int owed = c.bestmovesOwed;
+    while (owed > 0 && !c.bestmovesOwed.compare_exchange_weak(owed, owed - 1)) {
+    }
+    NotifyEngineEvent();
+    if (owed != 1 || !g_state.awaitingMove) return;
+    char move[16] = "";
+    while (*rest == ' ' || *rest == '\t') ++rest;
+    std::size_t length = 0;
+    while (rest[length] != '\0' && rest[length] != ' ' && rest[length] != '\t') ++length;
+    if (length >= sizeof move) length = sizeof move - 1;
+    std::memcpy(move, rest, length);
+    move[length] = '\0';
+    // An analysis ends with the engine's move, which is no answer to show.
+    if (std::strcmp(move, "(none)") == 0 || std::strcmp(move, "0000") == 0 || length == 0 || g_state.analyzing) {
+        g_state.analyzing = 0;
+        EndMoveWait();
+        return;
+    }
+    switch (HoldEngineMove(move)) {
+    case HeldMove::kTake:
+        TakeEngineMove(move);
+        break;
+    case HeldMove::kHeld:
+        break;
+    case HeldMove::kDropped:
+        EndMoveWait();
+        break;
+    }
+}
+
+// The root move the engine is on; its number, and the legal moves there.
+void ShowCurrentMove(const UciInfo& info) {
+    MoveWord move = 0;
+    if (RecogniseMoves(info.currentMove, &move, 1) != 1) return;
+    ShowMove(move, static_cast<std::int16_t>(info.currentMoveNumber),
+             static_cast<std::int16_t>(g_conversation.rootMoveCount));
+}
+
+// The protocol's mate convention, which the reports map into the host's band.
+std::int32_t ScoreOf(const UciInfo& info) {
+    if (!info.mate) return info.score;
+    constexpr std::int32_t kMate = 100000, kFarthest = 99999;
+    std::int32_t moves = info.score > kFarthest ? kFarthest : (info.score < -kFarthest ? -kFarthest : info.score);
+    return moves > 0 ? kMate + moves : -kMate + moves;
+}
+
+void ReadInfo(const char* line) {
+    // Only the search under way speaks: lines of an earlier one, and the
+    // other lines of a multi-line search, are passed over.
+    if (g_conversation.bestmovesOwed != 1) return;
+    UciInfo info;
+    if (!ReadUciInfo(line, &info) || info.isString || info.multipv != 1) return;
+    if (info.hasDepth && info.depth > g_state.reportedDepth) {
+        ShowDepth(info.depth, 0);
+        ForgetCachedMainLine();
+    }
+    if (info.hasNodes) ShowNodes(info.nodes);
+    if (info.currentMove[0] != '\0') ShowCurrentMove(info);
+    if (info.mainLine == nullptr || !info.hasScore || info.bound) return;
+    std::int32_t score = ScoreOf(info);
+    std::int64_t seconds = info.hasTime ? (info.milliseconds + 500) / 1000 : 0;
+    std::int32_t time = seconds > 0x7fffffff ? 0x7fffffff : static_cast<std::int32_t>(seconds < 0 ? 0 : seconds);
+    RememberLineScoreAndTime(score, time);
+    g_state.pvReported = 1;
+    ReportMainLine(info.mainLine, score, time);
+}
+
+void ReadGreeting(const char* line) {
+    const char* rest = nullptr;
+    std::lock_guard lock(g_textMutex);
+    if (!g_identity.greeting) return;
+    if (StartsWith(line, "id name ", &rest)) {
+        CopyText(g_identity.name, rest);
+    } else if (StartsWith(line, "id author ", &rest)) {
+        CopyText(g_identity.author, rest);
+    } else if (StartsWith(line, "option name ", &rest)) {
+        RememberOption(rest);
+    }
+}
+
+void ReadLine(const char* line) {
+    while (*line == ' ' || *line == '\t') ++line;
+    const char* rest = nullptr;
+    if (StartsWith(line, "info", &rest) && (*rest == ' ' || *rest == '\0')) {
+        ReadInfo(line);
+    } else if (StartsWith(line, "bestmove", &rest) && (*rest == ' ' || *rest == '\0')) {
+        ReadBestMove(rest);
+    } else if (std::strcmp(line, "readyok") == 0) {
+        ++g_identity.readyAnswers;
+        NotifyEngineEvent();
+    } else if (std::strcmp(line, "uciok") == 0) {
+        g_identity.uciOk = true;
+        NotifyEngineEvent();
+    } else {
+        ReadGreeting(line);
+    }
+}
+
+void SayGoodbye() {
+    if (g_conversation.bestmovesOwed > 0) SendCommand("stop\n");
+    SendCommand("quit\n");
+}
+
+}  // namespace
+
+extern const Dialect kUciDialect = {
+    "UCI", Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+};
+
+}  // namespace cecp

@@ -1,0 +1,329 @@
+// Engines of protocol version 2 through the real module, with the scripted
+// test engine announcing features: the negotiation and its bounds, what each
+// feature changes in the conversation, ping against stale lines, pondering
+// the host's way, and moving now with an engine that refuses it.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "search_fixture.h"
+
+namespace cecp::test {
+namespace {
+
+constexpr const char* kPlays =
+    "on ping\n"
+    "  send pong $1\n"
+    "at search\n"
+    "  think 3 20 $d 1$d $d0 $d000 e7e5 g1f3\n"
+    "  move e7e5\n";
+
+// A script whose engine announces features (the text after "feature").
+std::string Announcing(const std::string& features, const std::string& rest = kPlays) {
+    return "on protover\n  send feature " + features + "\n" + rest;
+}
+
+class Protocol2 : public Search {
+protected:
+    // Opens the engine with Protocol=2 and more settings; the greeting and
+    // the answers to the features are read off.
+    void OpenTwo(const std::string& script, const std::string& settings = "") {
+        ASSERT_NO_FATAL_FAILURE(OpenWith(script, "Protocol=2\n" + settings));
+        greeting_ = NewCommands(2);
+    }
+    Lines greeting_;
+};
+
+TEST_F(Protocol2, EveryFeatureIsAnsweredAndTheAnnouncedOnesAreUsed) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing(
+        "ping=1 setboard=1 usermove=1 colors=0 myname=\"Scripted Two 1.0\" memory=1 frobnicate=1 "
+        "option=\"Hash -spin 64 1 1024\" done=1")));
+    EXPECT_EQ(greeting_, (Lines{"xboard", "protover 2", "accepted ping", "accepted setboard", "accepted usermove",
+                                "accepted colors", "accepted myname", "rejected memory", "rejected frobnicate",
+                                "accepted option", "accepted done"}));
+    EXPECT_STREQ(api.Eng7(), "Scripted Two 1.0");
+
+    // Black to move after 1. e4 c5 from a set-up start position: the FEN
+    // carries side, castling and the en-passant square that can be taken.
+    SearchRequestBuilder request;
+    request.Increment(300, 12)
+        .Board({{"e1", kWhiteKing}, {"h1", kWhiteRook}, {"e8", kBlackKing}, {"d4", kWhitePawn}, {"e4", kBlackPawn},
+                {"a7", kBlackPawn}},
+               false, kWhiteShort | kBlackShort, 19)
+        .Moves({"a7a6", "h1h2"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"new", "force", "setboard 4k3/p7/8/8/3Pp3/8/8/4K2R b K d3 0 1",
+                                    "usermove a7a6", "usermove h1h2", "level 0 5:0 12", "post", "easy", "time 30000",
+                                    "otim 30000", "ping 1", "go"}));
+}
+
+TEST_F(Protocol2, AnEngineThatAnnouncesNothingGetsTheOldCommands) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("done=1", "at search\n  move e1d2\n")));
+    SearchRequestBuilder request;
+    request.MovesInTime(40, 600).Board({{"e1", kWhiteKing}, {"e8", kBlackKing}, {"a7", kBlackPawn}}, true);
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"new", "force", "edit", "#", "Ke1", "c", "Pa7", "Ke8", "c", ".",
+                                    "level 40 10:0 0", "post", "easy", "white", "time 60000", "otim 60000", "go"}));
+    EXPECT_EQ(FirstMove(), M("e1d2"));
+}
+
+TEST_F(Protocol2, MovesInStandardNotationAndNoClocksWhenAskedFor) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("san=1 time=0 done=1", "at search\n  move Nf6\n")));
+    SearchRequestBuilder request;
+    request.Increment(60, 1).Moves({"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6", "e1g1"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"new", "force", "e4", "e5", "Nf3", "Nc6", "Bb5", "a6", "O-O", "level 0 1:0 1",
+                                    "post", "easy", "black", "go"}));
+    EXPECT_EQ(FirstMove(), M("g8f6"));
+}
+
+// A ping goes before every search command; what the engine says before its
+// pong belongs to an earlier search and is not taken for this one.
+TEST_F(Protocol2, LinesBeforeThePongAreNotTakenForTheSearch) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("ping=1 done=1",
+                                               "on ping\n"
+                                               "  send 9 500 1 1 a7a6\n"
+                                               "  send move a7a6\n"
+                                               "  send pong $1\n"
+                                               "at search\n"
+                                               "  sleep 100\n"
+                                               "  move e7e5\n")));
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+    EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 1);
+}
+
+TEST_F(Protocol2, ExtendedThinkingLinesAreRead) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("done=1",
+                                               "at search\n"
+                                               "  think 2 20 $d 35 $d00 $d000 12 345678 0\\te7e5 g1f3\n"
+                                               "  move e7e5\n")));
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+    EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 2);
+    EXPECT_EQ(Field<MoveWord>(ib::kMainLine + 2), M("g1f3"));
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 35);
+    EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 2);
+}
+
+// The negotiation ends at done=1 at once, two seconds after the greeting
+// without done, and when the engine asked for time with done=0, at its
+// done=1; an engine that dies meanwhile cannot be opened.
+TEST_F(Protocol2, TheNegotiationEndsWithinItsBounds) {
+    struct Case {
+        const char* script;
+        double atLeast, below;
+    };
+    const Case cases[] = {
+        {"on protover\n  send feature done=1\n", 0.0, 1.0},
+        {"on protover\n  send feature ping=1\n", 1.9, 3.5},
+        {"on protover\n  send feature done=0\n  sleep 2500\n  send feature done=1\n", 2.4, 4.5},
+    };
+    for (const Case& c : cases) {
+        auto start = Clock::now();
+        ASSERT_NO_FATAL_FAILURE(OpenTwo(c.script));
+        double took = SecondsSince(start);
+        EXPECT_GE(took, c.atLeast) << c.script;
+        EXPECT_LT(took, c.below) << c.script;
+        EXPECT_EQ(api.Eng2(), 1);
+        engine_.reset();
+    }
+
+    engine_ = std::make_unique<InstalledEngine>("dying");
+    ASSERT_TRUE(engine_->ready);
+    api = engine_->api;
+    engine_->InstallExecutable();
+    engine_->Configure("on protover\n  send feature ping=1\n  crash\n", "Protocol=2\n");
+#ifndef _WIN32
+    testing::internal::CaptureStderr();
+#endif
+    auto start = Clock::now();
+    EXPECT_EQ(engine_->Open(), 9);
+    EXPECT_LT(SecondsSince(start), 3.0);
+#ifndef _WIN32
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "dying.eng: the engine ended during the protocol 2 feature negotiation\n");
+#endif
+    EXPECT_EQ(api.Eng5(), 0);
+    EXPECT_EQ(api.Eng2(), 0);
+}
+
+TEST_F(Protocol2, TheSettingsOptionsFollowTheNegotiation) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("option=\"Hash -spin 64 1 1024\" done=1"),
+                                    "Logfile=true\n[Options]\nHash=128\nNoValue\n=5\n Skill Level = 3 \n"));
+    EXPECT_EQ(Lines(greeting_.end() - 2, greeting_.end()), (Lines{"option Hash=128", "option Skill Level=3"}));
+    EXPECT_EQ(api.Eng2(), 1);  // the log is read once closed (Windows keeps others out while it is written)
+    EXPECT_NE(engine_->Log().find("-- the engine did not announce the option Skill Level"), std::string::npos)
+        << engine_->Log();
+    EXPECT_EQ(engine_->Log().find("announce the option Hash"), std::string::npos);
+}
+
+TEST_F(Protocol2, AnalysisOffWhenTheEngineSaysSo) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("analyze=0 done=1"), "[Support]\nAnalyzeMode=true\n"));
+    SearchRequestBuilder request;
+    request.NoClock();
+    std::thread search = SearchInBackground(request);
+    Lines sent = NewCommands(9);
+    api.Eng3();
+    search.join();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "analyze"), 0);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "go"), 1);
+}
+
+// The engine searches the position after the expected reply; its move waits
+// for the host's confirmation, which may come before or after it.
+TEST_F(Protocol2, APonderMoveIsHeldUntilTheHostConfirmsTheReply) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("ping=1 usermove=1 done=1",
+                                               "on ping\n"
+                                               "  send pong $1\n"
+                                               "at search\n"
+                                               "  think 2 20 $d 10 $d 100 g1f3 b8c6\n"
+                                               "  move g1f3\n"),
+                                    "[Support]\nPonderMode=true\n"));
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
+    std::thread search = SearchInBackground(request);
+    EXPECT_EQ(NewCommands(12), (Lines{"new", "force", "usermove e2e4", "usermove e7e5", "level 0 1:0 0", "post",
+                                      "easy", "white", "time 6000", "otim 6000", "ping 1", "go"}));
+    // The engine has moved long since: the search still waits for the host.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(api.Eng4(), 1);
+    auto hit = Clock::now();
+    api.Eng10();
+    search.join();
+    EXPECT_LT(SecondsSince(hit), 0.5);
+    EXPECT_EQ(FirstMove(), M("g1f3"));
+    EXPECT_EQ(NewCommands(), Lines{});
+}
+
+TEST_F(Protocol2, AConfirmationBeforeTheEnginesMoveLetsTheSearchGoOn) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("done=1",
+                                               "at search\n"
+                                               "  think 10 50 $d 10 $d 100 g1f3 b8c6\n"
+                                               "  move g1f3\n"),
+                                    "[Support]\nPonderMode=true\n"));
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
+    auto start = Clock::now();
+    std::thread search = SearchInBackground(request);
+    NewCommands(11);
+    api.Eng10();
+    search.join();
+    EXPECT_GT(SecondsSince(start), 0.4) << "the search ended before the engine moved";
+    EXPECT_EQ(FirstMove(), M("g1f3"));
+}
+
+// A ponder search the host gives up on ends within a second, moved or not;
+// the engine's late move belongs to no search, and the next search gets its
+// own answer.
+TEST_F(Protocol2, AMissedPonderSearchEndsWithinASecondAndSpoilsNothing) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("ping=1 done=1",
+                                               "ignore ?\n"
+                                               "on ping\n"
+                                               "  send pong $1\n"
+                                               "at search\n"
+                                               "  think 15 100 $d 10 $d 100 g1f3\n"
+                                               "  move g1f3\n"),
+                                    "[Support]\nPonderMode=true\n"));
+    SearchRequestBuilder ponder;
+    ponder.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
+    std::thread search = SearchInBackground(ponder);
+    NewCommands(11);
+    auto stop = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_LT(SecondsSince(stop), 1.5);
+    EXPECT_EQ(NewCommands(), (Lines{"?"}));
+
+    // The engine still thinks on the reply that was not played; the next
+    // search waits for its pong, which comes after that move, and ends only
+    // with the move of its own search, a second and a half of thinking later.
+    SearchRequestBuilder next;
+    next.Increment(60, 0).Moves({"e2e4", "d7d5"});
+    auto start = Clock::now();
+    api.Eng9(next.bytes);
+    EXPECT_GE(SecondsSince(start), 1.5) << "a stale move ended the search";
+    EXPECT_EQ(FirstMove(), M("g1f3"));
+}
+
+// An engine that answers "?" with an error goes on thinking: the search ends
+// at once with the last line shown, and the move it still owes never ends a
+// later search, in either dialect of the protocol.
+TEST_F(Protocol2, AnEngineThatRefusesToMoveNowIsNotWaitedForAndSpoilsNothing) {
+    const char* refusing =
+        "now ?\n"
+        "  send Error (unknown command): ?\n"
+        "on ping\n"
+        "  send pong $1\n"
+        "at search\n"
+        "  think 10 100 $d 10 $d 100 d7d5\n"
+        "  move d7d5\n";
+    for (const std::string settings : {"Protocol=2\n", "Protocol=1\n"}) {
+        bool two = settings == "Protocol=2\n";
+        ASSERT_NO_FATAL_FAILURE(OpenWith(two ? Announcing("ping=1 usermove=1 done=1", refusing) : refusing, settings));
+        NewCommands(2);
+        SearchRequestBuilder first;
+        first.Increment(600, 0).Moves({"e2e4"});
+        std::thread search = SearchInBackground(first);
+        // The first thinking line comes 100 ms after the search starts.
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        auto stop = Clock::now();
+        api.Eng3();
+        search.join();
+        EXPECT_LT(SecondsSince(stop), 0.5) << settings;
+        EXPECT_EQ(FirstMove(), M("d7d5")) << settings;  // the last line shown stands
+
+        // The engine finishes the first search's second of thinking, and its
+        // move (legal here too) must not end the next search, which takes a
+        // second of thinking of its own.
+        SearchRequestBuilder second;
+        second.Increment(600, 0).Moves({"e2e4", "c7c5", "d2d4"});
+        auto start = Clock::now();
+        api.Eng9(second.bytes);
+        EXPECT_GE(SecondsSince(start), 1.0) << settings << ": a stale move ended the search";
+        EXPECT_EQ(FirstMove(), M("d7d5")) << settings;
+        EXPECT_EQ(api.Eng2(), 1);
+        engine_.reset();
+    }
+}
+
+TEST_F(Protocol2, ResetSendsNothingAndGoodbyeIsQuit) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("done=1")));
+    api.Eng15();
+    EXPECT_EQ(api.Eng2(), 1);
+    EXPECT_EQ(NewCommands(), (Lines{"quit"}));
+    engine_.reset();
+}
+
+TEST(ProtocolSetting, AnUnknownValueStartsNothingAndSaysWhy) {
+    for (const char* value : {"3", "xboard", "uci2"}) {
+        InstalledEngine e("knight");
+        ASSERT_TRUE(e.ready);
+        e.InstallExecutable();
+        e.Configure("", std::string("Protocol= ") + value + " \n");
+#ifndef _WIN32
+        testing::internal::CaptureStderr();
+#endif
+        EXPECT_EQ(e.Open(), 9);
+#ifndef _WIN32
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string("knight.eng: unknown Protocol \"") + value + "\" in knight.init (use 1, 2 or uci)\n");
+#endif
+        EXPECT_EQ(e.api.Eng5(), 0);
+        EXPECT_FALSE(std::filesystem::exists(e.folder / "transcript.txt")) << "the engine was started";
+    }
+    // Case and blanks do not matter.
+    InstalledEngine e("bishop");
+    ASSERT_TRUE(e.ready);
+    e.InstallExecutable();
+    e.Configure("", "Protocol=  1\t\n");
+    ASSERT_EQ(e.Open(), 0);
+    EXPECT_EQ(e.api.Eng2(), 1);
+}
+
+}  // namespace
+}  // namespace cecp::test

@@ -1,0 +1,321 @@
+// UCI engines through the real module, with the scripted test engine
+// speaking UCI: the open, every clock, new games, info lines as reports,
+// bestmove in its forms, stop, pondering, analysis, and engines that fail.
+#include <filesystem>
+#include <mutex>
+
+#include "search_fixture.h"
+
+namespace cecp::test {
+namespace {
+
+// An engine that names itself and three options, answers isready at once,
+// thinks three lines and plays e7e5; its ponder and infinite searches wait
+// for ponderhit or stop.
+constexpr const char* kUciEngine =
+    "moveformat bestmove $m\n"
+    "hurry stop\n"
+    "on uci\n"
+    "  send id name Scripted UCI 2.0\n"
+    "  send id author Somebody Else\n"
+    "  send option name Hash type spin default 16 min 1 max 1024\n"
+    "  send option name Ponder type check default false\n"
+    "  send option name UCI_AnalyseMode type check default false\n"
+    "  send uciok\n"
+    "now isready\n"
+    "  send readyok\n"
+    "on go ponder\n"
+    "  think 2 20 info depth $d score cp 10 nodes $d000 pv g1f3 b8c6\n"
+    "  await ponderhit stop\n"
+    "  move g1f3 b8c6\n"
+    "on go infinite\n"
+    "  think 200 20 info depth $d score cp 5 nodes $d000 pv d2d4 d7d5\n"
+    "  await stop\n"
+    "  move d2d4\n"
+    "at search\n"
+    "  think 3 20 info depth $d seldepth 9 score cp $d0 nodes $d000 nps 100 time $d000 pv e7e5 g1f3\n"
+    "  move e7e5 g1f3\n";
+
+class Uci : public Search {
+protected:
+    void OpenUci(const std::string& script = kUciEngine, const std::string& settings = "") {
+        ASSERT_NO_FATAL_FAILURE(OpenWith(script, "Protocol=uci\n" + settings));
+        greeting_ = NewCommands(2);
+    }
+    Lines greeting_;
+};
+
+TEST_F(Uci, TheOpenNamesTheEngineAndSetsItsOptions) {
+    ASSERT_NO_FATAL_FAILURE(OpenUci(kUciEngine, "Logfile=true\n[Support]\nPonderMode=true\n"
+                                                "[Options]\nHash=128\nThreads = 2\nNoValue\n"));
+    EXPECT_EQ(greeting_, (Lines{"uci", "setoption name Hash value 128", "setoption name Threads value 2",
+                                "setoption name Ponder value true", "isready"}));
+    EXPECT_STREQ(api.Eng7(), "Scripted UCI 2.0");
+    EXPECT_STREQ(api.Eng6(), "Somebody Else");
+    EXPECT_EQ(api.Eng2(), 1);
+    EXPECT_EQ(NewCommands(), (Lines{"quit"}));
+    EXPECT_NE(engine_->Log().find("-- the engine did not announce the option Threads"), std::string::npos);
+    engine_.reset();
+
+    // The settings' names win; without pondering Ponder is left alone.
+    ASSERT_NO_FATAL_FAILURE(OpenUci(kUciEngine, "Engine=Mine\nAuthor=Me\n"));
+    EXPECT_EQ(greeting_, (Lines{"uci", "isready"}));
+    EXPECT_STREQ(api.Eng7(), "Mine");
+    EXPECT_STREQ(api.Eng6(), "Me");
+}
+
+TEST_F(Uci, EachClockGoesOutInMillisecondsAndNewGamesAreAnnounced) {
+    ASSERT_NO_FATAL_FAILURE(OpenUci());
+    SearchRequestBuilder request;
+    request.Increment(300, 12).Moves({"e2e4"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"ucinewgame", "isready", "position startpos moves e2e4",
+                                    "go wtime 300000 btime 300000 winc 12000 binc 12000"}));
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+
+    // The same game two moves on: no new game.
+    request.MovesInTime(38, 590).Moves({"e2e4", "e7e5", "g1f3"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(),
+              (Lines{"position startpos moves e2e4 e7e5 g1f3", "go wtime 590000 btime 590000 movestogo 38"}));
+
+    // Another game: a set-up position, or the start with other moves.
+    SearchRequestBuilder setUp;
+    setUp.Increment(60, 0).Board({{"e1", kWhiteKing}, {"e8", kBlackKing}, {"a7", kBlackPawn}}, false);
+    api.Eng9(setUp.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"ucinewgame", "isready", "position fen 4k3/p7/8/8/8/8/8/4K3 b - - 0 1",
+                                    "go wtime 60000 btime 60000 winc 0 binc 0"}));
+    request.Increment(60, 0).Moves({"d2d4"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands().front(), "ucinewgame");
+}
+
+// What each main-line notification showed: its first move and score, read
+// inside the notification as a host's handler reads them.
+struct ShownLine {
+    MoveWord first;
+    std::int16_t score;
+    bool operator==(const ShownLine&) const = default;
+};
+std::mutex g_shownMutex;
+std::vector<ShownLine> g_shown;
+void RecordShownLine(std::uint32_t code, void* info) {
+    if (code != kNotifyMainline) return;
+    std::lock_guard lock(g_shownMutex);
+    g_shown.push_back({LoadField<MoveWord>(info, ib::kMainLine), LoadField<std::int16_t>(info, ib::kScore)});
+}
+
+TEST_F(Uci, InfoLinesBecomeTheHostsReports) {
+    const std::string script =
+        "moveformat bestmove $m\n"
+        "on uci\n  send uciok\n"
+        "now isready\n  send readyok\n"
+        "at search\n"
+        "  send info depth 1 score cp 20 nodes 100 time 40 pv e7e5\n"
+        "  send info depth 6 seldepth 9 multipv 1 score cp -15 nodes 123456789012 nps 5 time 2600 pv e7e5 g1f3 b8c6\n"
+        "  send info depth 6 multipv 2 score cp 99 pv d7d5\n"
+        "  send info depth 7 currmove g8f6 currmovenumber 3\n"
+        "  send info depth 7 score cp 300 lowerbound nodes 5 pv c7c5\n"
+        "  send info string the engine's own words pv a7a6\n"
+        "  send info depth 8 score mate 3 pv g8f6\n"
+        "  move e7e5\n";
+    ASSERT_NO_FATAL_FAILURE(OpenUci(script));
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4"});
+    g_shown.clear();
+    HostSetNotificationHook(RecordShownLine);
+    api.Eng9(request.bytes);
+    HostSetNotificationHook(nullptr);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 8);
+    EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 5);
+    EXPECT_EQ(Field<MoveWord>(ib::kCurrentMove), M("g8f6"));
+    EXPECT_EQ(Field<std::int16_t>(ib::kCurrentMoveNumber), 3);
+    EXPECT_EQ(Field<std::int16_t>(ib::kRootMoveCount), 20);
+    // The last exact line: mate in three, in the host's band; g8f6 is its
+    // move, but the engine's move e7e5 is shown after it.
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+    EXPECT_EQ(Field<std::int16_t>(ib::kScore), 30000 - 3);
+
+    // What each line told the host, in order: a bound, another main line of
+    // several and an "info string" show nothing.
+    EXPECT_EQ(g_shown, (std::vector<ShownLine>{{M("e7e5"), 20}, {M("e7e5"), -15}, {M("g8f6"), 30000 - 3},
+                                                {M("e7e5"), 30000 - 3}}));
+}
+
+TEST_F(Uci, BestmoveEndsTheSearchWithOrWithoutAMove) {
+    for (const char* answer : {"(none)", "0000"}) {
+        const std::string script = std::string(
+                                       "on uci\n  send uciok\n"
+                                       "now isready\n  send readyok\n"
+                                       "at search\n  send bestmove ") +
+                                   answer + "\n";
+        ASSERT_NO_FATAL_FAILURE(OpenUci(script));
+        StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("a2a3"));
+        SearchRequestBuilder request;
+        request.Increment(60, 0).Moves({"e2e4"});
+        auto start = Clock::now();
+        api.Eng9(request.bytes);
+        EXPECT_LT(SecondsSince(start), 1.0) << answer;
+        EXPECT_EQ(FirstMove(), M("a2a3")) << answer << ": no move is shown";
+        EXPECT_EQ(api.Eng2(), 1);
+        engine_.reset();
+    }
+}
+
+TEST_F(Uci, StopAsksForTheMoveAndShowsIt) {
+    ASSERT_NO_FATAL_FAILURE(OpenUci());
+    SearchRequestBuilder request;
+    request.NoClock().Moves({"e2e4", "e7e5"});
+    std::thread search = SearchInBackground(request);
+    NewCommands(4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto stop = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_LT(SecondsSince(stop), 1.0);
+    EXPECT_EQ(NewCommands(), (Lines{"stop"}));
+    EXPECT_EQ(FirstMove(), M("d2d4"));
+}
+
+TEST_F(Uci, APonderSearchIsConfirmedWithPonderhitOrEndedWithStop) {
+    ASSERT_NO_FATAL_FAILURE(OpenUci(kUciEngine, "[Support]\nPonderMode=true\n"));
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
+    std::thread search = SearchInBackground(request);
+    EXPECT_EQ(NewCommands(4), (Lines{"ucinewgame", "isready", "position startpos moves e2e4 e7e5",
+                                     "go ponder wtime 60000 btime 60000 winc 0 binc 0"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(api.Eng4(), 1);
+    api.Eng10();
+    search.join();
+    EXPECT_EQ(NewCommands(), (Lines{"ponderhit"}));
+    EXPECT_EQ(FirstMove(), M("g1f3"));
+
+    // The host gives up on the reply: the engine's answer is not shown.
+    StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("a2a3"));
+    request.Moves({"e2e4", "e7e5", "g1f3", "b8c6"});
+    search = SearchInBackground(request);
+    NewCommands(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    HostClearNotifications();
+    auto stop = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_LT(SecondsSince(stop), 1.0);
+    EXPECT_EQ(NewCommands(), (Lines{"stop"}));
+    EXPECT_EQ(Codes(), std::vector<std::uint32_t>{});
+}
+
+TEST_F(Uci, AnAnalysisSetsTheAnalyseModeAndEndsWithoutAMove) {
+    ASSERT_NO_FATAL_FAILURE(OpenUci(kUciEngine, "[Support]\nAnalyzeMode=true\n"));
+    SearchRequestBuilder analysis;
+    analysis.NoClock().Moves({"e2e4", "e7e5"});
+    std::thread search = SearchInBackground(analysis);
+    EXPECT_EQ(NewCommands(5), (Lines{"ucinewgame", "isready", "setoption name UCI_AnalyseMode value true",
+                                     "position startpos moves e2e4 e7e5", "go infinite"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    api.Eng3();
+    search.join();
+    EXPECT_EQ(NewCommands(), (Lines{"stop"}));
+    EXPECT_EQ(FirstMove(), M("d2d4")) << "the analysis' main line stands";
+
+    SearchRequestBuilder timed;
+    timed.Increment(60, 0).Moves({"e2e4", "e7e5", "g1f3"});
+    api.Eng9(timed.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"setoption name UCI_AnalyseMode value false",
+                                    "position startpos moves e2e4 e7e5 g1f3",
+                                    "go wtime 60000 btime 60000 winc 0 binc 0"}));
+}
+
+// Engines that fail: none of them holds the host beyond the bounds.
+TEST_F(Uci, AnEngineWithoutUciokCannotBeOpened) {
+    struct Case {
+        const char* script;
+        const char* told;
+        double below;
+    };
+    const Case cases[] = {
+        {"on uci\n  send id name Mute\n", "the engine did not answer uci with uciok within 10 seconds", 14.0},
+        {"on uci\n  send id name Dying\n  crash\n", "the engine ended before it answered uci with uciok", 3.0},
+    };
+    for (const Case& c : cases) {
+        engine_ = std::make_unique<InstalledEngine>("failing");
+        ASSERT_TRUE(engine_->ready);
+        api = engine_->api;
+        engine_->InstallExecutable();
+        engine_->Configure(c.script, "Protocol=uci\n");
+#ifndef _WIN32
+        testing::internal::CaptureStderr();
+#endif
+        auto start = Clock::now();
+        EXPECT_EQ(engine_->Open(), 9);
+        EXPECT_LT(SecondsSince(start), c.below);
+#ifndef _WIN32
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string("failing.eng: ") + c.told + "\n");
+#endif
+        EXPECT_EQ(api.Eng5(), 0);
+        engine_.reset();
+    }
+}
+
+TEST_F(Uci, AStaleBestmoveNeverEndsALaterSearch) {
+    // The engine ignores stop; its move for the first search comes late, and
+    // it answers isready with a bestmove for no search at all.
+    const std::string script =
+        "moveformat bestmove $m\n"
+        "ignore stop\n"
+        "on uci\n  send uciok\n"
+        "now isready\n  send bestmove h7h6\n  send readyok\n"
+        "on-line go infinite\n"
+        "  sleep 6500\n"
+        "  move a7a6\n"
+        "at search\n"
+        "  sleep 300\n"
+        "  move e7e5\n";
+    ASSERT_NO_FATAL_FAILURE(OpenUci(script));
+    SearchRequestBuilder endless;
+    endless.NoClock().Moves({"e2e4"});
+    std::thread search = SearchInBackground(endless);
+    NewCommands(4);
+    auto stop = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_GT(SecondsSince(stop), 4.5);
+    EXPECT_LT(SecondsSince(stop), 6.5);
+
+    // The next search tells the engine to stop again and waits (bounded) for
+    // the answer it owes; its a7a6 then belongs to no search.
+    SearchRequestBuilder next;
+    next.Increment(60, 0).Moves({"e2e4"});
+    api.Eng9(next.bytes);
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+}
+
+TEST_F(Uci, AnEngineThatDiesOrIsClosedMidSearchEndsTheSearch) {
+    ASSERT_NO_FATAL_FAILURE(OpenUci(std::string(kUciEngine) + "on-prefix position startpos moves d2d4\n  crash\n"));
+    SearchRequestBuilder dies;
+    dies.Increment(60, 0).Moves({"d2d4"});
+    auto start = Clock::now();
+    api.Eng9(dies.bytes);
+    EXPECT_LT(SecondsSince(start), 1.5);
+    EXPECT_EQ(api.Eng2(), 1);
+    engine_.reset();
+
+    ASSERT_NO_FATAL_FAILURE(OpenUci());
+    SearchRequestBuilder endless;
+    endless.NoClock();
+    std::thread search = SearchInBackground(endless);
+    NewCommands(4);
+    start = Clock::now();
+    EXPECT_EQ(api.Eng2(), 1);
+    search.join();
+    EXPECT_LT(SecondsSince(start), 2.0);
+    Lines goodbye = NewCommands();
+    ASSERT_FALSE(goodbye.empty());
+    EXPECT_EQ(goodbye.front(), "stop");
+    EXPECT_EQ(goodbye.back(), "quit");
+    engine_.reset();
+}
+
+}  // namespace
+}  // namespace cecp::test
