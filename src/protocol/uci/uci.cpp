@@ -372,9 +372,10 @@ std::int32_t ScoreOf(const UciInfo& info) {
 }
 
 void ReadInfo(const char* line) {
-    // Only the search under way speaks: lines of an earlier one, and the
-    // other lines of a multi-line search, are passed over.
-    if (g_conversation.bestmovesOwed != 1) return;
+    // Only the search under way speaks: lines of an earlier one (also while
+    // the next waits for its bestmove), and the other lines of a multi-line
+    // search, are passed over.
+    if (g_conversation.bestmovesOwed != 1 || !g_state.awaitingMove) return;
     UciInfo info;
     if (!ReadUciInfo(line, &info) || info.isString || info.multipv != 1) return;
     if (info.hasDepth && info.depth > g_state.reportedDepth) {
