@@ -19,13 +19,7 @@ Hold g_hold = Hold::kNone;
 char g_heldMove[64] = "";
 bool g_moveHeld = false;
 
-}  // namespace
-
-void BeginPonderHold() {
-    std::lock_guard lock(g_holdMutex);
-    g_hold = g_state.ponderHitEarly.exchange(0) != 0 ? Hold::kConfirmed : Hold::kUnconfirmed;
-    g_moveHeld = false;
-}
+enum class HeldMove { kTake, kHeld, kDropped };
 
 HeldMove HoldEngineMove(const char* move) {
     std::lock_guard lock(g_holdMutex);
@@ -43,6 +37,27 @@ HeldMove HoldEngineMove(const char* move) {
         return HeldMove::kDropped;
     default:
         return HeldMove::kTake;
+    }
+}
+
+}  // namespace
+
+void BeginPonderHold() {
+    std::lock_guard lock(g_holdMutex);
+    g_hold = g_state.ponderHitEarly.exchange(0) != 0 ? Hold::kConfirmed : Hold::kUnconfirmed;
+    g_moveHeld = false;
+}
+
+void TakeOrHoldEngineMove(const char* move) {
+    switch (HoldEngineMove(move)) {
+    case HeldMove::kTake:
+        TakeEngineMove(move);
+        break;
+    case HeldMove::kHeld:
+        break;
+    case HeldMove::kDropped:
+        EndMoveWait();
+        break;
     }
 }
 

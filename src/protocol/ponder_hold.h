@@ -11,13 +11,11 @@ namespace cecp {
 // confirmation that came while the search was being set up counts.
 void BeginPonderHold();
 
-// What the reader does with the engine's move.
-enum class HeldMove {
-    kTake,     // no ponder search waits for confirmation: the move is the answer
-    kHeld,     // kept until the host confirms or gives up
-    kDropped,  // the host gave up on the reply: the search ends without it
-};
-HeldMove HoldEngineMove(const char* move);
+// The reader's way with the engine's move: the answer when no ponder search
+// waits for confirmation; kept until the host confirms or gives up while
+// one does; dropped, ending the search, once the host has given up on the
+// reply.
+void TakeOrHoldEngineMove(const char* move);
 
 // Eng10: true when a ponder search waited for the confirmation. When the
 // engine had already moved, the wait ends at once and EndPonderHold reports

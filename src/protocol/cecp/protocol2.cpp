@@ -12,7 +12,6 @@
 #include "chess/move_list.h"
 #include "chess/notation.h"
 #include "engine/echo.h"
-#include "engine/engine_config.h"
 #include "engine/transport.h"
 #include "host/adapter_state.h"
 #include "host/fixed_text.h"
@@ -21,6 +20,7 @@
 #include "protocol/cecp/interpret.h"
 #include "protocol/dialect.h"
 #include "protocol/engine_move.h"
+#include "protocol/engine_options.h"
 #include "protocol/line_scanner.h"
 #include "protocol/ponder_hold.h"
 #include "protocol/request_position.h"
@@ -35,7 +35,6 @@ constexpr int kFeatureMilliseconds = 2000;
 constexpr int kExtendedFeatureMilliseconds = 10000;
 // A ponder search that the host gives up on ends within this long.
 constexpr int kPonderMissMilliseconds = 1000;
-constexpr std::size_t kAnnouncedOptionsSize = 4096;
 
 // What the engine announced. Written by the reader; read by host threads
 // once the negotiation is over. The texts are written only while the
@@ -52,9 +51,7 @@ struct Features {
     std::atomic<std::int64_t> doneZeroAt{0};
     std::atomic<bool> negotiating{false};
     char myname[kNameBufferSize] = {};
-    // Names of the options the engine announced, each ended by a NUL.
-    char announcedOptions[kAnnouncedOptionsSize] = {};
-    std::size_t announcedLength = 0;
+    OptionNames options;
 };
 
 // The conversation's own state.
@@ -86,7 +83,7 @@ void ResetFeatures() {
     f.doneZeroAt = 0;
     std::lock_guard lock(g_textMutex);
     f.myname[0] = '\0';
-    f.announcedLength = 0;
+    f.options.Clear();
     g_conversation.lastPing = 0;
     g_conversation.awaitedPong = 0;
     g_conversation.pongSilent = false;
@@ -113,20 +110,8 @@ bool Accepted(const char* name) {
 // The option's name: the text before " -TYPE".
 void RememberOption(const char* definition) {
     const char* end = std::strstr(definition, " -");
-    std::size_t length = end != nullptr ? static_cast<std::size_t>(end - definition) : std::strlen(definition);
-    Features& f = g_features;
-    if (length == 0 || f.announcedLength + length + 1 >= sizeof f.announcedOptions) return;
-    std::memcpy(f.announcedOptions + f.announcedLength, definition, length);
-    f.announcedLength += length;
-    f.announcedOptions[f.announcedLength++] = '\0';
-}
-
-bool OptionAnnounced(const char* name) {
-    const Features& f = g_features;
-    for (std::size_t at = 0; at < f.announcedLength; at += std::strlen(f.announcedOptions + at) + 1) {
-        if (std::strcmp(f.announcedOptions + at, name) == 0) return true;
-    }
-    return false;
+    g_features.options.Add(definition,
+                           end != nullptr ? static_cast<std::size_t>(end - definition) : std::strlen(definition));
 }
 
 // Answers every feature of the line and takes note of those the module uses.
@@ -167,18 +152,6 @@ bool NegotiationOver() {
     return doneZeroAt != 0 && SteadyMilliseconds() - doneZeroAt >= kExtendedFeatureMilliseconds;
 }
 
-void SendOption(const char* name, const char* value, void*) {
-    if (!OptionAnnounced(name)) {
-        char note[160];
-        std::snprintf(note, sizeof note, "the engine did not announce the option %.64s; it is sent all the same",
-                      name);
-        LogNote(note);
-    }
-    char command[kOptionsTextSize + 16];
-    std::snprintf(command, sizeof command, "option %s=%s\n", name, value);
-    SendCommand(command);
-}
-
 bool Greet(char* problem, std::size_t size) {
     ResetFeatures();
     g_features.negotiating = true;
@@ -206,7 +179,7 @@ bool Greet(char* problem, std::size_t size) {
     }
     if (!g_features.analyze) g_state.analyzeMode = 0;
     if (g_state.engineName[0] == '\0') CopyText(g_state.engineName, g_features.myname);
-    ForEachEngineOption(g_state.engineOptions, SendOption, nullptr);
+    SendSettingsOptions(g_features.options, "option %s=%s\n");
     return true;
 }
 
@@ -359,19 +332,6 @@ void PonderHit() {
 // Every search begins with "new": there is nothing to reset.
 void Reset() {}
 
-void TakeMove(const char* move) {
-    switch (HoldEngineMove(move)) {
-    case HeldMove::kTake:
-        TakeEngineMove(move);
-        break;
-    case HeldMove::kHeld:
-        break;
-    case HeldMove::kDropped:
-        EndMoveWait();
-        break;
-    }
-}
-
 bool IsPong(const char* line, int* number) {
     Scanner scan(line);
     std::int32_t value = 0;
@@ -409,7 +369,7 @@ void ReadLine(const char* line) {
             return;
         }
     }
-    InterpretCecpLine(line, ThinkingForm::kExtended, TakeMove);
+    InterpretCecpLine(line, ThinkingForm::kExtended, TakeOrHoldEngineMove);
 }
 
 void SayGoodbye() { SendCommand("quit\n"); }

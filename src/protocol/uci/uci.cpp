@@ -13,7 +13,6 @@
 #include "chess/move_list.h"
 #include "chess/notation.h"
 #include "engine/echo.h"
-#include "engine/engine_config.h"
 #include "engine/transport.h"
 #include "host/adapter_state.h"
 #include "host/exports.h"
@@ -22,6 +21,7 @@
 #include "protocol/cecp/commands.h"
 #include "protocol/dialect.h"
 #include "protocol/engine_move.h"
+#include "protocol/engine_options.h"
 #include "protocol/ponder_hold.h"
 #include "protocol/request_position.h"
 #include "protocol/search_request.h"
@@ -33,7 +33,6 @@ namespace {
 
 constexpr int kUciOkMilliseconds = 10000;
 constexpr int kReadyMilliseconds = 10000;
-constexpr std::size_t kAnnouncedOptionsSize = 4096;
 constexpr int kMoveCapacity = static_cast<int>(search_request::kMoveCapacity);
 
 // What the engine said of itself during the greeting. The texts are written
@@ -44,8 +43,7 @@ struct Identity {
     std::atomic<int> readyAnswers{0};
     char name[kNameBufferSize] = {};
     char author[kNameBufferSize] = {};
-    char announcedOptions[kAnnouncedOptionsSize] = {};
-    std::size_t announcedLength = 0;
+    OptionNames options;
 };
 
 // The game the engine was last given, to tell a new game from more moves.
@@ -77,30 +75,14 @@ bool StartsWith(const char* text, const char* prefix, const char** rest) {
     return true;
 }
 
-void SendFormatted(const char* format, const char* a, const char* b = "") {
-    char command[kOptionsTextSize * 2 + 64];
-    std::snprintf(command, sizeof command, format, a, b);
-    SendCommand(command);
-}
-
 // "option name NAME type ...": the name is what comes before " type ".
 void RememberOption(const char* afterName) {
     const char* end = std::strstr(afterName, " type ");
-    std::size_t length = end != nullptr ? static_cast<std::size_t>(end - afterName) : std::strlen(afterName);
-    Identity& id = g_identity;
-    if (length == 0 || id.announcedLength + length + 1 >= sizeof id.announcedOptions) return;
-    std::memcpy(id.announcedOptions + id.announcedLength, afterName, length);
-    id.announcedLength += length;
-    id.announcedOptions[id.announcedLength++] = '\0';
+    g_identity.options.Add(afterName,
+                           end != nullptr ? static_cast<std::size_t>(end - afterName) : std::strlen(afterName));
 }
 
-bool OptionAnnounced(const char* name) {
-    const Identity& id = g_identity;
-    for (std::size_t at = 0; at < id.announcedLength; at += std::strlen(id.announcedOptions + at) + 1) {
-        if (std::strcmp(id.announcedOptions + at, name) == 0) return true;
-    }
-    return false;
-}
+bool OptionAnnounced(const char* name) { return g_identity.options.Has(name); }
 
 bool UciOk() { return g_identity.uciOk.load(); }
 
@@ -117,21 +99,11 @@ void AwaitReady() {
     }
 }
 
-void SendOption(const char* name, const char* value, void*) {
-    if (!OptionAnnounced(name)) {
-        char note[160];
-        std::snprintf(note, sizeof note, "the engine did not announce the option %.64s; it is sent all the same",
-                      name);
-        LogNote(note);
-    }
-    SendFormatted("setoption name %s value %s\n", name, value);
-}
-
 bool Greet(char* problem, std::size_t size) {
     {
         std::lock_guard lock(g_textMutex);
         g_identity.name[0] = g_identity.author[0] = '\0';
-        g_identity.announcedLength = 0;
+        g_identity.options.Clear();
         g_identity.uciOk = false;
         g_identity.readyAnswers = 0;
         g_identity.greeting = true;
@@ -153,7 +125,7 @@ bool Greet(char* problem, std::size_t size) {
     }
     if (g_state.engineName[0] == '\0') CopyText(g_state.engineName, g_identity.name);
     if (g_state.authorName[0] == '\0') CopyText(g_state.authorName, g_identity.author);
-    ForEachEngineOption(g_state.engineOptions, SendOption, nullptr);
+    SendSettingsOptions(g_identity.options, "setoption name %s value %s\n");
     if (g_state.ponderMode && OptionAnnounced("Ponder")) SendCommand("setoption name Ponder value true\n");
     AwaitReady();
     return true;
@@ -343,16 +315,7 @@ void ReadBestMove(const char* rest) {
         EndMoveWait();
         return;
     }
-    switch (HoldEngineMove(move)) {
-    case HeldMove::kTake:
-        TakeEngineMove(move);
-        break;
-    case HeldMove::kHeld:
-        break;
-    case HeldMove::kDropped:
-        EndMoveWait();
-        break;
-    }
+    TakeOrHoldEngineMove(move);
 }
 
 // The root move the engine is on; its number, and the legal moves there.
