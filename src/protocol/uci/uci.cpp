@@ -60,7 +60,7 @@ struct Conversation {
     // still answers an earlier search.
     std::atomic<int> bestmovesOwed{0};
     std::atomic<bool> analyseModeOn{false};
-    int rootMoveCount = 0;  // legal moves of the searched position
+    std::atomic<int> rootMoveCount{0};  // legal moves of the searched position
 };
 
 Identity g_identity;
