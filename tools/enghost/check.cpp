@@ -76,6 +76,7 @@ bool Explain(Checker& checker, const std::string& what, const SearchOutcome& out
     case SearchEnd::kNoMove:
         checker.Fail(what + ": the engine's move was not recognised (not a legal move in the position it was given)");
         return false;
+    case SearchEnd::kInterrupted:
     case SearchEnd::kMove: break;
     }
     return false;

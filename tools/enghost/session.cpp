@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "host/host_record.h"
+#include "interrupt.h"
 #include "platform/profile.h"
 
 namespace fs = std::filesystem;
@@ -17,6 +18,9 @@ namespace {
 
 std::atomic<int> g_scratchCounter{0};
 std::atomic<bool> g_anyStuck{false};
+// The engine a module starts is told from this program's other children by
+// the children before and after Eng1: one open at a time across threads.
+std::mutex g_openMutex;
 
 #ifdef _WIN32
 constexpr const char* kExecutableSuffix = ".exe";
@@ -101,6 +105,10 @@ EngineSettings ReadSettings(const fs::path& settingsFile) {
     char value[512] = {};
     cecp::platform::ReadProfileString(settingsFile.string().c_str(), "Parameter", "CommandLine", value, sizeof value);
     settings.commandLine = value;
+    cecp::platform::ReadProfileString(settingsFile.string().c_str(), "Parameter", "Protocol", value, sizeof value);
+    settings.protocol = value;
+    cecp::platform::ReadProfileString(settingsFile.string().c_str(), "Parameter", "Engine", value, sizeof value);
+    settings.engine = value;
     return settings;
 }
 
@@ -116,15 +124,23 @@ std::unique_ptr<EngineSession> EngineSession::Open(const Installation& installat
 
     EngineSession* self = session.get();
     RouteNotifications(session->infoBlock_, [self](std::uint32_t code) { self->OnNotification(code); });
+    std::unique_lock opening(g_openMutex);
     const std::set<long> before = ChildProcesses();
     const std::int32_t opened = session->module_->api().Eng1(session->infoBlock_, 0, 0, 0, 0, 0);
     if (opened != 0) {
-        *error = opened == 9 ? "the engine " + installation.executable.string() + " could not be started"
-                             : "the module refused to open its engine (answer " + std::to_string(opened) + ")";
+        if (opened == 9)
+            *error = "the engine " + installation.executable.string() + " could not be started";
+        else
+            *error = "the module refused to open its engine (answer " + std::to_string(opened) + ")" +
+                     (session->settings_.protocol.empty()
+                          ? std::string()
+                          : "; its settings say Protocol=" + session->settings_.protocol +
+                                ": the module cannot use that dialect with this engine, or does not know it");
         return nullptr;
     }
     session->open_ = true;
     session->process_ = ChildProcess::Newcomer(before, ChildProcesses());
+    opening.unlock();
     const char* name = session->module_->api().Eng7();
     const char* author = session->module_->api().Eng6();
     session->name_ = name && *name ? name : installation.name;
@@ -283,6 +299,13 @@ SearchOutcome AwaitSearch(EngineSession& engine, std::chrono::steady_clock::time
             // The module notices the end of the engine's output by itself.
             if (engine.WaitDone(1500)) break;
             outcome.end = SearchEnd::kDied;
+            outcome.elapsedMs = MillisecondsSince(start);
+            return outcome;
+        }
+        if (Interrupted()) {
+            engine.Stop();
+            engine.WaitDone(static_cast<int>(giveUpMs));
+            outcome.end = SearchEnd::kInterrupted;
             outcome.elapsedMs = MillisecondsSince(start);
             return outcome;
         }

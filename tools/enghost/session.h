@@ -37,6 +37,8 @@ bool FindInstallation(const std::filesystem::path& module, Installation* out, st
 struct EngineSettings {
     bool analyze = false, ponder = false, castleAndEP = false, evaluationWhite = false;
     std::string commandLine;
+    std::string protocol;  // the Protocol setting as written
+    std::string engine;    // the Engine setting: the name shown
 };
 EngineSettings ReadSettings(const std::filesystem::path& settingsFile);
 
@@ -118,8 +120,9 @@ bool AnyStuck();
 
 // Waits for a running search under a clock. deadline: milliseconds after
 // start at which Eng3 asks for the move (negative: none); giveUp: how long
-// after that a search that has not returned is abandoned.
-enum class SearchEnd { kMove, kNoMove, kDied, kStuck };
+// after that a search that has not returned is abandoned. Once the program
+// is interrupted (interrupt.h) the search is stopped and waited for.
+enum class SearchEnd { kMove, kNoMove, kDied, kStuck, kInterrupted };
 struct SearchOutcome {
     SearchEnd end = SearchEnd::kNoMove;
     cecp::MoveWord move = 0;
