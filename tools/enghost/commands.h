@@ -1,6 +1,7 @@
 // The four commands of enghost; each returns the program's exit status.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,13 @@ struct InstallOptions {
     std::string executable;
     std::string arguments;
     std::vector<std::string> files;
-    bool analyze = false, ponder = false, castleAndEP = false, whiteScores = false, log = false, debug = false;
+    // Unset: as the probe finds.
+    std::optional<bool> analyze, ponder, castleAndEP;
+    bool whiteScores = false, log = false, debug = false;
     std::string author, displayName;
+    std::string protocol;  // "1", "2", "uci"; empty: as the probe finds
+    bool probe = true;     // false: the settings come from the options alone
+    std::vector<std::string> options;  // NAME=VALUE, the settings' [Options]
     std::string engines = "engines";
     std::string module;  // empty: the cecp-adapter.eng beside enghost
     bool force = false;

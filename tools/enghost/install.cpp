@@ -1,13 +1,19 @@
 // enghost install: a module, its engine and its settings in an engines folder.
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "commands.h"
+#include "detect.h"
+#include "interrupt.h"
 #include "module.h"
 #include "output.h"
+#include "probe.h"
+#include "settings_file.h"
 
 namespace fs = std::filesystem;
 
@@ -46,7 +52,50 @@ fs::path FindExecutable(const std::string& given) {
     return {};
 }
 
+// A folder of its own for the probe, holding the files the engine reads
+// from its working folder (a polyglot ini), removed at the end.
+class ProbeFolder {
+public:
+    bool Make(const std::vector<fs::path>& files, std::string* error) {
+        std::error_code failure;
+        static int counter = 0;
+        path_ = fs::temp_directory_path(failure) /
+                ("enghost-probe-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+                 std::to_string(++counter));
+        if (!failure) fs::create_directories(path_, failure);
+        for (const fs::path& file : files)
+            if (!failure) fs::copy_file(file, path_ / file.filename(), fs::copy_options::overwrite_existing, failure);
+        if (failure) *error = "cannot make a folder for the probe in " + path_.string() + ": " + failure.message();
+        return !failure;
+    }
+    ~ProbeFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
 const char* Switch(bool on) { return on ? "true" : "false"; }
+
+// The options the engine announced, as the dialect it is installed for has them.
+const std::vector<std::string>* AnnouncedOptions(const Findings& findings, Dialect dialect) {
+    if (dialect == Dialect::kUci && findings.uciAsked && findings.uci.ok) return &findings.uci.options;
+    if (dialect == Dialect::kProtocol2 && findings.featuresAsked && findings.features.anyFeature)
+        return &findings.features.options;
+    return nullptr;
+}
+
+bool Announced(const std::vector<std::string>& options, const std::string& name) {
+    for (const std::string& option : options)
+        if (option.size() == name.size() && std::equal(option.begin(), option.end(), name.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+            }))
+            return true;
+    return false;
+}
 
 }  // namespace
 
@@ -54,6 +103,36 @@ int RunInstall(const InstallOptions& options) {
     if (!ValidName(options.name)) {
         PrintError("bad engine name \"" + options.name + "\": use letters, digits, '-', '_' and '.'");
         return 2;
+    }
+    InstallChoices choices;
+    if (!options.protocol.empty()) {
+        choices.protocol = ParseDialect(options.protocol);
+        if (!choices.protocol) {
+            PrintError("bad --protocol \"" + options.protocol + "\": write 1 (the classic conversation), 2 or uci");
+            return 2;
+        }
+    }
+    choices.analyze = options.analyze;
+    choices.ponder = options.ponder;
+    choices.castleAndEP = options.castleAndEP;
+    choices.author = options.author;
+    choices.displayName = options.displayName;
+    std::vector<EngineOption> engineOptions;
+    for (const std::string& text : options.options) {
+        std::string error;
+        auto option = ParseEngineOption(text, &error);
+        if (!option) {
+            PrintError(error);
+            return 2;
+        }
+        SetEngineOption(engineOptions, std::move(*option));
+    }
+    for (const std::string* value : {&options.arguments, &options.author, &options.displayName}) {
+        if (!WritableValue(*value)) {
+            PrintError("the value \"" + *value + "\" cannot be kept in the settings file as it is (a line break, "
+                       "blanks at its ends, or quotes around it)");
+            return 2;
+        }
     }
     std::error_code error;
     const fs::path engines = fs::absolute(options.engines, error);
@@ -100,6 +179,50 @@ int RunInstall(const InstallOptions& options) {
         return 2;
     }
 
+    // What the engine speaks, asked before anything is written.
+    Findings findings;
+    if (options.probe) {
+        // uci and protover 2 tell the engine's name whatever the dialect; the
+        // classic conversation is held when it is the one chosen, or when
+        // the engine answers neither.
+        ProbePlan plan;
+        if (choices.protocol) {
+            plan.classic = *choices.protocol == Dialect::kClassic;
+            plan.classicUnlessAnswered = false;
+        }
+        ProbeFolder probeFolder;
+        std::string problem;
+        if (!probeFolder.Make(files, &problem)) {
+            PrintError(problem);
+            return 1;
+        }
+        PrintLine("probing " + executable.string() + (options.arguments.empty() ? "" : " " + options.arguments) +
+                  " ...");
+        ProbeTarget target{executable, options.arguments, probeFolder.path()};
+        // Ctrl-C ends the probe's programs before the program ends.
+        InstallInterruptHandler();
+        if (!ProbeEngine(target, plan, ProbeBounds{}, &findings, &problem)) {
+            PrintError(problem);
+            return 2;
+        }
+        if (Interrupted()) {
+            PrintError("interrupted: nothing installed");
+            return 130;
+        }
+        for (const std::string& line : DescribeFindings(findings)) PrintLine("  " + line);
+        if (EndedEverywhere(findings) && AnsweredNothing(findings)) {
+            PrintError(executable.string() + " is not a chess engine: it ended by itself in every conversation "
+                       "without a chess engine's answer (nothing installed)");
+            return 2;
+        }
+    }
+    const DecidedSettings decided = Decide(findings, choices);
+    for (const auto& [name, value] : engineOptions) {
+        const std::vector<std::string>* announced = AnnouncedOptions(findings, decided.dialect);
+        if (announced && !Announced(*announced, name))
+            PrintLine("warning: the engine announced no option \"" + name + "\"; it is written all the same");
+    }
+
     fs::create_directories(folder, error);
     if (!error) fs::copy_file(module, installed, fs::copy_options::overwrite_existing, error);
     if (!error) {
@@ -118,23 +241,33 @@ int RunInstall(const InstallOptions& options) {
         return 1;
     }
 
+    SettingsFile file;
+    file.analyze = decided.analyze;
+    file.ponder = decided.ponder;
+    file.castleAndEP = decided.castleAndEP;
+    file.evaluationWhite = options.whiteScores;
+    file.protocol = DialectSetting(decided.dialect);
+    file.commandLine = options.arguments;
+    // What the engine calls itself may hold what a settings line cannot.
+    file.author = WritableValue(decided.author) ? decided.author : "";
+    file.engine = WritableValue(decided.engine) ? decided.engine : "";
+    file.debug = options.debug;
+    file.log = options.log;
+    file.options = engineOptions;
     std::ofstream out(settings, std::ios::binary | std::ios::trunc);
-    out << "[Support]\n"
-        << "AnalyzeMode=" << Switch(options.analyze) << "\n"
-        << "PonderMode=" << Switch(options.ponder) << "\n"
-        << "CastleAndEP=" << Switch(options.castleAndEP) << "\n"
-        << "EvaluationWhite=" << Switch(options.whiteScores) << "\n"
-        << "[Parameter]\n"
-        << "CommandLine=" << options.arguments << "\n"
-        << "Author=" << options.author << "\n"
-        << "Engine=" << options.displayName << "\n"
-        << "Debug=" << Switch(options.debug) << "\n"
-        << "Logfile=" << Switch(options.log) << "\n";
+    out << SettingsText(file);
     out.close();
     if (!out) {
         PrintError("cannot write " + settings.string());
         return 1;
     }
+    if (options.probe)
+        PrintLine(std::string(choices.protocol ? "installed for " : "speaks ") + DialectName(decided.dialect) +
+                  ": Protocol=" + file.protocol + ", AnalyzeMode=" + Switch(file.analyze) +
+                  ", PonderMode=" + Switch(file.ponder) + ", CastleAndEP=" + Switch(file.castleAndEP) +
+                  (file.engine.empty() ? "" : ", Engine=" + file.engine) +
+                  (file.author.empty() ? "" : ", Author=" + file.author));
+    for (const std::string& warning : decided.warnings) PrintLine("warning: " + warning);
     PrintLine("installed " + installed.string());
     PrintLine("  engine   " + engineFile.string() + " -> " + executable.string());
     PrintLine("  settings " + settings.string());

@@ -65,20 +65,52 @@ int main(int argc, char** argv) {
     installCommand->add_option("--args", install.arguments,
                                "The engine's arguments, the CommandLine setting (write --args=-x for one with a dash)");
     installCommand->add_option("--file", install.files, "A file to put beside the engine (e.g. a polyglot .ini)");
-    installCommand->add_flag("--analyze", install.analyze, "The engine knows analyze (AnalyzeMode)");
-    installCommand->add_flag("--ponder", install.ponder, "The engine may ponder (PonderMode)");
-    installCommand->add_flag("--castle-ep", install.castleAndEP,
-                             "The engine takes castling and en-passant commands in edit mode (CastleAndEP)");
+    installCommand->add_option("--protocol", install.protocol,
+                               "How the module talks to the engine: 1 (the classic conversation), 2 (protocol 2 "
+                               "with features) or uci; by default what the probe finds");
+    installCommand->add_option("--option", install.options,
+                               "An engine option, NAME=VALUE, sent after the greeting (the [Options] section; "
+                               "repeatable, the last of a name wins)");
+    // A switch given either way overrides what the probe found.
+    auto both = [installCommand](const std::string& on, const std::string& off, std::optional<bool>& target,
+                                 const std::string& setting, const std::string& meaning) {
+        auto* yes = installCommand->add_flag_callback(on, [&target] { target = true; }, setting + " on: " + meaning);
+        auto* no = installCommand->add_flag_callback(off, [&target] { target = false; }, setting + " off");
+        yes->excludes(no);
+    };
+    both("--analyze", "--no-analyze", install.analyze, "AnalyzeMode", "the engine may analyse");
+    both("--ponder", "--no-ponder", install.ponder, "PonderMode", "the engine may ponder on the expected reply");
+    both("--castle-ep", "--no-castle-ep", install.castleAndEP, "CastleAndEP",
+         "the engine takes castling and en-passant commands in edit mode");
     installCommand->add_flag("--white-scores", install.whiteScores,
                              "The engine gives its scores from White's side (EvaluationWhite)");
     installCommand->add_flag("--log", install.log, "Log the conversation to engines/NAME/logfile.text (Logfile)");
     installCommand->add_flag("--debug", install.debug, "Echo the engine's output on a console (Debug)");
-    installCommand->add_option("--author", install.author, "The Author setting");
-    installCommand->add_option("--display-name", install.displayName, "The Engine setting: the name shown");
+    installCommand->add_option("--author", install.author, "The Author setting; by default what the engine says");
+    installCommand->add_option("--display-name", install.displayName,
+                               "The Engine setting, the name shown; by default what the engine says");
     installCommand->add_option("--engines", install.engines, "The engines folder")->capture_default_str();
     installCommand->add_option("--module", install.module,
                                "The module to copy; by default the cecp-adapter.eng beside enghost");
     installCommand->add_flag("--force", install.force, "Replace an engine of that name");
+    bool noProbe = false;
+    installCommand->add_flag("--no-probe", noProbe,
+                             "Do not start the engine: the settings come from the options alone (the classic "
+                             "conversation unless --protocol says otherwise)");
+    installCommand->footer(
+        "Before it writes the settings, install starts the engine a few times at once and asks what it speaks: "
+        "uci (answered by uciok: UCI), xboard and protover 2 (answered by features: protocol 2), and, when "
+        "neither, the classic conversation (does it analyse, take a set-up position with castle and ep, move "
+        "when told). UCI wins over protocol 2 when an engine answers both. From the answers it writes Protocol, "
+        "AnalyzeMode (UCI: on; protocol 2: the analyze feature; classic: when it analysed), PonderMode (UCI: when "
+        "the engine announces the Ponder option; protocol 2: on; classic: off), CastleAndEP (classic only), and "
+        "Engine and Author from what the engine says of itself (UCI id name and id author, protocol 2 myname). "
+        "--protocol chooses the dialect (the probe still asks the engine's name); the switches and --author and "
+        "--display-name override what was found. The probe takes a few seconds at most: an engine that answers nothing is installed with the "
+        "classic conversation and a warning, and one that ends at once everywhere is not installed. Every "
+        "program started is told to quit and then ended by force, at once on Ctrl-C. Exit status: 0 installed, "
+        "1 the files could not be written, 2 bad input (no such program, not a chess engine, a bad option), 130 "
+        "interrupted.");
 
     enghost::CheckOptions check;
     auto* checkCommand = app.add_subcommand("check", "Check what works with an installed engine");
@@ -102,6 +134,9 @@ int main(int argc, char** argv) {
     }
     if (playCommand->parsed()) return enghost::RunPlay(play);
     if (analyseCommand->parsed()) return enghost::RunAnalyse(analyse);
-    if (installCommand->parsed()) return enghost::RunInstall(install);
+    if (installCommand->parsed()) {
+        install.probe = !noProbe;
+        return enghost::RunInstall(install);
+    }
     return enghost::RunCheck(check);
 }
