@@ -1,9 +1,14 @@
-// enghost check: what works, and what does not, with an installed engine.
+// enghost check: each capability of an installed engine on its own, one line
+// each, and a verdict.
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "board.h"
 #include "commands.h"
+#include "detect.h"
+#include "interrupt.h"
 #include "output.h"
 #include "session.h"
 
@@ -16,43 +21,54 @@ namespace {
 // A position whose moves the start position does not have: an engine that
 // did not take it answers with a move that does not fit.
 constexpr const char* kSetUpFen = "6k1/5ppp/8/8/8/8/8/3R2K1 w - - 0 1";
+// The ponder checks: the engine plays White after 1.e4 e5 2.Nf3, pondering
+// on 2...Nc6; a miss is 2...Nf6.
+constexpr const char* kMissedReply = "Nf6";
 
-struct Checker {
-    int failures = 0;
-    void Ok(const std::string& text) { PrintLine("ok      " + text); }
-    void Fail(const std::string& text) {
-        ++failures;
-        PrintLine("PROBLEM " + text);
+// One second to think, asked for the move half a second after that, given
+// up three seconds later.
+constexpr int kSearchSeconds = 1;
+constexpr std::int64_t kStopAfterMs = 1500, kGiveUpMs = 3000;
+constexpr std::int64_t kPonderMs = 500;
+// A move this soon after the request to move now counts as at once.
+constexpr std::int64_t kAtOnceMs = 1000;
+
+enum class Verdict { kOk, kProblem, kNote };
+
+struct Line {
+    Verdict verdict = Verdict::kOk;
+    std::string text;
+    // The engine cannot take another search: the next capability opens it anew.
+    bool unusable = false;
+};
+
+Line Ok(const std::string& text) { return {Verdict::kOk, text, false}; }
+Line Problem(const std::string& text, bool unusable = false) { return {Verdict::kProblem, text, unusable}; }
+Line Note(const std::string& text) { return {Verdict::kNote, text, false}; }
+
+std::vector<cecp::MoveWord> GameMoves(std::initializer_list<const char*> texts) {
+    Board board;
+    std::vector<cecp::MoveWord> moves;
+    std::string error;
+    for (const char* text : texts) {
+        moves.push_back(*board.ParseTypedMove(text, &error));
+        board.Play(moves.back());
     }
-    void Note(const std::string& text) { PrintLine("note    " + text); }
-};
+    return moves;
+}
 
-struct Attempt {
-    SearchOutcome outcome;
-    std::string moveText;
-};
+Board After(const Board& start, const std::vector<cecp::MoveWord>& moves) {
+    Board board = start;
+    for (cecp::MoveWord move : moves) board.Play(move);
+    return board;
+}
 
-// One search under a fixed time, asked for its move at the deadline.
-Attempt Search(EngineSession& engine, const Board& start, bool standardStart, const std::vector<cecp::MoveWord>& moves,
-               int seconds, std::int64_t stopAfterMs, std::int64_t giveUpMs) {
-    SearchRecord record;
-    record.SetGame(start, standardStart, moves);
+ClockFields SecondsForOneMove(int seconds) {
     ClockFields clock;
     clock.mode = 3;
     clock.timeLeft = seconds;
     clock.movesToGo = 1;
-    record.SetClock(clock);
-    const auto began = Clock::now();
-    engine.Begin(record);
-    Attempt attempt;
-    attempt.outcome = AwaitSearch(engine, began, stopAfterMs, giveUpMs);
-    if (attempt.outcome.end == SearchEnd::kMove) {
-        Board board = start;
-        for (cecp::MoveWord move : moves) board.Play(move);
-        attempt.moveText = board.IsLegal(attempt.outcome.move) ? board.San(attempt.outcome.move)
-                                                               : CoordinateText(attempt.outcome.move);
-    }
-    return attempt;
+    return clock;
 }
 
 std::string Details(const SearchOutcome& outcome) {
@@ -60,145 +76,297 @@ std::string Details(const SearchOutcome& outcome) {
            ScoreText(outcome.progress.score) + ")";
 }
 
-// The words for a search that ended without a move; true when the engine
-// can take no further search.
-bool Explain(Checker& checker, const std::string& what, const SearchOutcome& outcome, std::int64_t waitedMs) {
-    const bool silent = outcome.progress.lines == 0 && outcome.progress.depth <= 1;
+// The words for a search that did not end with a legal move in position; an
+// empty text when it did.
+Line Failure(const SearchOutcome& outcome, const Board& position, std::int64_t waitedMs) {
     switch (outcome.end) {
-    case SearchEnd::kDied: checker.Fail(what + ": the engine ended (it crashed or quit) during the search"); return true;
+    case SearchEnd::kDied: return Problem("the engine ended (it crashed or quit) during the search", true);
     case SearchEnd::kStuck:
-        if (silent)
-            checker.Fail(what + ": the engine answers nothing: no thinking and no move in " + SecondsText(waitedMs) +
-                         ", not even when told to move at once (?)");
-        else
-            checker.Fail(what + ": the engine thinks but never moves, not even when told to move at once (?)");
-        return true;
+        if (outcome.progress.lines == 0 && outcome.progress.depth <= 1)
+            return Problem("the engine answers nothing: no thinking and no move in " + SecondsText(waitedMs) +
+                               ", not even when told to move at once",
+                           true);
+        return Problem("the engine thinks but never moves, not even when told to move at once", true);
     case SearchEnd::kNoMove:
-        checker.Fail(what + ": the engine's move was not recognised (not a legal move in the position it was given)");
-        return false;
-    case SearchEnd::kInterrupted:
-    case SearchEnd::kMove: break;
+        return Problem("its move was not recognised (not a legal move in the position it was given)");
+    case SearchEnd::kInterrupted: return Problem("interrupted", true);
+    case SearchEnd::kMove:
+        if (!position.IsLegal(outcome.move))
+            return Problem("it played the illegal move " + CoordinateText(outcome.move));
+        break;
     }
-    return false;
+    return Ok("");
 }
+
+// One search under a fixed time; the engine is asked for its move at stopAfterMs.
+SearchOutcome Search(EngineSession& engine, const Board& start, bool standardStart,
+                     const std::vector<cecp::MoveWord>& moves, int seconds, std::int64_t stopAfterMs) {
+    SearchRecord record;
+    record.SetGame(start, standardStart, moves);
+    record.SetClock(SecondsForOneMove(seconds));
+    const auto began = Clock::now();
+    engine.Begin(record);
+    return AwaitSearch(engine, began, stopAfterMs, kGiveUpMs);
+}
+
+Line PlaysFrom(EngineSession& engine, const Board& start, bool standardStart) {
+    const SearchOutcome outcome = Search(engine, start, standardStart, {}, kSearchSeconds, kStopAfterMs);
+    Line failure = Failure(outcome, start, kStopAfterMs + kGiveUpMs);
+    if (failure.verdict != Verdict::kOk) {
+        if (!standardStart && outcome.end == SearchEnd::kNoMove)
+            failure.text = "its move was not recognised: the engine probably did not take the position (the "
+                           "module sets it up with edit, or setboard, or position fen)";
+        return failure;
+    }
+    const std::string move = start.San(outcome.move);
+    if (outcome.stoppedForTime)
+        return Problem("it played " + move + " only when told to move at once, " +
+                       SecondsText(outcome.elapsedMs - kStopAfterMs) + " after being told: it overran its second");
+    return Ok(move + " " + Details(outcome));
+}
+
+Line MovesWhenTold(EngineSession& engine) {
+    // A long think cut short: 30 s to think, told after one second to move at once.
+    const std::vector<cecp::MoveWord> moves = GameMoves({"e4", "e5", "Nf3", "Nc6"});
+    const Board position = After(Board(), moves);
+    const SearchOutcome outcome = Search(engine, Board(), true, moves, 30, 1000);
+    if (outcome.end == SearchEnd::kStuck)
+        return Problem("it went on thinking for " + SecondsText(kGiveUpMs) + " after being told to move", true);
+    Line failure = Failure(outcome, position, 1000 + kGiveUpMs);
+    if (failure.verdict != Verdict::kOk) return failure;
+    if (!outcome.stoppedForTime)
+        return Note("not checked: it moved within a second of its 30, before it could be told to move at once");
+    const std::int64_t afterMs = outcome.elapsedMs - 1000;
+    // A move that comes in the end, but not at once, is the engine's own
+    // time keeping: the request was not followed.
+    if (afterMs > kAtOnceMs)
+        return Problem("it played " + position.San(outcome.move) + " only " + SecondsText(afterMs) +
+                       " after being told to move at once: it does not follow the request");
+    return Ok(position.San(outcome.move) + " " + SecondsText(afterMs) + " after being told");
+}
+
+Line Analyses(EngineSession& engine, const std::string& settingsFile) {
+    const Board start;
+    SearchRecord record;
+    record.SetGame(start, true, {});
+    record.SetClock(ClockFields{});
+    const auto began = Clock::now();
+    engine.Begin(record);
+    while (MillisecondsSince(began) < 1500 && !engine.WaitDone(50) && engine.EngineAlive()) {
+    }
+    const Progress seen = engine.Live();
+    const bool ended = !engine.Searching();
+    const auto stopping = Clock::now();
+    engine.Stop();
+    // The module gives an engine that ignores the stop its own patience;
+    // one that needed it may still answer later, into the next search.
+    const bool stopped = engine.WaitDone(static_cast<int>(kGiveUpMs + 5000));
+    const bool prompt = stopped && MillisecondsSince(stopping) < 2000;
+    if (!engine.EngineAlive()) return Problem("the engine ended (it crashed or quit) while analysing", true);
+    if (seen.lines == 0 || seen.line.empty() || !start.IsLegal(seen.line.front()))
+        return Problem(std::string(ended ? "the analysis ended at once" : "it reported nothing while analysing") +
+                           ": it rejects analysis, or its lines are not understood; with such an engine set "
+                           "AnalyzeMode=false in " + settingsFile,
+                       !prompt);
+    if (!prompt) return Problem("it does not stop analysing when told to", true);
+    return Ok("depth " + std::to_string(seen.depth) + " in 1.5 s, " + ScoreText(seen.score) + "  " +
+              start.SanLine(seen.line.data(), static_cast<int>(seen.line.size())));
+}
+
+// A ponder search on the expected reply (the last of moves), begun; false
+// when the search ended before the reply was known.
+bool BeginPondering(EngineSession& engine, const std::vector<cecp::MoveWord>& moves) {
+    SearchRecord record;
+    record.SetGame(Board(), true, moves);
+    record.SetClock(SecondsForOneMove(kSearchSeconds));
+    record.SetPonder(true);
+    engine.Begin(record);
+    const auto began = Clock::now();
+    while (MillisecondsSince(began) < kPonderMs)
+        if (engine.WaitDone(20)) return false;
+    return true;
+}
+
+Line PonderHit(EngineSession& engine) {
+    const std::vector<cecp::MoveWord> moves = GameMoves({"e4", "e5", "Nf3", "Nc6"});
+    const Board position = After(Board(), moves);
+    if (!BeginPondering(engine, moves)) {
+        if (!engine.EngineAlive()) return Problem("the engine ended (it crashed or quit) while pondering", true);
+        return Problem("the ponder search ended by itself before the expected reply came");
+    }
+    const auto hit = Clock::now();
+    engine.PonderHit();
+    const SearchOutcome outcome = AwaitSearch(engine, hit, kStopAfterMs, kGiveUpMs);
+    Line failure = Failure(outcome, position, kStopAfterMs + kGiveUpMs);
+    if (failure.verdict != Verdict::kOk) return failure;
+    const std::string move = position.San(outcome.move);
+    if (outcome.stoppedForTime)
+        return Problem("after the hit it played " + move + " only when told to move at once: it overran its second");
+    return Ok("pondered on 2...Nc6, which came: " + move + " " + SecondsText(outcome.elapsedMs) + " after the hit");
+}
+
+Line PonderMiss(EngineSession& engine) {
+    const std::vector<cecp::MoveWord> pondered = GameMoves({"e4", "e5", "Nf3", "Nc6"});
+    if (!BeginPondering(engine, pondered)) {
+        if (!engine.EngineAlive()) return Problem("the engine ended (it crashed or quit) while pondering", true);
+        return Problem("the ponder search ended by itself before the reply came");
+    }
+    const auto stopping = Clock::now();
+    engine.Stop();
+    if (!engine.WaitDone(2000)) {
+        if (!engine.EngineAlive()) return Problem("the engine ended (it crashed or quit) when told to stop", true);
+        return Problem("the ponder search did not end within 2 s of the stop", true);
+    }
+    const std::int64_t stopMs = MillisecondsSince(stopping);
+    if (!engine.EngineAlive()) return Problem("the engine ended (it crashed or quit) when told to stop", true);
+    const std::vector<cecp::MoveWord> played = GameMoves({"e4", "e5", "Nf3", kMissedReply});
+    const Board position = After(Board(), played);
+    const SearchOutcome outcome = Search(engine, Board(), true, played, kSearchSeconds, kStopAfterMs);
+    Line failure = Failure(outcome, position, kStopAfterMs + kGiveUpMs);
+    if (failure.verdict != Verdict::kOk) {
+        failure.text = "stopped in " + SecondsText(stopMs) + ", but the next search failed: " + failure.text;
+        return failure;
+    }
+    const std::string move = position.San(outcome.move);
+    if (outcome.stoppedForTime)
+        return Problem("stopped in " + SecondsText(stopMs) + ", but in the next search it played " + move +
+                       " only when told to move at once");
+    return Ok("stopped in " + SecondsText(stopMs) + "; after 2..." + kMissedReply + " it played " + move + " " +
+              Details(outcome));
+}
+
+// The engine for the next capability, opened anew when the last one left it
+// unusable.
+class Bench {
+public:
+    explicit Bench(const Installation& installation) : installation_(installation) {}
+    ~Bench() { Dispose(engine_); }
+
+    EngineSession* Open(std::string* error, std::int64_t* openMs) {
+        if (engine_) return engine_.get();
+        const auto opening = Clock::now();
+        // A module whose thread is still stuck in a search cannot be opened
+        // again: a fresh copy of it is.
+        engine_ = EngineSession::Open(installation_, AnyStuck() || opened_ > 0, error);
+        if (openMs) *openMs = MillisecondsSince(opening);
+        if (engine_) ++opened_;
+        return engine_.get();
+    }
+    void Discard() { Dispose(engine_); }
+
+private:
+    Installation installation_;
+    std::unique_ptr<EngineSession> engine_;
+    int opened_ = 0;
+};
+
+class Report {
+public:
+    void Show(const std::string& capability, const Line& line) {
+        switch (line.verdict) {
+        case Verdict::kOk: PrintLine("ok      " + capability + (line.text.empty() ? "" : ": " + line.text)); break;
+        case Verdict::kNote: PrintLine("note    " + capability + ": " + line.text); break;
+        case Verdict::kProblem:
+            ++problems_;
+            PrintLine("PROBLEM " + capability + ": " + line.text);
+            break;
+        }
+    }
+    int problems() const { return problems_; }
+
+private:
+    int problems_ = 0;
+};
 
 }  // namespace
 
 int RunCheck(const CheckOptions& options) {
-    Checker checker;
+    Report report;
     std::string error;
     Installation installation;
     if (!FindInstallation(options.engine, &installation, &error)) {
-        checker.Fail("cannot be started: " + error);
+        report.Show("opens", Problem(error));
+        PrintLine("1 problem found");
         return 1;
     }
     const EngineSettings settings = ReadSettings(installation.settings);
+    const auto dialect = ParseDialect(settings.protocol);
     PrintLine("checking " + installation.module.string());
     PrintLine("  engine   " + installation.executable.string() +
               (settings.commandLine.empty() ? "" : " " + settings.commandLine));
+    PrintLine(std::string("  settings Protocol=") + (settings.protocol.empty() ? "(none: 1)" : settings.protocol) +
+              ", AnalyzeMode=" + (settings.analyze ? "true" : "false") +
+              ", PonderMode=" + (settings.ponder ? "true" : "false") +
+              ", CastleAndEP=" + (settings.castleAndEP ? "true" : "false"));
 
-    const auto opening = Clock::now();
-    auto engine = EngineSession::Open(installation, false, &error);
-    if (!engine) {
-        checker.Fail("cannot be started: " + error);
-        Dispose(engine);
-        if (AnyStuck()) ExitNow(1);
-        return 1;
-    }
-    checker.Ok("opens: " + engine->name() + (engine->author().empty() ? "" : " by " + engine->author()) + ", in " +
-               SecondsText(MillisecondsSince(opening)));
-
-    bool usable = true;
-    const Board start;
-    // One second to think; asked for the move half a second after that.
-    Attempt first = Search(*engine, start, true, {}, 1, 1500, 3000);
-    if (first.outcome.end == SearchEnd::kMove) {
-        if (start.IsLegal(first.outcome.move))
-            checker.Ok("plays from the start position: " + first.moveText + " " + Details(first.outcome));
-        else
-            checker.Fail("from the start position it played the illegal move " + first.moveText);
-        if (first.outcome.stoppedForTime) checker.Fail("it needed to be told to move: it overran its second");
+    // Ctrl-C closes the engine before the program ends.
+    InstallInterruptHandler();
+    Bench bench(installation);
+    std::int64_t openMs = 0;
+    EngineSession* first = bench.Open(&error, &openMs);
+    if (!first) {
+        report.Show("opens", Problem(error));
     } else {
-        usable = !Explain(checker, "from the start position", first.outcome, 4500);
-        if (first.outcome.end == SearchEnd::kNoMove) usable = true;
-    }
+        const std::string said = first->name() + (first->author().empty() ? "" : " by " + first->author());
+        report.Show("opens", Ok(said + "; " + (dialect ? DialectName(*dialect) : "an unknown dialect") +
+                                " (Protocol=" + (settings.protocol.empty() ? "1" : settings.protocol) + "), in " +
+                                SecondsText(openMs)));
 
-    if (usable) {
-        std::string fenError;
-        const Board setUp = *Board::FromFen(kSetUpFen, &fenError);
-        Attempt second = Search(*engine, setUp, false, {}, 1, 1500, 3000);
-        if (second.outcome.end == SearchEnd::kMove && setUp.IsLegal(second.outcome.move)) {
-            checker.Ok("plays from a set-up position (" + std::string(kSetUpFen) + "): " + second.moveText + " " +
-                       Details(second.outcome));
-        } else if (second.outcome.end == SearchEnd::kNoMove || second.outcome.end == SearchEnd::kMove) {
-            checker.Fail("from a set-up position its move was not recognised: the engine probably did not take the "
-                         "position (the module sets it up with edit)");
-        } else {
-            usable = !Explain(checker, "from a set-up position", second.outcome, 4500);
-        }
-    }
-
-    if (usable) {
-        // A long think cut short: after 1.e4 e5 2.Nf3 Nc6, 30 s to think,
-        // told after one second to move at once.
-        Board board;
-        std::vector<cecp::MoveWord> moves;
-        for (const char* text : {"e4", "e5", "Nf3", "Nc6"}) {
-            moves.push_back(*board.ParseTypedMove(text, &error));
-            board.Play(moves.back());
-        }
-        Attempt third = Search(*engine, Board(), true, moves, 30, 1000, 3000);
-        if (third.outcome.end == SearchEnd::kMove && !third.outcome.stoppedForTime) {
-            checker.Note("it moved within a second of its 30, before it could be told to move at once");
-        } else if (third.outcome.end == SearchEnd::kMove) {
-            checker.Ok("moves at once when told to (?): " + third.moveText + " " +
-                       SecondsText(third.outcome.elapsedMs - 1000) + " after being told");
-        } else if (third.outcome.end == SearchEnd::kStuck) {
-            checker.Fail("it ignores ? (move now): it went on thinking for " + SecondsText(3000) +
-                         " after being told to move");
-            usable = false;
-        } else {
-            usable = !Explain(checker, "told to move at once", third.outcome, 4000);
-        }
-    }
-
-    if (!settings.analyze) {
-        checker.Note("analysis not checked: its settings say AnalyzeMode=false");
-    } else if (usable) {
-        SearchRecord record;
-        record.SetGame(start, true, {});
-        record.SetClock(ClockFields{});
-        const auto began = Clock::now();
-        engine->Begin(record);
-        while (MillisecondsSince(began) < 2000 && !engine->WaitDone(50) && engine->EngineAlive()) {
-        }
-        const Progress seen = engine->Live();
-        engine->Stop();
-        const bool stopped = engine->WaitDone(3000);
-        if (seen.lines > 0 && seen.depth > 1 && start.IsLegal(seen.line.front()))
-            checker.Ok("analyses: depth " + std::to_string(seen.depth) + " in 2 s, " + ScoreText(seen.score) + "  " +
-                       start.SanLine(seen.line.data(), static_cast<int>(seen.line.size())));
+        // Each capability on an engine that can take it: one left unusable by
+        // the capability before is opened anew.
+        auto run = [&](const std::string& capability, const std::function<Line(EngineSession&)>& body) {
+            if (Interrupted()) return;
+            EngineSession* engine = bench.Open(&error, nullptr);
+            if (!engine) {
+                report.Show(capability, Problem("not checked: the engine did not open again: " + error));
+                return;
+            }
+            const Line line = body(*engine);
+            if (Interrupted()) return;
+            report.Show(capability, line);
+            if (line.unusable) bench.Discard();
+        };
+        const Board start;
+        run("plays from the start position", [&](EngineSession& engine) { return PlaysFrom(engine, start, true); });
+        run("plays from a set-up position (" + std::string(kSetUpFen) + ")", [&](EngineSession& engine) {
+            std::string fenError;
+            return PlaysFrom(engine, *Board::FromFen(kSetUpFen, &fenError), false);
+        });
+        run("moves at once when told", MovesWhenTold);
+        if (settings.analyze)
+            run("analyses", [&](EngineSession& engine) { return Analyses(engine, installation.settings.string()); });
         else
-            checker.Fail("it rejects analyze, or reports nothing while analysing: with such an engine set "
-                         "AnalyzeMode=false in " + installation.settings.string());
-        if (!stopped) {
-            checker.Fail("it does not stop analysing when told to (exit)");
-            usable = false;
+            report.Show("analyses", Note("not checked: its settings say AnalyzeMode=false"));
+        if (settings.ponder) {
+            run("ponder hit", PonderHit);
+            run("ponder miss", PonderMiss);
+        } else {
+            report.Show("ponders", Note("not checked: its settings say PonderMode=false"));
         }
+
+        // An engine left unusable by the last capability is opened anew to be closed.
+        if (!Interrupted()) {
+            if (EngineSession* last = bench.Open(&error, nullptr)) {
+                const auto closing = Clock::now();
+                last->Close();
+                if (last->Stuck())
+                    report.Show("closes", Problem("closing it did not finish"));
+                else
+                    report.Show("closes", Ok("in " + SecondsText(MillisecondsSince(closing))));
+            } else {
+                report.Show("closes", Problem("not checked: the engine did not open again: " + error));
+            }
+        }
+        bench.Discard();
     }
 
-    const auto closing = Clock::now();
-    engine->Close();
-    if (engine->Stuck())
-        checker.Fail("closing it did not finish");
+    const int problems = report.problems();
+    if (Interrupted())
+        PrintLine("interrupted");
     else
-        checker.Ok("closes in " + SecondsText(MillisecondsSince(closing)));
-    Dispose(engine);
-
-    PrintLine(checker.failures == 0 ? "everything checked works"
-                                    : std::to_string(checker.failures) + " problem" +
-                                          (checker.failures == 1 ? "" : "s") + " found");
-    const int status = checker.failures == 0 ? 0 : 1;
+        PrintLine(problems == 0 ? "everything checked works"
+                                : std::to_string(problems) + " problem" + (problems == 1 ? "" : "s") + " found");
+    const int status = Interrupted() ? 130 : problems == 0 ? 0 : 1;
     if (AnyStuck()) ExitNow(status);
     return status;
 }

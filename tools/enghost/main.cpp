@@ -113,12 +113,18 @@ int main(int argc, char** argv) {
         "interrupted.");
 
     enghost::CheckOptions check;
-    auto* checkCommand = app.add_subcommand("check", "Check what works with an installed engine");
+    auto* checkCommand = app.add_subcommand("check", "Check each capability of an installed engine");
     checkCommand->add_option("engine", check.engine, "An installed module (engines/NAME.eng)")->required();
-    checkCommand->footer("Opens the engine, lets it think a second from the start position and from a set-up "
-                         "position, tells it to move at once during a long think, analyses for two seconds when "
-                         "its settings say AnalyzeMode=true, and closes it. Exit status 0 when everything works, 1 "
-                         "when a problem was found.");
+    checkCommand->footer(
+        "Checks each capability on its own, one line each (ok, PROBLEM or note), then a verdict: it opens (the "
+        "dialect of its settings' Protocol, and the name and author the engine gives); it plays from the start "
+        "position and from a set-up position (one second each; the move must be legal there, and come without "
+        "being asked for); it moves at once when told during a long think; it analyses (when its settings say "
+        "AnalyzeMode=true); a ponder hit ends with a legal move, and a ponder miss stops at once and the next "
+        "search plays normally (when its settings say PonderMode=true); it closes. An engine that a capability "
+        "leaves unusable (dead, or deaf to the request to move) is opened anew for the next. Exit status 0 when "
+        "everything its settings claim works, 1 when a problem was found, 130 when interrupted (Ctrl-C closes "
+        "the engine first).");
 
     try {
         app.parse(argc, argv);
