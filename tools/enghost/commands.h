@@ -1,4 +1,4 @@
-// The four commands of enghost; each returns the program's exit status.
+// The commands of enghost; each returns the program's exit status.
 #pragma once
 
 #include <optional>
@@ -44,6 +44,20 @@ struct InstallOptions {
     bool force = false;
 };
 int RunInstall(const InstallOptions& options);
+
+struct MatchOptions {
+    std::vector<std::string> engines;  // installed modules (engines/NAME.eng), two or more
+    int gamesPerPair = 2;
+    std::string openingsFile;  // EPD or PGN; empty: every game from the start position
+    int concurrency = 1;
+    std::string timeControl = "60+1";
+    int secondsPerMove = 0;
+    bool ponder = false;
+    std::string pgnFile;
+    std::string event = "enghost match", site = "?";
+    int maxMoves = 0;
+};
+int RunMatch(const MatchOptions& options);
 
 struct CheckOptions {
     std::string engine;

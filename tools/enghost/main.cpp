@@ -1,5 +1,5 @@
 // enghost: the stand-in host. It loads engine modules as the chess GUI does
-// and plays, analyses, installs and checks engines through them.
+// and plays, analyses, installs, checks and matches engines through them.
 #include <CLI/CLI.hpp>
 
 #include <csignal>
@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
     // A write to an engine that has gone must fail, not end this program.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    CLI::App app{"enghost: loads engine modules (.eng) as the chess GUI host does, and plays, analyses, installs "
-                 "and checks engines through them."};
+    CLI::App app{"enghost: loads engine modules (.eng) as the chess GUI host does, and plays, analyses, installs, "
+                 "checks and matches engines through them."};
     app.require_subcommand(1);
     app.footer("Run enghost COMMAND --help for the options of a command.");
 
@@ -112,6 +112,46 @@ int main(int argc, char** argv) {
         "1 the files could not be written, 2 bad input (no such program, not a chess engine, a bad option), 130 "
         "interrupted.");
 
+    enghost::MatchOptions match;
+    auto* matchCommand = app.add_subcommand("match", "Play a round robin between installed engines");
+    matchCommand->add_option("engines", match.engines, "Two or more installed modules (engines/NAME.eng)")
+        ->required()
+        ->expected(2, -1);
+    matchCommand->add_option("--games", match.gamesPerPair, "Games of every pair of engines")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 100000));
+    matchCommand->add_option("--openings", match.openingsFile,
+                             "Start positions: an EPD file (a position a line) or a PGN file (each game's moves "
+                             "are played first); examples/openings.pgn has a balanced set");
+    matchCommand->add_option("--concurrency", match.concurrency,
+                             "Games played at a time (at most the machine's processor threads)")
+        ->capture_default_str();
+    matchCommand->add_option("--tc", match.timeControl,
+                             "Time control in whole seconds: BASE or BASE+INC (60, 300+2), or MOVES/BASE (40/300)")
+        ->capture_default_str();
+    matchCommand->add_option("--st", match.secondsPerMove, "A fixed time per move in seconds, instead of --tc")
+        ->check(CLI::Range(1, 3600));
+    matchCommand->add_flag("--ponder", match.ponder,
+                           "Let the engines ponder on the reply they expect (where their settings allow it)");
+    matchCommand->add_option("--pgn", match.pgnFile, "Append every game to this PGN file as it ends");
+    matchCommand->add_option("--event", match.event, "The PGN Event tag")->capture_default_str();
+    matchCommand->add_option("--site", match.site, "The PGN Site tag")->capture_default_str();
+    matchCommand->add_option("--max-moves", match.maxMoves, "Stop an unfinished game after this many moves each (*)")
+        ->check(CLI::Range(1, 10000));
+    matchCommand->footer(
+        "Every pair of engines plays --games games, colours alternating; with --openings each opening is played "
+        "once with each colour (games 1 and 2 of a pair the first opening, 3 and 4 the next, over again when "
+        "they run out). Each game loads its own copies of the modules and plays as enghost play does, without "
+        "showing the moves. A line tells of every finished game: its number, the pairing, the result, how it "
+        "ended and the running score. At the end a table gives each engine's games, wins, draws, losses, score "
+        "and the Elo difference to its opponents (the logistic model, -400 log10(1/score - 1), with a 95 % "
+        "interval from the standard error of the score over the games; a score of 0 or 100 % has no finite "
+        "value), and lists every game that did not end by the rules of chess or by a clock: an engine that "
+        "could not be opened, died, moved illegally or unrecognisably, or did not move when told (these count "
+        "as losses where a game was begun), and games stopped by --max-moves (not counted). Ctrl-C stops the "
+        "match: every engine of every running game is closed first. Exit status: 0 when no engine was at "
+        "fault, 1 when one was or the PGN file could not be written, 2 for bad input, 130 when interrupted.");
+
     enghost::CheckOptions check;
     auto* checkCommand = app.add_subcommand("check", "Check each capability of an installed engine");
     checkCommand->add_option("engine", check.engine, "An installed module (engines/NAME.eng)")->required();
@@ -140,6 +180,7 @@ int main(int argc, char** argv) {
     }
     if (playCommand->parsed()) return enghost::RunPlay(play);
     if (analyseCommand->parsed()) return enghost::RunAnalyse(analyse);
+    if (matchCommand->parsed()) return enghost::RunMatch(match);
     if (installCommand->parsed()) {
         install.probe = !noProbe;
         return enghost::RunInstall(install);

@@ -1,0 +1,320 @@
+// enghost match: a round robin between installed engines, some games at a
+// time, each game with its own loaded copies of the modules.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "commands.h"
+#include "game.h"
+#include "interrupt.h"
+#include "openings.h"
+#include "output.h"
+#include "session.h"
+#include "standings.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace enghost {
+
+namespace {
+
+struct Entrant {
+    Installation installation;
+    EngineSettings settings;
+    std::string name;
+    Tally tally;
+};
+
+struct Finished {
+    Pairing pairing;
+    GameOutcome outcome;
+};
+
+struct MatchState {
+    std::mutex mutex;
+    std::vector<Entrant> entrants;
+    std::vector<Finished> finished;
+    fs::path pgnFile;
+    bool pgnFailed = false;
+    int total = 0;
+};
+
+std::string Points(double points) {
+    char text[32];
+    std::snprintf(text, sizeof text, points == static_cast<long>(points) ? "%.0f" : "%.1f", points);
+    return text;
+}
+
+std::string Pair(const MatchState& state, const Pairing& pairing) {
+    return state.entrants[static_cast<std::size_t>(pairing.white)].name + " - " +
+           state.entrants[static_cast<std::size_t>(pairing.black)].name;
+}
+
+// Names as the table and the PGN show them: the settings' Engine, else the
+// installation's name; where two are the same, the installation's name is
+// added, and where they are still the same (one engine given twice), a number.
+void NameEntrants(std::vector<Entrant>& entrants) {
+    std::vector<std::string> shown;
+    for (const Entrant& entrant : entrants)
+        shown.push_back(entrant.settings.engine.empty() ? entrant.installation.name : entrant.settings.engine);
+    for (std::size_t i = 0; i < entrants.size(); ++i) {
+        entrants[i].name = shown[i];
+        const auto same = std::count(shown.begin(), shown.end(), shown[i]);
+        if (same > 1 && entrants[i].installation.name != shown[i])
+            entrants[i].name += " (" + entrants[i].installation.name + ")";
+    }
+    for (std::size_t i = 0; i < entrants.size(); ++i) {
+        int earlier = 0;
+        for (std::size_t j = 0; j < i; ++j) earlier += entrants[j].name == entrants[i].name;
+        if (earlier > 0) entrants[i].name += " #" + std::to_string(earlier + 1);
+    }
+}
+
+bool Counted(const GameOutcome& outcome) { return outcome.result != "*"; }
+
+void Record(MatchState& state, const Pairing& pairing, const GameOutcome& outcome) {
+    std::lock_guard lock(state.mutex);
+    Entrant& white = state.entrants[static_cast<std::size_t>(pairing.white)];
+    Entrant& black = state.entrants[static_cast<std::size_t>(pairing.black)];
+    if (outcome.result == "1-0") {
+        ++white.tally.wins;
+        ++black.tally.losses;
+    } else if (outcome.result == "0-1") {
+        ++white.tally.losses;
+        ++black.tally.wins;
+    } else if (outcome.result == "1/2-1/2") {
+        ++white.tally.draws;
+        ++black.tally.draws;
+    }
+    state.finished.push_back({pairing, outcome});
+
+    std::string standing;
+    for (const Entrant& entrant : state.entrants)
+        standing += (standing.empty() ? "" : ", ") + entrant.name + " " + Points(entrant.tally.points()) + "/" +
+                    std::to_string(entrant.tally.games());
+    PrintLine("game " + std::to_string(pairing.number) + "/" + std::to_string(state.total) + "  " +
+              Pair(state, pairing) + "  " + outcome.result + "  " + outcome.reason +
+              (outcome.plies > 0 ? " (" + std::to_string((outcome.plies + 1) / 2) + " moves)" : "") + "  [" +
+              standing + "]");
+
+    if (!state.pgnFile.empty() && !outcome.pgn.empty()) {
+        std::ofstream out(state.pgnFile, std::ios::app | std::ios::binary);
+        out << outcome.pgn;
+        out.close();
+        if (!out && !state.pgnFailed) {
+            state.pgnFailed = true;
+            PrintError("cannot write the games to " + state.pgnFile.string());
+        }
+    }
+}
+
+struct GameJob {
+    const MatchOptions* options;
+    const TimeControl* control;
+    const std::vector<Opening>* openings;
+};
+
+GameOutcome PlayOne(MatchState& state, const GameJob& job, const Pairing& pairing) {
+    const Entrant* players[2] = {&state.entrants[static_cast<std::size_t>(pairing.white)],
+                                 &state.entrants[static_cast<std::size_t>(pairing.black)]};
+    GameSetup setup;
+    setup.control = *job.control;
+    setup.maxMoves = job.options->maxMoves;
+    setup.event = job.options->event;
+    setup.site = job.options->site;
+    setup.round = std::to_string(pairing.number);
+    setup.showMoves = false;
+    if (pairing.opening >= 0) {
+        const Opening& opening = (*job.openings)[static_cast<std::size_t>(pairing.opening)];
+        setup.start = opening.start;
+        setup.standardStart = opening.standardStart;
+        setup.opening = opening.moves;
+        setup.extraTags.push_back({"Opening", opening.name});
+    }
+
+    // Each game has modules of its own: a module drives one engine.
+    std::unique_ptr<EngineSession> engines[2];
+    GameSide sides[2];
+    GameOutcome outcome;
+    for (int i = 0; i < 2 && !Interrupted(); ++i) {
+        std::string error;
+        engines[i] = EngineSession::Open(players[i]->installation, true, &error);
+        if (!engines[i]) {
+            outcome.result = "*";
+            outcome.reason = std::string(i == 0 ? "White" : "Black") + "'s engine could not be opened: " + error;
+            outcome.termination = "abandoned";
+            outcome.kind = EndKind::kFault;
+            outcome.faultySide = i;
+            for (auto& engine : engines) Dispose(engine);
+            return outcome;
+        }
+        sides[i].engine = engines[i].get();
+        sides[i].name = players[i]->name;
+        sides[i].ponders = job.options->ponder && players[i]->settings.ponder;
+    }
+    if (Interrupted()) {
+        for (auto& engine : engines) Dispose(engine);
+        outcome.reason = "interrupted";
+        outcome.kind = EndKind::kInterrupted;
+        return outcome;
+    }
+    outcome = PlayGame(setup, sides);
+    for (auto& engine : engines) Dispose(engine);
+    return outcome;
+}
+
+void PrintTable(const MatchState& state) {
+    std::vector<const Entrant*> order;
+    for (const Entrant& entrant : state.entrants) order.push_back(&entrant);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Entrant* a, const Entrant* b) { return a->tally.points() > b->tally.points(); });
+    std::size_t width = 6;
+    for (const Entrant* entrant : order) width = std::max(width, entrant->name.size());
+    auto padded = [](std::string text, std::size_t size) {
+        if (text.size() < size) text += std::string(size - text.size(), ' ');
+        return text;
+    };
+    PrintLine(padded("engine", width) + "  games  wins  draws  losses  score    Elo difference to its opponents");
+    for (const Entrant* entrant : order) {
+        const Tally& tally = entrant->tally;
+        char numbers[96];
+        if (tally.games() == 0)
+            std::snprintf(numbers, sizeof numbers, "  %5d  %4d  %5d  %6d  %7s  ", 0, 0, 0, 0, "-");
+        else
+            std::snprintf(numbers, sizeof numbers, "  %5d  %4d  %5d  %6d  %5.1f %%  ", tally.games(), tally.wins,
+                          tally.draws, tally.losses, 100.0 * tally.score());
+        PrintLine(padded(entrant->name, width) + numbers + EloText(tally));
+    }
+}
+
+}  // namespace
+
+int RunMatch(const MatchOptions& options) {
+    std::string error;
+    TimeControl control;
+    if (options.secondsPerMove > 0) {
+        control = TimeControl::FixedPerMove(options.secondsPerMove);
+    } else if (auto parsed = TimeControl::Parse(options.timeControl, &error)) {
+        control = *parsed;
+    } else {
+        PrintError(error);
+        return 2;
+    }
+    if (options.engines.size() < 2) {
+        PrintError("a match needs two engines or more");
+        return 2;
+    }
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    if (options.concurrency < 1 || static_cast<unsigned>(options.concurrency) > threads) {
+        PrintError("--concurrency " + std::to_string(options.concurrency) + ": this machine runs " +
+                   std::to_string(threads) + " thread" + (threads == 1 ? "" : "s") + " at a time; give 1 to " +
+                   std::to_string(threads));
+        return 2;
+    }
+    if (options.gamesPerPair < 1) {
+        PrintError("--games must be 1 or more");
+        return 2;
+    }
+    std::vector<Opening> openings;
+    if (!options.openingsFile.empty()) {
+        auto read = ReadOpenings(options.openingsFile, &error);
+        if (!read) {
+            PrintError(error);
+            return 2;
+        }
+        openings = std::move(*read);
+    }
+
+    MatchState state;
+    for (const std::string& engine : options.engines) {
+        Entrant entrant;
+        if (!FindInstallation(engine, &entrant.installation, &error)) {
+            PrintError(error);
+            return 2;
+        }
+        entrant.settings = ReadSettings(entrant.installation.settings);
+        state.entrants.push_back(std::move(entrant));
+    }
+    NameEntrants(state.entrants);
+    if (!options.pgnFile.empty()) {
+        // The module changes the working folder on Windows: the path is made
+        // absolute first; it must be writable before the first game.
+        state.pgnFile = fs::absolute(options.pgnFile);
+        std::ofstream probe(state.pgnFile, std::ios::app | std::ios::binary);
+        if (!probe) {
+            PrintError("cannot write to " + state.pgnFile.string());
+            return 2;
+        }
+    }
+
+    const std::vector<Pairing> schedule =
+        RoundRobin(static_cast<int>(state.entrants.size()), options.gamesPerPair, static_cast<int>(openings.size()));
+    state.total = static_cast<int>(schedule.size());
+    const int workers = std::min(options.concurrency, state.total);
+    PrintLine("match: " + std::to_string(state.entrants.size()) + " engines, " + std::to_string(state.total) +
+              " games (" + std::to_string(options.gamesPerPair) + " a pair), time control " + control.PgnText() +
+              (openings.empty() ? ", from the start position" : ", " + std::to_string(openings.size()) + " openings") +
+              ", " + std::to_string(workers) + " at a time" + (options.ponder ? ", pondering" : ""));
+    if (options.ponder)
+        for (const Entrant& entrant : state.entrants)
+            if (!entrant.settings.ponder)
+                PrintLine("note: " + entrant.name + " does not ponder: its settings say PonderMode=false");
+
+    InstallInterruptHandler();
+    const auto started = Clock::now();
+    std::atomic<std::size_t> next{0};
+    const GameJob job{&options, &control, &openings};
+    auto work = [&] {
+        for (;;) {
+            if (Interrupted()) return;
+            const std::size_t index = next++;
+            if (index >= schedule.size()) return;
+            const GameOutcome outcome = PlayOne(state, job, schedule[index]);
+            if (outcome.kind == EndKind::kInterrupted) return;
+            Record(state, schedule[index], outcome);
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int i = 1; i < workers; ++i) pool.emplace_back(work);
+    work();
+    for (std::thread& thread : pool) thread.join();
+
+    const bool interrupted = Interrupted();
+    PrintLine("");
+    PrintLine(std::to_string(state.finished.size()) + " of " + std::to_string(state.total) + " games played in " +
+              SecondsText(MillisecondsSince(started)) + (interrupted ? " (interrupted)" : ""));
+    PrintTable(state);
+
+    std::sort(state.finished.begin(), state.finished.end(),
+              [](const Finished& a, const Finished& b) { return a.pairing.number < b.pairing.number; });
+    int faults = 0, unfinished = 0;
+    for (const Finished& game : state.finished) {
+        faults += game.outcome.kind == EndKind::kFault;
+        unfinished += game.outcome.kind == EndKind::kUnfinished;
+    }
+    if (faults + unfinished > 0) {
+        PrintLine("games that did not end by the rules of chess or by a clock:");
+        for (const Finished& game : state.finished) {
+            if (game.outcome.kind != EndKind::kFault && game.outcome.kind != EndKind::kUnfinished) continue;
+            PrintLine("  game " + std::to_string(game.pairing.number) + " (" + Pair(state, game.pairing) + ", " +
+                      (Counted(game.outcome) ? game.outcome.result : "not counted") + "): " + game.outcome.reason);
+        }
+    } else if (!state.finished.empty()) {
+        PrintLine("every game ended by the rules of chess or by a clock");
+    }
+
+    int status = 0;
+    if (faults > 0 || state.pgnFailed) status = 1;
+    if (interrupted) status = 130;
+    if (AnyStuck()) ExitNow(status);
+    return status;
+}
+
+}  // namespace enghost

@@ -1,0 +1,52 @@
+// A match's arithmetic: the order of its games, the score of an engine over
+// its games, and the Elo difference to its opponents that the score gives.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace enghost {
+
+struct Tally {
+    int wins = 0, draws = 0, losses = 0;
+
+    int games() const { return wins + draws + losses; }
+    double points() const { return wins + 0.5 * draws; }
+    // The share of the points, 0 to 1; 0.5 with no games.
+    double score() const { return games() == 0 ? 0.5 : points() / games(); }
+};
+
+// The Elo difference a score gives in the logistic model:
+// -400 log10(1 / score - 1). Nothing for a score of 0 or 1, which no finite
+// difference gives.
+std::optional<double> EloFromScore(double score);
+
+struct EloEstimate {
+    std::optional<double> elo;           // nothing: no finite value (every game won, or every game lost)
+    std::optional<double> lower, upper;  // the 95 % interval; nothing: unbounded on that side
+};
+
+// The difference and its 95 % interval: the score plus and minus 1.96
+// standard errors, the standard error from the spread of the games' results
+// (wins, draws and losses) over the number of games.
+EloEstimate EstimateElo(const Tally& tally);
+
+// "+191 (95 %: +56 to +inf)", "0 (95 %: -84 to +84)", "no finite value (every game won)".
+std::string EloText(const Tally& tally);
+
+// One game of a round robin. Engines and openings are indices; opening -1:
+// none (the start position).
+struct Pairing {
+    int number = 0;  // from 1, in the order the games are started
+    int white = 0, black = 0;
+    int opening = -1;
+};
+
+// Every pair of engines plays gamesPerPair games, round by round (each round
+// one game of every pair), with colours alternating, and each opening once
+// with each colour: games 1 and 2 of a pair the first opening, 3 and 4 the
+// next, and so on, starting over when the openings run out.
+std::vector<Pairing> RoundRobin(int engines, int gamesPerPair, int openings);
+
+}  // namespace enghost
