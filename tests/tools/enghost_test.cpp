@@ -1,13 +1,26 @@
 // enghost's own rules: adjudication, standard notation, FEN and typed moves,
-// the clock fields of a search request, the PGN it writes.
+// the clock fields of a search request, the PGN it writes; what an engine's
+// answers to the install probe mean and the settings written from them; the
+// openings, the schedule and the score table of a match.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "board.h"
 #include "clock.h"
+#include "detect.h"
+#include "openings.h"
 #include "pgn.h"
+#include "platform/profile.h"
+#include "settings_file.h"
+#include "standings.h"
 
 namespace {
 
@@ -246,6 +259,445 @@ TEST(Pgn, HasTagsMoveNumbersCommentsAndResult) {
     for (std::size_t start = 0, end; (end = enghost::WritePgn(longGame).find('\n', start)) != std::string::npos;
          start = end + 1)
         EXPECT_LE(end - start, 79u);
+}
+
+// --- What the engine's answers mean -------------------------------------
+
+TEST(Probe, RefusalsOfACommandAreToldFromOtherLines) {
+    struct Case {
+        const char* line;
+        const char* command;
+        bool refuses;
+    } cases[] = {
+        {"Error (unknown command): uci", "uci", true},
+        {"Unknown command: 'protover 2'. Type help for more information.", "protover", true},
+        {"Invalid move: uci", "uci", true},
+        {"Illegal move: castle +w00", "castle", true},
+        {"Error (unknown command): analyze", "analyze", true},
+        // The same words in announcements and in other answers are no refusal.
+        {"option name UCI_Chess960 type check default false", "uci", false},
+        {"uciok", "uci", false},
+        {"id name Unknown uci engine", "uci", false},
+        {"feature option=\"Error log -check 0\"", "protover", false},
+        {"Error (unknown command): ping", "uci", false},
+        {"tellics say unknown", "uci", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(enghost::RejectsCommand(c.line, c.command), c.refuses) << c.line;
+}
+
+TEST(Probe, UciAnswerGivesNameAuthorAndTheOptionsWithBlanksInTheirNames) {
+    enghost::UciAnswer answer;
+    for (const char* line : {"Stockfish 15.1 by the Stockfish developers", "id name  Stockfish 15.1 ",
+                             "id author the Stockfish developers (see AUTHORS file)",
+                             "option name Skill Level type spin default 20 min 0 max 20",
+                             "option name Clear Hash type button", "option name Ponder type check default false",
+                             "option name type type string default x"})
+        answer.Read(line);
+    EXPECT_FALSE(answer.ok);
+    answer.Read("uciok\r");
+    EXPECT_TRUE(answer.ok);
+    EXPECT_EQ(answer.name, "Stockfish 15.1");
+    EXPECT_EQ(answer.author, "the Stockfish developers (see AUTHORS file)");
+    EXPECT_EQ(answer.options, (std::vector<std::string>{"Skill Level", "Clear Hash", "Ponder", "type"}));
+    EXPECT_TRUE(answer.ponderOption);
+    EXPECT_FALSE(answer.rejected);
+
+    enghost::UciAnswer noPonder;
+    noPonder.Read("option name Ponderosa type check default false");
+    EXPECT_FALSE(noPonder.ponderOption);
+}
+
+TEST(Probe, FeaturesWithQuotedValuesSeveralToALine) {
+    enghost::FeatureAnswer answer;
+    answer.Read("feature done=0");
+    EXPECT_TRUE(answer.waitLonger);
+    answer.Read("feature myname=\"Fairy-Max 5.0b\" setboard=0 ping=1");
+    answer.Read("feature option=\"Resign Threshold -spin 800 200 1200\" analyze=0");
+    EXPECT_FALSE(answer.done);
+    answer.Read("feature done=1");
+    EXPECT_TRUE(answer.anyFeature);
+    EXPECT_TRUE(answer.done);
+    EXPECT_EQ(answer.Value("myname"), "Fairy-Max 5.0b");
+    EXPECT_EQ(answer.Value("analyze"), "0");
+    EXPECT_EQ(answer.Value("san"), std::nullopt);
+    EXPECT_EQ(answer.options, std::vector<std::string>{"Resign Threshold"});
+
+    std::vector<std::pair<std::string, std::string>> parsed;
+    EXPECT_FALSE(enghost::ParseFeatures("a=1 myname=\"never closed", &parsed));
+    EXPECT_EQ(parsed.size(), 1u);  // what came before the fault is kept
+    parsed.clear();
+    EXPECT_FALSE(enghost::ParseFeatures("a=1 =2", &parsed));
+    parsed.clear();
+    EXPECT_TRUE(enghost::ParseFeatures("  empty=\"\"  b=2  ", &parsed));
+    EXPECT_EQ(parsed, (std::vector<std::pair<std::string, std::string>>{{"empty", ""}, {"b", "2"}}));
+}
+
+TEST(Probe, ClassicLinesThinkingAndMoves) {
+    struct Case {
+        const char* line;
+        std::optional<std::string> thinking, move;
+    } cases[] = {
+        {" 9    35    127   2451234 e2e4 e7e5 g1f3", "e2e4 e7e5 g1f3", std::nullopt},
+        {"10. -120 300 5000 1. Nf3 Nf6", "1. Nf3 Nf6", std::nullopt},
+        {"3& +5 0 406", "", std::nullopt},
+        {"move e2e4", std::nullopt, "e2e4"},
+        {"1. ... e7e5", std::nullopt, "e7e5"},
+        {"Illegal move: e2e5", std::nullopt, std::nullopt},
+        {"# 16+16 pieces", std::nullopt, std::nullopt},
+        {"12 abc 3 4 e2e4", std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(enghost::ThinkingLine(c.line), c.thinking) << c.line;
+        EXPECT_EQ(enghost::MoveLine(c.line), c.move) << c.line;
+    }
+    // The set-up position has none of the start position's moves.
+    EXPECT_TRUE(enghost::LineStartsLegally(enghost::kProbeSetUpFen, "1. exd6 Kd7"));
+    EXPECT_TRUE(enghost::LineStartsLegally(enghost::kProbeSetUpFen, "e1g1"));
+    EXPECT_FALSE(enghost::LineStartsLegally(enghost::kProbeSetUpFen, "e2e4 e7e5"));
+    EXPECT_FALSE(enghost::LineStartsLegally(enghost::kProbeSetUpFen, "b1c3"));
+    EXPECT_FALSE(enghost::LineStartsLegally(enghost::kProbeSetUpFen, ""));
+}
+
+enghost::Findings UciFindings(bool ponder) {
+    enghost::Findings f;
+    f.uciAsked = f.featuresAsked = true;
+    f.uci.ok = true;
+    f.uci.name = "Engine U";
+    f.uci.author = "Someone";
+    f.uci.ponderOption = ponder;
+    return f;
+}
+
+enghost::Findings FeatureFindings(const char* analyze) {
+    enghost::Findings f;
+    f.uciAsked = f.featuresAsked = true;
+    f.features.Read(std::string("feature myname=\"Engine X\" done=1") + analyze);
+    return f;
+}
+
+enghost::Findings ClassicFindings(bool thinking, bool legalLine, bool castleRejected) {
+    enghost::Findings f;
+    f.uciAsked = f.featuresAsked = f.classicAsked = true;
+    f.classic.thinking = thinking;
+    f.classic.legalLine = legalLine;
+    f.classic.castleRejected = castleRejected;
+    f.classic.moved = f.classic.legalMove = true;
+    return f;
+}
+
+TEST(Probe, SettingsFollowTheDialectFound) {
+    using enghost::Dialect;
+    struct Case {
+        const char* name;
+        enghost::Findings findings;
+        enghost::InstallChoices choices;
+        Dialect dialect;
+        bool analyze, ponder, castleAndEP;
+        const char* engine;
+    };
+    enghost::InstallChoices none;
+    enghost::InstallChoices forced;
+    forced.protocol = Dialect::kClassic;
+    forced.ponder = true;
+    forced.analyze = false;
+    forced.displayName = "Mine";
+    enghost::Findings both = UciFindings(true);
+    both.features.Read("feature myname=\"Engine X\" done=1");
+    const Case cases[] = {
+        {"UciWithPonder", UciFindings(true), none, Dialect::kUci, true, true, false, "Engine U"},
+        {"UciWithoutPonderOption", UciFindings(false), none, Dialect::kUci, true, false, false, "Engine U"},
+        {"UciWinsOverProtocol2", both, none, Dialect::kUci, true, true, false, "Engine U"},
+        {"Protocol2AnalysesByDefault", FeatureFindings(""), none, Dialect::kProtocol2, true, true, false, "Engine X"},
+        {"Protocol2WithoutAnalysis", FeatureFindings(" analyze=0"), none, Dialect::kProtocol2, false, true, false,
+         "Engine X"},
+        {"ClassicThatTakesCastleAndEp", ClassicFindings(true, true, false), none, Dialect::kClassic, true, false,
+         true, ""},
+        {"ClassicThatRefusesCastle", ClassicFindings(true, true, true), none, Dialect::kClassic, true, false, false,
+         ""},
+        // Thinking in another position: the set-up was not taken.
+        {"ClassicThatIgnoresTheSetUp", ClassicFindings(true, false, false), none, Dialect::kClassic, true, false,
+         false, ""},
+        {"ClassicWithoutAnalysis", ClassicFindings(false, false, false), none, Dialect::kClassic, false, false, false,
+         ""},
+        {"ChoicesOverrideTheFindings", both, forced, Dialect::kClassic, false, true, false, "Mine"},
+    };
+    for (const Case& c : cases) {
+        const enghost::DecidedSettings s = enghost::Decide(c.findings, c.choices);
+        EXPECT_EQ(s.dialect, c.dialect) << c.name;
+        EXPECT_EQ(s.analyze, c.analyze) << c.name;
+        EXPECT_EQ(s.ponder, c.ponder) << c.name;
+        EXPECT_EQ(s.castleAndEP, c.castleAndEP) << c.name;
+        EXPECT_EQ(s.engine, c.engine) << c.name;
+    }
+}
+
+TEST(Probe, AnEngineThatAnswersNothingIsWarnedAboutAndOneThatEndsEverywhereIsNoEngine) {
+    enghost::Findings silent;
+    silent.uciAsked = silent.featuresAsked = silent.classicAsked = true;
+    EXPECT_TRUE(enghost::AnsweredNothing(silent));
+    EXPECT_FALSE(enghost::EndedEverywhere(silent));
+    const enghost::DecidedSettings s = enghost::Decide(silent, {});
+    EXPECT_EQ(s.dialect, enghost::Dialect::kClassic);
+    ASSERT_EQ(s.warnings.size(), 1u);
+    EXPECT_NE(s.warnings[0].find("answered nothing"), std::string::npos);
+
+    enghost::Findings ended = silent;
+    ended.uciEnded = ended.featuresEnded = ended.classicEnded = true;
+    EXPECT_TRUE(enghost::EndedEverywhere(ended));
+    // An engine that crashes on "uci" but answers protover is an engine.
+    enghost::Findings crashOnUci = FeatureFindings("");
+    crashOnUci.uciEnded = true;
+    EXPECT_FALSE(enghost::AnsweredNothing(crashOnUci));
+    EXPECT_FALSE(enghost::EndedEverywhere(crashOnUci));
+
+    // A chosen dialect the engine did not answer is installed, with a warning.
+    enghost::InstallChoices uci;
+    uci.protocol = enghost::Dialect::kUci;
+    const enghost::DecidedSettings forced = enghost::Decide(FeatureFindings(""), uci);
+    EXPECT_EQ(forced.dialect, enghost::Dialect::kUci);
+    ASSERT_FALSE(forced.warnings.empty());
+    EXPECT_NE(forced.warnings[0].find("uciok"), std::string::npos);
+}
+
+TEST(Probe, ProtocolSettingAsTheModuleReadsIt) {
+    using enghost::Dialect;
+    EXPECT_EQ(enghost::ParseDialect(""), Dialect::kClassic);
+    EXPECT_EQ(enghost::ParseDialect("1"), Dialect::kClassic);
+    EXPECT_EQ(enghost::ParseDialect(" 2 "), Dialect::kProtocol2);
+    EXPECT_EQ(enghost::ParseDialect("UCI"), Dialect::kUci);
+    EXPECT_EQ(enghost::ParseDialect("3"), std::nullopt);
+    EXPECT_EQ(enghost::ParseDialect("xboard"), std::nullopt);
+    for (Dialect d : {Dialect::kClassic, Dialect::kProtocol2, Dialect::kUci})
+        EXPECT_EQ(enghost::ParseDialect(enghost::DialectSetting(d)), d);
+}
+
+// --- The settings file ---------------------------------------------------
+
+TEST(SettingsFile, EngineOptionsFromTheCommandLine) {
+    struct Case {
+        const char* text;
+        const char* name;  // null: refused
+        const char* value;
+    } cases[] = {
+        {"Hash=64", "Hash", "64"},
+        {" Skill Level = 5 ", "Skill Level", "5"},
+        {"SyzygyPath=", "SyzygyPath", ""},
+        {"EvalFile=a=b.nnue", "EvalFile", "a=b.nnue"},
+        {"Book File=C:\\books\\my book.bin", "Book File", "C:\\books\\my book.bin"},
+        {"Hash", nullptr, nullptr},
+        {"=64", nullptr, nullptr},
+        {"[Hash]=64", nullptr, nullptr},
+        {";Hash=64", nullptr, nullptr},
+        {"Hash=6\n4", nullptr, nullptr},
+        {"Name=\"quoted\"", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto option = enghost::ParseEngineOption(c.text, &error);
+        if (c.name == nullptr) {
+            EXPECT_FALSE(option) << c.text;
+            EXPECT_NE(error.find("bad --option"), std::string::npos) << error;
+        } else {
+            ASSERT_TRUE(option) << c.text << ": " << error;
+            EXPECT_EQ(option->first, c.name);
+            EXPECT_EQ(option->second, c.value);
+        }
+    }
+    std::vector<enghost::EngineOption> options;
+    enghost::SetEngineOption(options, {"Hash", "16"});
+    enghost::SetEngineOption(options, {"Threads", "1"});
+    enghost::SetEngineOption(options, {"hash", "64"});  // keys match without regard to case
+    EXPECT_EQ(options, (std::vector<enghost::EngineOption>{{"hash", "64"}, {"Threads", "1"}}));
+}
+
+// What install writes, read back by the module's own profile reader.
+TEST(SettingsFile, ReadsBackAsWrittenThroughTheModulesReader) {
+    enghost::SettingsFile file;
+    file.analyze = true;
+    file.ponder = true;
+    file.protocol = "uci";
+    file.commandLine = "--threads 1 \"a b\"";
+    file.engine = "Stockfish 15.1";
+    file.author = "the Stockfish developers (see AUTHORS file)";
+    file.options = {{"Hash", "64"}, {"Skill Level", "5"}, {"EvalFile", "a=b.nnue"}, {"SyzygyPath", ""}};
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("enghost_test_settings_" + std::to_string(std::rand()) + ".init");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << enghost::SettingsText(file);
+    }
+    auto read = [&](const char* section, const char* key) {
+        char value[512] = {};
+        cecp::platform::ReadProfileString(path.string().c_str(), section, key, value, sizeof value);
+        return std::string(value);
+    };
+    EXPECT_EQ(read("Support", "AnalyzeMode"), "true");
+    EXPECT_EQ(read("Support", "PonderMode"), "true");
+    EXPECT_EQ(read("Support", "CastleAndEP"), "false");
+    EXPECT_EQ(read("Parameter", "Protocol"), "uci");
+    EXPECT_EQ(read("Parameter", "CommandLine"), file.commandLine);
+    EXPECT_EQ(read("Parameter", "Engine"), file.engine);
+    EXPECT_EQ(read("Parameter", "Author"), file.author);
+    EXPECT_EQ(read("Options", "Hash"), "64");
+    EXPECT_EQ(read("Options", "Skill Level"), "5");
+    EXPECT_EQ(read("Options", "EvalFile"), "a=b.nnue");
+    EXPECT_EQ(read("Options", "SyzygyPath"), "");
+    std::filesystem::remove(path);
+
+    // Without options there is no [Options] section.
+    EXPECT_EQ(enghost::SettingsText(enghost::SettingsFile{}).find("[Options]"), std::string::npos);
+}
+
+// --- Openings --------------------------------------------------------------
+
+TEST(Openings, EpdLinesWithOperationsOrFenCounters) {
+    std::string error;
+    const auto openings = enghost::ParseOpenings(
+        "# comment\n"
+        "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 id \"Open Game\"; hmvc 0; fmvn 2;\r\n"
+        "\n"
+        "r3k2r/8/8/3pP3/8/8/8/R3K2R w KQkq d6 3 20\n"
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -\n",
+        &error);
+    ASSERT_TRUE(openings) << error;
+    ASSERT_EQ(openings->size(), 3u);
+    EXPECT_EQ((*openings)[0].name, "Open Game");
+    EXPECT_EQ((*openings)[0].start.Fen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2");
+    EXPECT_FALSE((*openings)[0].standardStart);
+    EXPECT_EQ((*openings)[1].start.Fen(), "r3k2r/8/8/3pP3/8/8/8/R3K2R w KQkq d6 3 20");
+    EXPECT_EQ((*openings)[1].name, "position 2");
+    EXPECT_TRUE((*openings)[2].standardStart);
+    EXPECT_TRUE((*openings)[0].moves.empty());
+}
+
+TEST(Openings, PgnGamesWithCommentsVariationsAndGluedMoveNumbers) {
+    std::string error;
+    const auto openings = enghost::ParseOpenings(
+        "% an escaped line\n"
+        "[Event \"Ruy Lopez\"]\n[Opening \"Ruy \\\"Spanish\\\" Lopez\"]\n\n"
+        "1.e4 e5 {the open game} 2. Nf3 (2. f4 exf4 (2... d5)) 2... Nc6 $1 3. Bb5! a6 ; to the end\n"
+        "4. Ba4 Nf6 5. O-O *\n\n"
+        "[Event \"?\"]\n[SetUp \"1\"]\n[FEN \"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1\"]\n\n1. e4 Kd7 1/2-1/2\n"
+        "[Event \"no moves\"]\n\n*\n",
+        &error);
+    ASSERT_TRUE(openings) << error;
+    ASSERT_EQ(openings->size(), 3u);
+    const enghost::Opening& ruy = (*openings)[0];
+    EXPECT_EQ(ruy.name, "Ruy \"Spanish\" Lopez");
+    EXPECT_TRUE(ruy.standardStart);
+    Board board;
+    for (cecp::MoveWord move : ruy.moves) board.Play(move);
+    EXPECT_EQ(ruy.moves.size(), 9u);
+    EXPECT_EQ(board.Fen(), "r1bqkb1r/1ppp1ppp/p1n2n2/4p3/B3P3/5N2/PPPP1PPP/RNBQ1RK1 b kq - 3 5");
+    const enghost::Opening& endgame = (*openings)[1];
+    EXPECT_EQ(endgame.name, "opening 2");
+    EXPECT_FALSE(endgame.standardStart);
+    EXPECT_EQ(endgame.moves.size(), 2u);
+    EXPECT_TRUE((*openings)[2].moves.empty());
+}
+
+TEST(Openings, BadFilesAreRefusedNamingWhereTheyAreWrong) {
+    struct Case {
+        const char* text;
+        const char* says;
+    } cases[] = {
+        {"", "holds no opening"},
+        {"# only a comment\n\n", "holds no opening"},
+        {"[Event \"x\"]\n\n1. e4 e5 2. Ke3 *\n", "game 1 (x): move 2. Ke3"},
+        {"[Event \"a\"]\n1. d4 *\n[Event \"b\"]\n1. e4 e5 2. Nf3 Nf3 *\n", "game 2 (b): move 2... Nf3"},
+        {"[FEN \"8/8/8/8/8/8/8/8 w - - 0 1\"]\n*\n", "its FEN tag"},
+        {"1. e4 {never closed\n", "never closed"},
+        {"1. e4 (1. d4 d5\n", "variation that is never closed"},
+        {"[Event \"x\n", "malformed tag pair"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -\nrnbqkbnr/pppppppp/8 w\n", "line 2"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNX w KQkq -\n", "line 1: "},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_FALSE(enghost::ParseOpenings(c.text, &error)) << c.text;
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.text << ": " << error;
+    }
+    std::string error;
+    EXPECT_FALSE(enghost::ReadOpenings("/no/such/openings.epd", &error));
+    EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+}
+
+// The openings shipped for matches are read as they are.
+TEST(Openings, ShippedSetIsBalancedMainLines) {
+    const std::filesystem::path file =
+        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "openings.pgn";
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is not reachable from here";
+    std::string error;
+    const auto openings = enghost::ReadOpenings(file.string(), &error);
+    ASSERT_TRUE(openings) << error;
+    EXPECT_GE(openings->size(), 12u);
+    for (const enghost::Opening& opening : *openings) {
+        EXPECT_TRUE(opening.standardStart) << opening.name;
+        EXPECT_GE(opening.moves.size(), 4u) << opening.name;
+        EXPECT_LE(opening.moves.size(), 8u) << opening.name;
+    }
+}
+
+// --- The match's arithmetic ----------------------------------------------
+
+TEST(Standings, EloOfKnownScores) {
+    EXPECT_NEAR(*enghost::EloFromScore(0.75), 190.85, 0.01);
+    EXPECT_NEAR(*enghost::EloFromScore(0.25), -190.85, 0.01);
+    EXPECT_NEAR(*enghost::EloFromScore(0.5), 0.0, 1e-9);
+    EXPECT_NEAR(*enghost::EloFromScore(10.0 / 11.0), 400.0, 1e-9);
+    EXPECT_EQ(enghost::EloFromScore(1.0), std::nullopt);
+    EXPECT_EQ(enghost::EloFromScore(0.0), std::nullopt);
+
+    // 75 %: +191, the interval from the spread of three wins and a loss.
+    const enghost::EloEstimate threeOfFour = enghost::EstimateElo({3, 0, 1});
+    EXPECT_NEAR(*threeOfFour.elo, 190.85, 0.01);
+    // sd = sqrt((3 * 0.25^2 + 0.75^2) / 4) = 0.433; margin 1.96 * 0.433 / 2
+    const double margin = 1.96 * std::sqrt((3 * 0.0625 + 0.5625) / 4) / 2;
+    EXPECT_NEAR(*threeOfFour.lower, *enghost::EloFromScore(0.75 - margin), 1e-9);
+    EXPECT_EQ(threeOfFour.upper, std::nullopt);  // beyond a score of 1
+    EXPECT_EQ(enghost::EloText({3, 0, 1}), "+191 (95 %: -126 to +inf)");
+
+    // Draws narrow the interval: ten draws give exactly 0.
+    EXPECT_EQ(enghost::EloText({0, 10, 0}), "0 (95 %: 0 to 0)");
+    EXPECT_EQ(enghost::EloText({5, 0, 5}), "0 (95 %: -252 to +252)");
+    EXPECT_EQ(enghost::EloText({3, 0, 0}), "no finite value (every game won)");
+    EXPECT_EQ(enghost::EloText({0, 0, 2}), "no finite value (every game lost)");
+    EXPECT_EQ(enghost::EloText({}), "no games");
+}
+
+TEST(Standings, RoundRobinPairsEveryoneAndAlternatesColoursAndOpenings) {
+    const std::vector<enghost::Pairing> games = enghost::RoundRobin(3, 4, 3);
+    ASSERT_EQ(games.size(), 12u);
+    int asWhite[3] = {}, asBlack[3] = {};
+    // Each pair: the same opening twice, once with each colour, then the next.
+    std::map<std::pair<int, int>, std::vector<std::pair<int, int>>> byPair;  // (white, opening) in order
+    for (std::size_t i = 0; i < games.size(); ++i) {
+        const enghost::Pairing& g = games[i];
+        EXPECT_EQ(g.number, static_cast<int>(i) + 1);
+        EXPECT_NE(g.white, g.black);
+        ++asWhite[g.white];
+        ++asBlack[g.black];
+        byPair[{std::min(g.white, g.black), std::max(g.white, g.black)}].push_back({g.white, g.opening});
+    }
+    for (int e = 0; e < 3; ++e) {
+        EXPECT_EQ(asWhite[e], 4);
+        EXPECT_EQ(asBlack[e], 4);
+    }
+    ASSERT_EQ(byPair.size(), 3u);
+    for (const auto& [pair, list] : byPair) {
+        ASSERT_EQ(list.size(), 4u);
+        EXPECT_EQ(list[0].second, 0);
+        EXPECT_EQ(list[1].second, 0);
+        EXPECT_EQ(list[2].second, 1);
+        EXPECT_EQ(list[3].second, 1);
+        EXPECT_NE(list[0].first, list[1].first);
+        EXPECT_NE(list[2].first, list[3].first);
+    }
+    // Openings start over when they run out; without any there is none.
+    const std::vector<enghost::Pairing> wrap = enghost::RoundRobin(2, 6, 2);
+    EXPECT_EQ(wrap[4].opening, 0);
+    EXPECT_EQ(enghost::RoundRobin(2, 2, 0)[1].opening, -1);
+    EXPECT_TRUE(enghost::RoundRobin(1, 2, 0).empty());
 }
 
 }  // namespace

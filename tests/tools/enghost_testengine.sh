@@ -1,7 +1,14 @@
 #!/bin/sh
-# enghost against the scripted test engine: an engine that dies mid-game, one
-# whose move is illegal, one that never moves after "?". Each game must end
-# with the right result and reason, in bounded time.
+# enghost against the scripted test engine:
+# - games: an engine that dies mid-game, one whose move is illegal, one that
+#   never moves after "?"; each must end with the right result and reason, in
+#   bounded time;
+# - install: what it finds out about an engine of each dialect, one that
+#   answers nothing and a program that is no engine; no probe is left running;
+# - check: an engine with every capability, and the same engine refusing each
+#   capability in turn, which must show as that capability's line alone;
+# - match: games that engines lose by their faults are listed and set the
+#   exit status; bad input; Ctrl-C closes every engine.
 # usage: enghost_testengine.sh BIN_DIR [LAUNCHER...]
 #   (LAUNCHER: wine-run.sh, or the emulator of a 32-bit build)
 set -u
@@ -17,6 +24,25 @@ cd "$scratch" || exit 1
 # Windows programs get paths relative to this folder, which wine maps.
 cp "$bin/testengine$exe" "testengine$exe"
 failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+# Natively the test engines still running are counted through /proc; under
+# wine they are wine's processes, and not looked for.
+engines_running() {
+  if [ -n "$exe" ] || [ ! -d /proc/self ]; then echo 0; return; fi
+  count=0
+  for link in /proc/[0-9]*/exe; do
+    [ "$(readlink "$link" 2>/dev/null)" = "$scratch/testengine" ] && count=$((count + 1))
+  done
+  echo "$count"
+}
+setting() { # SETTINGS_FILE KEY: the key's line
+  grep "^$2=" "$1" | tr -d '\r'
+}
+
+# --- Games ------------------------------------------------------------------
 
 cat > dies.txt <<'SCRIPT'
 # Answers 1. e4 with e5, and dies when told of White's second move.
@@ -39,7 +65,7 @@ SCRIPT
 
 for name in dies illegal deaf; do
   if ! $run "$enghost" install "$name" --exe "testengine$exe" --args="--script $name.txt" --file "$name.txt" \
-      >install.out 2>&1; then
+      --no-probe >install.out 2>&1; then
     echo "FAIL: install $name:"
     cat install.out
     exit 1
@@ -71,5 +97,245 @@ game() {
 game dies 'e4\nNf3\n' "1-0" "Black's engine died" 30
 game illegal 'e4\n' "1-0" "no move that the module recognised" 30
 game deaf 'e4\n' "1-0" "did not move, not even when told" 30
+
+# --- install: what the engine speaks ------------------------------------------
+
+# What this test engine knows, from its help. Natively it runs as the
+# machine's own program, also beside a 32-bit enghost run by an emulator.
+if [ -n "$exe" ]; then
+  $run "./testengine$exe" --help >testengine-help.txt 2>&1
+else
+  ./testengine --help >testengine-help.txt 2>&1
+fi
+if grep -q -- '--uci' testengine-help.txt; then
+  uci_args="--uci --move e2e4"
+  uci_file=testengine-help.txt
+else
+  cat > uci.txt <<'SCRIPT'
+moveformat bestmove $m
+on uci
+  send id name testengine
+  send id author cecp-adapter
+  send option name Ponder type check default false
+  send uciok
+on isready
+  send readyok
+at search
+  move e2e4
+SCRIPT
+  uci_args="--script uci.txt"
+  uci_file=uci.txt
+fi
+cat > classic.txt <<'SCRIPT'
+# The classic conversation: no features, analysis, a move on go.
+analyze 50 $d 10 5 100 e5d6 e8d7
+at search
+  move e2e4
+SCRIPT
+{ cat classic.txt; printf 'on castle\n  send Error (unknown command): castle\n'; } > nocastle.txt
+printf '# Answers nothing at all.\n' > silent.txt
+printf '# Not an engine: ends at once.\nat start\n  exit 0\n' > noengine.txt
+
+# probe NAME INSTALL_OPTIONS...: install NAME through the probe, in the
+# background; probed NAME STATUS MAX_SECONDS then wants that exit status
+# within that time. The probes mostly wait: all of them run at once.
+probe() {
+  name=$1
+  shift
+  (
+    start=$(date +%s)
+    $run "$enghost" install "$name" --exe "testengine$exe" "$@" >"install-$name.out" 2>&1
+    echo "$? $(($(date +%s) - start))" >"install-$name.status"
+  ) &
+}
+probed() {
+  name=$1 want=$2 most=$3
+  read -r status took <"install-$name.status"
+  [ "$status" -eq "$want" ] || { fail "install $name: exit status $status, not $want"; cat "install-$name.out"; }
+  [ "$took" -le "$most" ] || fail "install $name took $took s, more than $most"
+  printf '%s\n' "install $name ($took s): $(grep -v '^  \|^installed\|^probing' "install-$name.out" | tr '\r\n' '  ')"
+}
+# expect NAME KEY=VALUE...: the settings NAME was installed with.
+expect() {
+  name=$1
+  shift
+  for pair in "$@"; do
+    line=$(setting "engines/$name/$name.init" "${pair%%=*}")
+    [ "$line" = "$pair" ] || fail "install $name: \"$line\" where $pair was expected"
+  done
+}
+
+probe p2
+probe uci --args="$uci_args" --file "$uci_file"
+probe classic --args="--script classic.txt" --file classic.txt
+probe nocastle --args="--script nocastle.txt" --file nocastle.txt
+probe silent --args="--script silent.txt" --file silent.txt
+probe noengine --args="--script noengine.txt" --file noengine.txt
+# Choices override what was found; options go to [Options].
+probe forced --protocol uci --no-ponder --display-name Forced
+probe options --option Hash=64 --option "Skill Level = 5" --option hash=32
+probe badoption --option Hash
+probe badprotocol --protocol 3
+wait
+
+probed p2 0 15
+expect p2 Protocol=2 AnalyzeMode=true PonderMode=true CastleAndEP=false Engine=testengine
+probed uci 0 15
+expect uci Protocol=uci AnalyzeMode=true PonderMode=true Engine=testengine Author=cecp-adapter
+probed classic 0 15
+expect classic Protocol=1 AnalyzeMode=true PonderMode=false CastleAndEP=true
+probed nocastle 0 15
+expect nocastle Protocol=1 AnalyzeMode=true CastleAndEP=false
+# One that answers nothing is given up on within a few seconds.
+probed silent 0 10
+expect silent Protocol=1 AnalyzeMode=false PonderMode=false CastleAndEP=false
+grep -q "^warning: it answered nothing" install-silent.out || fail "install silent: no warning"
+probed noengine 2 15
+grep -q "not a chess engine" install-noengine.out || fail "install noengine: not called a non-engine"
+[ ! -e engines/noengine.eng ] || fail "install noengine: installed all the same"
+probed forced 0 15
+expect forced Protocol=uci PonderMode=false AnalyzeMode=true Engine=Forced
+grep -q "^warning: it did not answer uci" install-forced.out || fail "install forced: no warning about uci"
+probed options 0 15
+expect options Protocol=2 hash=32 "Skill Level=5"
+grep -q "^warning: the engine announced no option \"Skill Level\"" install-options.out ||
+  fail "install options: no warning about an option the engine does not have"
+[ "$(grep -c -i '^hash=' engines/options/options.init)" -eq 1 ] || fail "install options: Hash written twice"
+probed badoption 2 15
+probed badprotocol 2 15
+[ "$(engines_running)" -eq 0 ] || fail "install left $(engines_running) engine processes running"
+
+# --- check: each capability on its own ----------------------------------------
+
+# The test engine's "await" lets a move wait for the command that asks for it.
+if grep -q '^  await' testengine-help.txt; then
+  # Every search of enghost check in the classic conversation, answered as
+  # it should be: the set-up position by its own move, the long think cut
+  # short by "?", the ponder search answered when 2...Nc6 comes or on "?".
+  good_script() {
+    cat <<'SCRIPT'
+analyze 100 $d 10 5 100 e2e4 e7e5
+on-line Kg8
+  await go
+  move d1d8
+on-line time 3000
+  sleep 10000
+SCRIPT
+    [ "$1" = hit ] || printf 'on-line ponder b8c6\n  await b8c6\n  move b1c3\n'
+    printf 'at search\n  move b1c3\n'
+  }
+  good_script all > good.txt
+  # Each refusal: the capability it breaks.
+  { printf 'on-line xboard\n  await go\n  move e7e5\n'; good_script all; } > start.txt
+  { printf 'on edit\n  send Error (unknown command): edit\n'; good_script all | grep -v '^on-line Kg8\|await go\|d1d8'; } \
+    > setup.txt
+  { printf 'ignore ?\n'; good_script all; } > movenow.txt
+  good_script all | grep -v '^analyze' > analysis.txt
+  { printf 'on-line ponder b8c6\n  await b8c6\n  sleep 10000\n  move b1c3\n'; good_script hit; } > hit.txt
+  { printf 'on-line g8f6\n  crash\n'; good_script all; } > miss.txt
+  for name in good start setup movenow analysis hit miss opens; do
+    script=$name
+    [ "$name" = opens ] && script=good
+    $run "$enghost" install "$name" --exe "testengine$exe" --args="--script $script.txt" --file "$script.txt" \
+      --no-probe --analyze --ponder >/dev/null 2>&1 || fail "install $name for check"
+  done
+  # An engine that cannot be started: its program is no program.
+  rm -f "engines/opens/opens$exe"
+  echo "not a program" > "engines/opens/opens$exe"
+
+  # All at once: each check waits far more than it works.
+  for name in good start setup movenow analysis hit miss opens; do
+    $run "$enghost" check "engines/$name.eng" >"check-$name.out" 2>&1 &
+  done
+  wait
+  # refused NAME CAPABILITY: the check of NAME fails that capability's line alone.
+  refused() {
+    problems=$(grep -c '^PROBLEM' "check-$1.out")
+    if ! grep -q "^PROBLEM $2" "check-$1.out" || [ "$problems" -ne 1 ] ||
+        ! tail -1 "check-$1.out" | grep -q '^1 problem found'; then
+      fail "check $1: not one problem, with \"$2\""
+      cat "check-$1.out"
+    else
+      printf '%s\n' "check $1: $(grep '^PROBLEM' "check-$1.out" | tr -d '\r')"
+    fi
+  }
+  if [ "$(grep -c '^ok ' check-good.out)" -ne 8 ] ||
+      [ "$(tail -1 check-good.out | tr -d '\r')" != "everything checked works" ]; then
+    fail "check good: not every capability works"
+    cat check-good.out
+  fi
+  refused start "plays from the start position"
+  refused setup "plays from a set-up position"
+  refused movenow "moves at once when told"
+  refused analysis "analyses"
+  refused hit "ponder hit"
+  refused miss "ponder miss"
+  refused opens "opens"
+  [ "$(engines_running)" -eq 0 ] || fail "check left $(engines_running) engine processes running"
+else
+  echo "SKIP: check refusals: this test engine has no await"
+fi
+
+# --- match --------------------------------------------------------------------
+
+# Faults: every game of "dies" and "illegal" ends by a fault of one of them.
+$run "$enghost" match engines/dies.eng engines/illegal.eng --games 2 --st 1 --pgn faults.pgn >match.out 2>&1
+status=$?
+[ "$status" -eq 1 ] || fail "match of faulty engines: exit status $status, not 1"
+[ "$(grep -c '^game [12]/2 ' match.out)" -eq 2 ] || fail "match of faulty engines: not a line per game"
+grep -q '^games that did not end by the rules of chess or by a clock:' match.out || fail "match: no list of faults"
+[ "$(grep -c '^  game [12] (' match.out)" -eq 2 ] || fail "match: not both games listed as faults"
+[ "$(grep -c '^\[Result ' faults.pgn)" -eq 2 ] || fail "match: not both games in the PGN"
+printf '%s\n' "match of faulty engines: $(grep -A2 '^games that did not' match.out | tail -2 | tr '\r\n' '  ')"
+
+# bad NAME EXPECTED_TEXT ARGUMENTS...: refused with exit status 2 and the text.
+bad() {
+  name=$1 text=$2
+  shift 2
+  $run "$enghost" match "$@" >"bad-$name.out" 2>&1
+  status=$?
+  if [ "$status" -ne 2 ] || ! grep -q "$text" "bad-$name.out"; then
+    fail "match with $name: exit status $status, or no \"$text\""
+    cat "bad-$name.out"
+  fi
+}
+printf '[Event "x"]\n\n1. e4 e5 2. Ke3 *\n' > illegal.pgn
+bad nogames "games" engines/dies.eng engines/illegal.eng --games 0
+bad concurrency "concurrency 999: this machine runs" engines/dies.eng engines/illegal.eng --concurrency 999
+bad openings "cannot read the openings file" engines/dies.eng engines/illegal.eng --openings no-such.epd
+bad badopening "game 1 (x): move 2. Ke3" engines/dies.eng engines/illegal.eng --openings illegal.pgn
+bad noengine "no module at" engines/dies.eng engines/nothing.eng
+bad oneengine "engines" engines/dies.eng
+
+# Ctrl-C in the middle of a match: every engine is closed, natively (under
+# wine a signal does not reach the program as a console's Ctrl-C).
+if [ -z "$exe" ]; then
+  cat > slow.txt <<'SCRIPT'
+at search
+  sleep 30000
+  move e2e4
+SCRIPT
+  $run "$enghost" install slow --exe testengine --args="--script slow.txt" --file slow.txt --no-probe >/dev/null 2>&1
+  $run "$enghost" match engines/slow.eng engines/slow.eng engines/slow.eng --games 2 --concurrency 2 --tc 60 \
+    >interrupt.out 2>&1 &
+  pid=$!
+  waited=0
+  while [ "$(engines_running)" -lt 4 ] && [ "$waited" -lt 100 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  [ "$(engines_running)" -ge 4 ] || fail "match: the engines of two games did not start"
+  start=$(date +%s)
+  kill -INT "$pid"
+  wait "$pid"
+  status=$?
+  took=$(($(date +%s) - start))
+  [ "$status" -eq 130 ] || { fail "interrupted match: exit status $status, not 130"; cat interrupt.out; }
+  [ "$took" -le 15 ] || fail "interrupted match took $took s to end"
+  grep -q "(interrupted)" interrupt.out || fail "interrupted match: not said"
+  sleep 0.5
+  [ "$(engines_running)" -eq 0 ] || fail "interrupted match left $(engines_running) engines running"
+  echo "interrupted match: exit $status after $took s"
+fi
 
 [ "$failures" -eq 0 ]
