@@ -232,10 +232,16 @@ detected() { # NAME KEY=VALUE...
   done
   echo "install $name ($took s): $(grep '^speaks\|^warning' "install-$name.out" | tr '\n' ' ')"
 }
+# Two at a time: each probe starts its engine three times, and an engine
+# that clears a large hash at its start needs the machine for a moment.
 detect dfm fairymax
+first=$!
 detect dsf stockfish
+wait "$first" $!
 detect dfsf fairy-stockfish
+first=$!
 detect dgc polyglot --args gnuchess-polyglot.ini --file "$examples/gnuchess-polyglot.ini"
+wait "$first" $!
 detect dgx gnuchess --args=-x
 wait
 wait

@@ -138,7 +138,7 @@ printf '# Not an engine: ends at once.\nat start\n  exit 0\n' > noengine.txt
 
 # probe NAME INSTALL_OPTIONS...: install NAME through the probe, in the
 # background; probed NAME STATUS MAX_SECONDS then wants that exit status
-# within that time. The probes mostly wait: all of them run at once.
+# within that time. The probes mostly wait: several run at once.
 probe() {
   name=$1
   shift
@@ -171,6 +171,7 @@ probe classic --args="--script classic.txt" --file classic.txt
 probe nocastle --args="--script nocastle.txt" --file nocastle.txt
 probe silent --args="--script silent.txt" --file silent.txt
 probe noengine --args="--script noengine.txt" --file noengine.txt
+wait
 # Choices override what was found; options go to [Options].
 probe forced --protocol uci --no-ponder --display-name Forced
 probe options --option Hash=64 --option "Skill Level = 5" --option hash=32
@@ -187,7 +188,7 @@ expect classic Protocol=1 AnalyzeMode=true PonderMode=false CastleAndEP=true
 probed nocastle 0 15
 expect nocastle Protocol=1 AnalyzeMode=true CastleAndEP=false
 # One that answers nothing is given up on within a few seconds.
-probed silent 0 10
+probed silent 0 12
 expect silent Protocol=1 AnalyzeMode=false PonderMode=false CastleAndEP=false
 grep -q "^warning: it answered nothing" install-silent.out || fail "install silent: no warning"
 probed noengine 2 15

@@ -77,6 +77,8 @@ public:
 
     bool Ended() const { return ended_.load(); }
     bool Spoke() const { return spoke_.load(); }
+    // Milliseconds from the start to the first line; -1 before it.
+    std::int64_t FirstWordsMs() const { return firstWordsMs_.load(); }
     std::int64_t Age() const { return Since(started_); }
     bool Running() const { return process_ != platform::kNoProcess && !saidGoodbye_; }
 
@@ -136,7 +138,8 @@ private:
                 const char c = buffer[i];
                 if (c == '\n' || partial.size() >= 8192) {
                     if (!partial.empty() && partial.back() == '\r') partial.pop_back();
-                    if (partial.find_first_not_of(" \t") != std::string::npos) spoke_ = true;
+                    if (partial.find_first_not_of(" \t") != std::string::npos && !spoke_.exchange(true))
+                        firstWordsMs_ = Age();
                     // Enough for any answer of interest; a program that floods is not kept.
                     if (kept_ < 5000) {
                         lines_.push_back(partial);
@@ -159,6 +162,7 @@ private:
     std::vector<std::string> lines_;
     std::size_t kept_ = 0;
     std::atomic<bool> ended_{false}, spoke_{false}, readerDone_{false};
+    std::atomic<std::int64_t> firstWordsMs_{-1};
     Clock::time_point started_ = Clock::now(), goodbyeAt_ = Clock::now();
     bool saidGoodbye_ = false;
 };
@@ -198,13 +202,16 @@ bool ProbeEngine(const ProbeTarget& target, const ProbePlan& plan, const ProbeBo
         stageStart = Clock::now();
     }
 
+    std::int64_t featuresDoneAt = -1;  // on the uci conversation's clock
     for (;;) {
         if (uci.Running()) {
             for (const std::string& line : uci.Take()) found.uci.Read(line);
-            const bool featuresComplete = found.features.done;
+            // Both programs started together: an engine that speaks both
+            // answers uci about when it has answered protover.
+            if (found.features.done && featuresDoneAt < 0) featuresDoneAt = uci.Age();
             const std::int64_t age = uci.Age();
             if (found.uci.ok || found.uci.rejected || uci.Ended() || age >= bounds.uciMs ||
-                (featuresComplete && age >= bounds.uciAfterFeaturesMs)) {
+                (featuresDoneAt >= 0 && age >= featuresDoneAt + bounds.uciAfterFeaturesMs)) {
                 found.uciEnded = uci.Ended() && !found.uci.ok;
                 uci.Goodbye();
             }
@@ -230,11 +237,16 @@ bool ProbeEngine(const ProbeTarget& target, const ProbePlan& plan, const ProbeBo
                 classic.Send("post\nanalyze\n");
                 stage = Stage::kAnalysing;
                 stageStart = Clock::now();
-            } else if (stage == Stage::kAnalysing &&
-                       (answer.thinking || answer.analyzeRejected || age >= bounds.analyseMs)) {
-                // A thinking line has come: a moment more for the main line to
-                // show whether the set-up position was taken.
-                if (!answer.thinking || answer.legalLine || age >= bounds.analyseMs) {
+            } else if (stage == Stage::kAnalysing) {
+                // Counted from the engine's first words too, for one slow to
+                // start; one that has said nothing at all is waited for longer.
+                const std::int64_t firstWords = classic.FirstWordsMs();
+                const bool waited = firstWords < 0 ? classic.Age() >= bounds.silentMs
+                                                   : age >= bounds.analyseMs &&
+                                                         classic.Age() >= firstWords + bounds.analyseMs;
+                // A thinking line has come: a moment more for the main line
+                // to show whether the set-up position was taken.
+                if ((answer.thinking && answer.legalLine) || answer.analyzeRejected || waited) {
                     classic.Send("exit\nnew\nst 1\ngo\n");
                     stage = Stage::kPlaying;
                     stageStart = Clock::now();

@@ -25,15 +25,20 @@ struct ProbePlan {
 };
 
 // The bounds of the conversations, in milliseconds from each one's start.
+// An engine may take seconds to start (a large hash to clear, a network to
+// load, a busy machine): the answers that show a dialect are waited for
+// longer than the protocols' own two seconds, and the classic stages are
+// counted from the engine's first words where it is slow to say them.
 struct ProbeBounds {
-    int uciMs = 3000;          // for uciok
-    int uciAfterFeaturesMs = 1500;  // ... once protocol 2 has been answered in full
-    int featuresMs = 2000;     // for features, as the protocol has it
-    int featuresLongerMs = 6000;  // ... when the engine asked for longer (done=0)
-    int setUpMs = 300;         // for complaints about the set-up position
-    int analyseMs = 1500;      // for a thinking line
-    int moveMs = 2500;         // for a move after "go" with one second a move
-    int quitMs = 1000;         // after "quit", before the program is ended by force
+    int uciMs = 5000;               // for uciok
+    int uciAfterFeaturesMs = 1000;  // ... after protover 2 has been answered in full
+    int featuresMs = 4000;          // for features
+    int featuresLongerMs = 10000;   // ... when the engine asked for longer (done=0)
+    int setUpMs = 300;              // for complaints about the set-up position
+    int analyseMs = 1500;           // for a thinking line, after analyze and after the first words
+    int silentMs = 3500;            // ... from the start, while the engine has said nothing at all
+    int moveMs = 2500;              // for a move after "go" with one second a move
+    int quitMs = 1000;              // after "quit", before the program is ended by force
 };
 
 // Holds the planned conversations at once and returns what they found. Every
