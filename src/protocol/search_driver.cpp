@@ -67,6 +67,9 @@ void CECP_CALL Eng9(void* record) {
 
 void CECP_CALL Eng3() {
     if (g_state.stopRequested.exchange(1) != 0) return;
+    // A search still waiting to start (for a pong, a readyok, a move still
+    // owed) ends its wait now, not at its bound.
+    cecp::NotifyEngineEvent();
     cecp::OpenDialect().stop();
 }
 

@@ -41,6 +41,9 @@ struct Identity {
     std::atomic<bool> greeting{false};
     std::atomic<bool> uciOk{false};
     std::atomic<int> readyAnswers{0};
+    // The engine has never answered isready: it is not waited for until it
+    // answers one.
+    std::atomic<bool> readySilent{false};
     char name[kNameBufferSize] = {};
     char author[kNameBufferSize] = {};
     OptionNames options;
@@ -59,6 +62,9 @@ struct Conversation {
     // "go"s without their "bestmove" yet: more than one means the engine
     // still answers an earlier search.
     std::atomic<int> bestmovesOwed{0};
+    // A bestmove came since the last "go" while an earlier one was owed, and
+    // was taken for that earlier search's.
+    std::atomic<bool> droppedSinceGo{false};
     std::atomic<bool> analyseModeOn{false};
     std::atomic<int> rootMoveCount{0};  // legal moves of the searched position
 };
@@ -89,12 +95,24 @@ bool UciOk() { return g_identity.uciOk.load(); }
 std::atomic<int> g_readyAwaited{0};
 bool ReadyAnswered() { return g_identity.readyAnswers >= g_readyAwaited; }
 
-// Sends "isready" and waits (bounded) for its "readyok"; an engine that does
-// not answer is searched all the same.
-void AwaitReady() {
+bool ReadyAnsweredOrStopped() { return ReadyAnswered() || g_state.stopRequested != 0; }
+
+// Sends "isready" and waits (bounded, and in a search until the host stops
+// it) for its "readyok"; an engine that does not answer is searched all the
+// same, and one that has never answered is not waited for again until it
+// answers one.
+void AwaitReady(bool inSearch) {
     g_readyAwaited = g_identity.readyAnswers + 1;
     SendCommand("isready\n");
-    if (!WaitForEngineEvent(ReadyAnswered, kReadyMilliseconds) && g_state.engineExited == 0) {
+    if (g_identity.readySilent) return;
+    if (WaitForEngineEvent(inSearch ? ReadyAnsweredOrStopped : ReadyAnswered, kReadyMilliseconds) ||
+        g_state.engineExited != 0) {
+        return;
+    }
+    if (g_identity.readyAnswers == 0) {
+        g_identity.readySilent = true;
+        LogNote("the engine does not answer isready; it is searched without waiting for it");
+    } else {
         LogNote("the engine did not answer isready; it is searched all the same");
     }
 }
@@ -106,10 +124,12 @@ bool Greet(char* problem, std::size_t size) {
         g_identity.options.Clear();
         g_identity.uciOk = false;
         g_identity.readyAnswers = 0;
+        g_identity.readySilent = false;
         g_identity.greeting = true;
     }
     g_lastGame.known = false;
     g_conversation.bestmovesOwed = 0;
+    g_conversation.droppedSinceGo = false;
     g_conversation.analyseModeOn = false;
     SendCommand("uci\n");
     bool answered = WaitForEngineEvent(UciOk, kUciOkMilliseconds);
@@ -127,7 +147,7 @@ bool Greet(char* problem, std::size_t size) {
     if (g_state.authorName[0] == '\0') CopyText(g_state.authorName, g_identity.author);
     SendSettingsOptions(g_identity.options, "setoption name %s value %s\n");
     if (g_state.ponderMode && OptionAnnounced("Ponder")) SendCommand("setoption name Ponder value true\n");
-    AwaitReady();
+    AwaitReady(false);
     return true;
 }
 
@@ -216,12 +236,21 @@ SearchStart StartSearch(const SearchRequestView& request) {
     g_state.reportedDepth = 0;
     g_state.engineBusy = 0;
     // An engine still busy with an earlier search is told to stop and given
-    // time to answer; one that never does is not waited for again.
+    // time to answer. One that has not answered by then is searched all the
+    // same, its lines counting once it has: every "go" gets one bestmove,
+    // however late, and a late one must not end this search. Only an engine
+    // that has answered since the last "go" (taken for an earlier search's)
+    // and owes nothing after all had lost a bestmove: the count starts anew.
     if (c.bestmovesOwed > 0) {
         SendCommand("stop\n");
-        if (!WaitForEngineEvent(NothingOwed, kMoveNowPatienceMilliseconds) && g_state.stopRequested == 0) {
-            c.bestmovesOwed = 0;
-            LogNote("the engine did not answer stop with bestmove; it is searched all the same");
+        if (!WaitForEngineEvent(NothingOwed, kMoveNowPatienceMilliseconds) && g_state.stopRequested == 0 &&
+            g_state.engineExited == 0) {
+            if (c.droppedSinceGo) {
+                c.bestmovesOwed = 0;
+                LogNote("the engine lost a bestmove; its answers are counted anew");
+            } else {
+                LogNote("the engine did not answer stop with bestmove; its lines count once it has");
+            }
         }
     }
     if (g_state.stopRequested || g_state.engineExited) return SearchStart::kNothing;
@@ -231,7 +260,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
     if (!request.StandardStart()) WriteFen(start, 0, 1, fen);
     if (!SameGame(request, fen)) {
         SendCommand("ucinewgame\n");
-        AwaitReady();
+        AwaitReady(true);
     }
     RememberGame(request, fen);
 
@@ -250,6 +279,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
         hitEarly = g_state.ponderHitEarly != 0;
         BeginPonderHold();
     }
+    c.droppedSinceGo = false;
     ++c.bestmovesOwed;
     g_state.awaitingMove = 1;
     SendGo(request, ponder);
@@ -300,6 +330,7 @@ void ReadBestMove(const char* rest) {
     int owed = c.bestmovesOwed;
     while (owed > 0 && !c.bestmovesOwed.compare_exchange_weak(owed, owed - 1)) {
     }
+    if (owed > 1) c.droppedSinceGo = true;
     NotifyEngineEvent();
     if (owed != 1 || !g_state.awaitingMove) return;
     char move[16] = "";
@@ -378,6 +409,7 @@ void ReadLine(const char* line) {
         ReadBestMove(rest);
     } else if (std::strcmp(line, "readyok") == 0) {
         ++g_identity.readyAnswers;
+        g_identity.readySilent = false;
         NotifyEngineEvent();
     } else if (std::strcmp(line, "uciok") == 0) {
         g_identity.uciOk = true;
