@@ -112,7 +112,8 @@ TEST_F(Protocol2, ExtendedThinkingLinesAreRead) {
 
 // The negotiation ends at done=1 at once, two seconds after the greeting
 // without done, and when the engine asked for time with done=0, at its
-// done=1; an engine that dies meanwhile cannot be opened.
+// done=1 or ten seconds after that done=0, however many more it sends; an
+// engine that dies meanwhile cannot be opened.
 TEST_F(Protocol2, TheNegotiationEndsWithinItsBounds) {
     struct Case {
         const char* script;
@@ -122,6 +123,7 @@ TEST_F(Protocol2, TheNegotiationEndsWithinItsBounds) {
         {"on protover\n  send feature done=1\n", 0.0, 1.0},
         {"on protover\n  send feature ping=1\n", 1.9, 3.5},
         {"on protover\n  send feature done=0\n  sleep 2500\n  send feature done=1\n", 2.4, 4.5},
+        {"on protover\n  think 40 400 feature done=0\n", 0.0, 13.5},
     };
     for (const Case& c : cases) {
         auto start = Clock::now();

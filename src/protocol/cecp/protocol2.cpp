@@ -138,7 +138,8 @@ void ReadFeatures(const char* line) {
             else CopyText(f.myname, feature.value);
         } else if (std::strcmp(name, "done") == 0) {
             bool done = FeatureOn(feature);
-            if (!done && f.done != 1) f.doneZeroAt = SteadyMilliseconds();
+            // The first done=0 extends the negotiation; more of them do not.
+            if (!done && f.done != 1 && f.doneZeroAt == 0) f.doneZeroAt = SteadyMilliseconds();
             f.done = done ? 1 : 0;
         }
     }
@@ -361,8 +362,10 @@ void ReadLine(const char* line) {
     if (IsSearchLine(line)) {
         // The lines of an earlier search, before the pong that follows them.
         if (c.awaitedPong != 0) return;
-        if (g_state.engineBusy && !g_state.awaitingMove) {
-            if (IsMoveLine(line)) {
+        // No search waits: these lines belong to none (the one the engine
+        // would not cut short, its move last; or a move it makes unasked).
+        if (!g_state.awaitingMove) {
+            if (g_state.engineBusy && IsMoveLine(line)) {
                 g_state.engineBusy = 0;
                 NotifyEngineEvent();
             }
