@@ -1,0 +1,496 @@
+// Faulty engines in protocol version 2 and UCI (and, where a fault is common
+// to all, the classic conversation) through the real module: engines that
+// never answer ping or isready, flood their output, say nothing to a request
+// to move now, move for searches they were not given, ignore quit or end in
+// a search. Each must leave the host's calls within their bounds, the next
+// search its own answer, and the host process nothing running.
+#include <cstdio>
+#include <fstream>
+
+#include "search_fixture.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace cecp::test {
+namespace {
+
+// How each dialect's engine is scripted: its settings, the answers to the
+// greeting and to its sync command, and what it thinks and plays. Every
+// main line is legal after 1. e4 (Black to move).
+struct Dialect {
+    const char* name;
+    const char* settings;
+    const char* preamble;  // script settings before every rule
+    const char* greeting;  // the rule answering the greeting
+    const char* sync;      // the rule answering the sync command (ping, isready)
+    const char* thinking;  // a thinking line, $d the depth
+    const char* moveNow;   // the command that asks for the move now
+};
+
+const Dialect kClassic{"Classic", "", "", "", "", "$d 1$d $d0 $d000 e7e5 g1f3", "?"};
+const Dialect kTwo{"ProtocolTwo",
+                   "Protocol=2\n",
+                   "",
+                   "on protover\n  send feature ping=1 usermove=1 done=1\n",
+                   "on ping\n  send pong $1\n",
+                   "$d 1$d $d0 $d000 e7e5 g1f3",
+                   "?"};
+const Dialect kUci{"Uci",
+                   "Protocol=uci\n",
+                   "moveformat bestmove $m\nhurry stop\n",
+                   "on uci\n  send uciok\n",
+                   "now isready\n  send readyok\n",
+                   "info depth $d score cp 1$d time $d000 pv e7e5 g1f3",
+                   "stop"};
+
+// The script: the dialect's settings, more settings, the rules given (which
+// win over the greeting's, being tried first), then the greeting's and,
+// unless withSync is false, the answer to the sync command.
+std::string Script(const Dialect& d, const std::string& rules, const std::string& settings = "",
+                   bool withSync = true) {
+    return std::string(d.preamble) + settings + rules + d.greeting + (withSync ? d.sync : "");
+}
+
+// A move in the dialect's words, for a "send" that plays it unasked.
+std::string MoveLine(const Dialect& d, const char* move) {
+    return std::string(&d == &kUci ? "bestmove " : "move ") + move;
+}
+
+long ResidentKilobytes() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
+    return static_cast<long>(counters.WorkingSetSize / 1024);
+#else
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    if (!(statm >> size >> resident)) return -1;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+#endif
+}
+
+// A timed search request after the moves given (1. e4 by default).
+SearchRequestBuilder TimedAfter(std::vector<const char*> moves = {"e2e4"}) {
+    SearchRequestBuilder request;
+    request.Increment(600, 0).Moves(moves);
+    return request;
+}
+
+class Faults : public Search {
+protected:
+    // Installs the engine, counts what the process holds, then opens it in
+    // the dialect. Call it through ASSERT_NO_FATAL_FAILURE: a test whose
+    // engine did not open stops there.
+    void OpenCounted(const Dialect& d, const std::string& script, const std::string& settings = "",
+                     bool transcript = true) {
+        engine_ = std::make_unique<InstalledEngine>("faulty");
+        seen_ = 0;
+        ASSERT_TRUE(engine_->ready);
+        api = engine_->api;
+        engine_->InstallExecutable();
+        engine_->Configure(script, std::string(d.settings) + settings);
+        if (!transcript) {
+            // The engine's transcript of millions of answers would cost it
+            // more than the module's reading.
+            WriteFile(engine_->folder / (engine_->name + ".init"),
+                      "[Parameter]\nCommandLine=--script script.txt\n" + std::string(d.settings) + settings);
+        }
+        HostClearNotifications();
+        // A thread started and ended first, so that threads the run-time
+        // starts with the first one (a sanitizer's) are counted before.
+        std::thread([] {}).join();
+        before_ = CountProcessResources();
+        residentBefore_ = ResidentKilobytes();
+        auto start = Clock::now();
+        ASSERT_EQ(engine_->Open(), 0);
+        openSeconds_ = SecondsSince(start);
+    }
+
+    // Closes the engine (if open) within closeBound seconds and checks that
+    // nothing of it is left: no child, no thread, no descriptor. Under wine a
+    // child ended by force leaves handles of wine's own in the parent, so
+    // handles are compared there only for an engine that ended by itself.
+    void CloseAndExpectNothingLeft(double closeBound, bool endsByItself = true) {
+        auto start = Clock::now();
+        api.Eng2();
+        EXPECT_LT(SecondsSince(start), closeBound) << "the close took too long";
+        EXPECT_EQ(api.Eng5(), 0);
+        ProcessCounts after = SettledCounts(before_);
+        EXPECT_EQ(after.children, before_.children) << "an engine process is left";
+        EXPECT_EQ(after.threads, before_.threads);
+#ifdef _WIN32
+        if (endsByItself) EXPECT_EQ(after.handles, before_.handles);
+#else
+        (void)endsByItself;
+        EXPECT_EQ(after.handles, before_.handles);
+#endif
+    }
+
+    // Runs the search on the host's thread; its duration in seconds.
+    double Timed(const SearchRequestBuilder& request) {
+        auto start = Clock::now();
+        api.Eng9(const_cast<unsigned char*>(request.bytes));
+        EXPECT_EQ(api.Eng4(), 0);
+        return SecondsSince(start);
+    }
+
+    ProcessCounts before_;
+    long residentBefore_ = 0;
+    double openSeconds_ = 0;
+};
+
+template <typename T>
+class FaultsWith : public Faults, public ::testing::WithParamInterface<T> {};
+
+std::string DialectName(const ::testing::TestParamInfo<const Dialect*>& info) { return info.param->name; }
+
+void PrintTo(const Dialect* d, std::ostream* out) { *out << d->name; }
+
+// ---------------------------------------------------------------------------
+// Quit ignored: the close gives it a second for quit, then two after its
+// input is closed, then ends it by force; a search under way ends first.
+
+struct QuitCase {
+    const Dialect* dialect;
+    bool ignoresEndOfInput;
+    double closeBound;  // seconds: the shutdown's waits and a loaded machine's slack
+};
+
+void PrintTo(const QuitCase& c, std::ostream* out) {
+    *out << c.dialect->name << (c.ignoresEndOfInput ? "AndTheEndOfInput" : "");
+}
+
+using QuitIgnored = FaultsWith<QuitCase>;
+
+TEST_P(QuitIgnored, TheCloseEndsTheEngineWithinItsBound) {
+    const QuitCase& c = GetParam();
+    const Dialect& d = *c.dialect;
+    std::string settings = c.ignoresEndOfInput ? "ignore quit\nignore eof\nignore ?\n" : "ignore quit\nignore ?\n";
+    if (&d == &kUci) settings += "ignore stop\n";
+    ASSERT_NO_FATAL_FAILURE(
+        OpenCounted(d, Script(d, "at search\n  think 3 20 " + std::string(d.thinking) + "\n  move e7e5\n", settings)));
+    // One search ends with the engine's move; the next is under way, and the
+    // engine will not stop, when the host closes it from its other thread:
+    // that search ends with the close.
+    SearchRequestBuilder first = TimedAfter();
+    Timed(first);
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+
+    SearchRequestBuilder endless;
+    endless.NoClock().Moves({"e2e4"});
+    auto close = Clock::now();
+    std::atomic<double> searchEnded{-1};
+    std::thread search([&] {
+        api.Eng9(endless.bytes);
+        searchEnded = SecondsSince(close);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    CloseAndExpectNothingLeft(c.closeBound, !c.ignoresEndOfInput);
+    search.join();
+    EXPECT_LT(searchEnded, c.closeBound + 0.3);
+    EXPECT_EQ(api.Eng4(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialects, QuitIgnored,
+                         ::testing::Values(QuitCase{&kClassic, false, 2.5}, QuitCase{&kClassic, true, 4.5},
+                                           QuitCase{&kTwo, false, 2.5}, QuitCase{&kTwo, true, 4.5},
+                                           QuitCase{&kUci, false, 2.5}, QuitCase{&kUci, true, 4.5}),
+                         [](const auto& info) {
+                             return std::string(info.param.dialect->name) +
+                                    (info.param.ignoresEndOfInput ? "AndTheEndOfInput" : "");
+                         });
+
+// ---------------------------------------------------------------------------
+// Silent to the sync command: protocol 2 (ping announced) waits for the first
+// pong as long as for a move now (5 s) and then pings no more; UCI waits 10 s
+// for readyok at the open, and then not again until the engine answers one.
+// Searches still happen and end with the engine's move.
+
+using SyncIgnored = FaultsWith<const Dialect*>;
+
+TEST_P(SyncIgnored, SearchesStillHappenAndTheWaitIsPaidOnce) {
+    const Dialect& d = *GetParam();
+    const bool uci = &d == &kUci;
+    ASSERT_NO_FATAL_FAILURE(OpenCounted(
+        d, Script(d, "at search\n  think 2 20 " + std::string(d.thinking) + "\n  move e7e5\n", "", false)));
+    EXPECT_LT(openSeconds_, uci ? 14.0 : 1.5);
+    // A new game, more moves of it, and another new game: Black plays e7e5.
+    const std::vector<std::vector<const char*>> games = {{"e2e4"}, {"e2e4", "d7d6", "d2d4"}, {"d2d4"}};
+    for (std::size_t i = 0; i < games.size(); ++i) {
+        SearchRequestBuilder request = TimedAfter(games[i]);
+        double took = Timed(request);
+        EXPECT_LT(took, i == 0 && !uci ? 8.0 : 3.0) << "search " << i;
+        EXPECT_EQ(FirstMove(), M("e7e5")) << "search " << i;
+    }
+    Lines sent = NewCommands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "ping 1"), uci ? 0 : 1);
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const std::string& l) { return l.rfind("ping", 0) == 0; }),
+              uci ? 0 : 1)
+        << "an engine that never answered ping is pinged again";
+    CloseAndExpectNothingLeft(1.5);
+}
+
+// The engine answers its sync command, but only once it has dealt with a new
+// game, which takes it long: the host's stop ends the wait at once.
+TEST_P(SyncIgnored, AStopDuringTheWaitForTheAnswerEndsTheSearchAtOnce) {
+    const Dialect& d = *GetParam();
+    const bool uci = &d == &kUci;
+    const std::string rules = uci ? "on ucinewgame\n  sleep 20000\non isready\n  send readyok\n"
+                                  : "on new\n  sleep 20000\n";
+    ASSERT_NO_FATAL_FAILURE(OpenCounted(d, Script(d, rules + "at search\n  move e7e5\n", "", !uci)));
+    SearchRequestBuilder request = TimedAfter();
+    std::thread search = SearchInBackground(request);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto stop = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_LT(SecondsSince(stop), 1.0) << "the stop did not end the wait";
+    EXPECT_EQ(api.Eng4(), 0);
+    CloseAndExpectNothingLeft(1.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialects, SyncIgnored, ::testing::Values(&kTwo, &kUci), DialectName);
+
+// ---------------------------------------------------------------------------
+// Floods: feature lines (protocol 2) or info lines (UCI) during the
+// negotiation, during a search, or between searches. The reader frames them
+// in its 4 KB, the host's calls keep their bounds, every search that is let
+// run ends with the engine's move, the close is prompt, and the host
+// process's memory does not grow with the flood.
+
+enum class FloodMoment { kNegotiation, kSearch, kBetweenSearches };
+
+struct FloodCase {
+    const Dialect* dialect;
+    FloodMoment moment;
+};
+
+const char* MomentName(FloodMoment moment) {
+    switch (moment) {
+    case FloodMoment::kNegotiation: return "DuringTheNegotiation";
+    case FloodMoment::kSearch: return "DuringASearch";
+    default: return "BetweenSearches";
+    }
+}
+
+void PrintTo(const FloodCase& c, std::ostream* out) { *out << c.dialect->name << MomentName(c.moment); }
+
+using Flood = FaultsWith<FloodCase>;
+
+// The flood's size: 50 MB of info lines, but 5 MB of feature lines, each of
+// whose features is answered with a write of its own: 50 MB of them take the
+// module over a minute natively, and many more under wine, qemu and the
+// sanitizers.
+std::uint64_t FloodBytes(const Dialect& d) { return &d == &kTwo ? 5u << 20 : 50u << 20; }
+
+TEST_P(Flood, HoldsTheHostNoLongerThanItsBoundsAndTakesNoMemory) {
+    const FloodCase& c = GetParam();
+    const Dialect& d = *c.dialect;
+    const bool uci = &d == &kUci;
+    const std::string flood = "  flood " + std::to_string(FloodBytes(d)) + " " +
+                              (uci ? "info depth 1 seldepth 2 multipv 1 hashfull 3 tbhits 0 cpuload 5\n"
+                                   : "feature option=\"Flood -check 0\" colors=1\n");
+    const std::string greeting(d.greeting);
+    std::string rules;
+    switch (c.moment) {
+    case FloodMoment::kNegotiation:
+        rules = greeting.substr(0, greeting.find('\n') + 1) + flood + greeting.substr(greeting.find('\n') + 1) +
+                "at search\n  move e7e5\n";
+        break;
+    case FloodMoment::kSearch: rules = "at search\n" + flood + "  move e7e5\n"; break;
+    case FloodMoment::kBetweenSearches: rules = "at search\n  move e7e5\n" + flood; break;
+    }
+    ASSERT_NO_FATAL_FAILURE(OpenCounted(d, Script(d, rules), "", false));
+    // The negotiation ends at its bound (protocol 2: 2 s) or with uciok,
+    // which UCI waits 10 s for.
+    EXPECT_LT(openSeconds_, uci ? 14.0 : 4.0);
+
+    std::vector<std::vector<const char*>> games = {{"e2e4", "d7d6", "d2d4"}};
+    if (c.moment == FloodMoment::kSearch) {
+        // The host asks for the move during the flood: the engine cannot
+        // answer before its flood is read, and the search is given up on
+        // within the patience for a move now, 5 s, if the flood lasts.
+        SearchRequestBuilder stopped = TimedAfter();
+        std::thread search = SearchInBackground(stopped);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        auto stop = Clock::now();
+        api.Eng3();
+        search.join();
+        EXPECT_LT(SecondsSince(stop), 7.5);
+    } else if (c.moment == FloodMoment::kBetweenSearches) {
+        // The second search waits for the flood that followed the first.
+        games.push_back({"e2e4", "d7d6", "d2d4", "b8d7", "g1f3"});
+    }
+    for (const std::vector<const char*>& moves : games) {
+        StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("a1a1"));
+        SearchRequestBuilder request = TimedAfter(moves);
+        Timed(request);
+        EXPECT_EQ(FirstMove(), M("e7e5"));
+    }
+    long grown = ResidentKilobytes() - residentBefore_;
+    EXPECT_LT(grown, 4096) << "resident memory grew by " << grown << " KB";
+    // Between searches the engine floods again after its move: it reads
+    // nothing meanwhile, and is ended by force.
+    CloseAndExpectNothingLeft(4.5, c.moment != FloodMoment::kBetweenSearches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialects, Flood,
+                         ::testing::Values(FloodCase{&kTwo, FloodMoment::kNegotiation},
+                                           FloodCase{&kTwo, FloodMoment::kSearch},
+                                           FloodCase{&kTwo, FloodMoment::kBetweenSearches},
+                                           FloodCase{&kUci, FloodMoment::kNegotiation},
+                                           FloodCase{&kUci, FloodMoment::kSearch},
+                                           FloodCase{&kUci, FloodMoment::kBetweenSearches}),
+                         [](const auto& info) {
+                             return std::string(info.param.dialect->name) + MomentName(info.param.moment);
+                         });
+
+// ---------------------------------------------------------------------------
+// Silent to a request to move now ("?" in protocol 2, "stop" in UCI): the
+// search is given up on 5 s after the request. The engine's move comes 12 s
+// after its search began, later than the next search waits for it too (5 s
+// for a pong or for the owed bestmove): arriving during that next search, it
+// must not end it.
+
+using MoveNowIgnored = FaultsWith<const Dialect*>;
+
+TEST_P(MoveNowIgnored, TheSearchIsGivenUpOnAndItsLateMoveEndsNoOtherSearch) {
+    const Dialect& d = *GetParam();
+    ASSERT_NO_FATAL_FAILURE(OpenCounted(
+        d, Script(d, "at search\n  sleep 12000\n  move e7e5\n", std::string("ignore ") + d.moveNow + "\n")));
+    SearchRequestBuilder first = TimedAfter();
+    auto start = Clock::now();
+    std::thread search = SearchInBackground(first);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto stop = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_LT(SecondsSince(stop), 7.5) << "the search was not given up on";
+
+    SearchRequestBuilder second = TimedAfter({"e2e4", "d7d6", "d2d4"});
+    search = SearchInBackground(second);
+    // The late move has come (12 s after the first search began), and the
+    // engine's search for this request has only just begun.
+    while (SecondsSince(start) < 14.5) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(api.Eng4(), 1) << "the first search's late move ended the second";
+    stop = Clock::now();
+    api.Eng3();
+    search.join();
+    EXPECT_LT(SecondsSince(stop), 7.5) << "the search was not given up on";
+    CloseAndExpectNothingLeft(1.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialects, MoveNowIgnored, ::testing::Values(&kTwo, &kUci), DialectName);
+
+// ---------------------------------------------------------------------------
+// Moves for no search, at moments the module can tell: right after the
+// greeting, after a new game or a pong, between searches, a second one for
+// the same search. None ends a search or reaches the host; every search ends
+// with its own move, which the engine plays 300 ms after its start.
+
+constexpr const char* kPlaysAfterAPause = "at search\n  sleep 300\n  move e7e5\n";
+
+struct StrayCase {
+    const char* name;
+    const Dialect* dialect;
+    std::string rules;
+    std::string search = kPlaysAfterAPause;
+};
+
+void PrintTo(const StrayCase& c, std::ostream* out) { *out << c.dialect->name << c.name; }
+
+using StrayMove = FaultsWith<StrayCase>;
+
+TEST_P(StrayMove, EndsNoSearchAndIsNotShown) {
+    const StrayCase& c = GetParam();
+    const Dialect& d = *c.dialect;
+    ASSERT_NO_FATAL_FAILURE(OpenCounted(d, Script(d, c.rules + c.search)));
+    const std::vector<std::vector<const char*>> games = {{"e2e4"}, {"e2e4", "d7d6", "d2d4"}, {"d2d4"}};
+    for (std::size_t i = 0; i < games.size(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        EXPECT_EQ(Codes(), std::vector<std::uint32_t>{}) << "the host was told of a move between searches";
+        SearchRequestBuilder request = TimedAfter(games[i]);
+        double took = Timed(request);
+        EXPECT_GE(took, 0.29) << "a stray move ended search " << i;
+        EXPECT_EQ(FirstMove(), M("e7e5")) << "search " << i;
+        HostClearNotifications();
+    }
+    CloseAndExpectNothingLeft(1.5);
+}
+
+std::vector<StrayCase> StrayCases() {
+    std::vector<StrayCase> cases;
+    for (const Dialect* d : {&kTwo, &kUci}) {
+        const bool uci = d == &kUci;
+        const std::string stray = "  send " + MoveLine(*d, "a7a6") + "\n";
+        cases.push_back({"AfterTheGreeting", d,
+                         uci ? "on uci\n  send uciok\n" + stray
+                             : "on protover\n  send feature ping=1 usermove=1 done=1\n" + stray});
+        // In the same write as the answer the module waits for: read before
+        // the search's command can have reached the engine.
+        cases.push_back({uci ? "AfterReadyok" : "AfterAPong", d,
+                         uci ? "now isready\n  send readyok\\n" + MoveLine(*d, "a7a6") + "\n"
+                             : "on ping\n  send pong $1\\n" + MoveLine(*d, "a7a6") + "\n"});
+        if (uci) cases.push_back({"AfterUcinewgame", d, "on ucinewgame\n" + stray});
+        cases.push_back({"BetweenSearches", d, "", std::string(kPlaysAfterAPause) + "  sleep 200\n" + stray});
+        cases.push_back({"TwiceForOneSearch", d, "", kPlaysAfterAPause + stray});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialects, StrayMove, ::testing::ValuesIn(StrayCases()),
+                         [](const auto& info) { return std::string(info.param.dialect->name) + info.param.name; });
+
+// ---------------------------------------------------------------------------
+// Protocol 2: a search ends promptly when the engine dies in it, and when the
+// host closes the engine from its other thread.
+
+struct EndCase {
+    const char* name;
+    const char* rules;
+    bool closeFromHost;
+};
+
+void PrintTo(const EndCase& c, std::ostream* out) { *out << c.name; }
+
+using SearchEnd = FaultsWith<EndCase>;
+
+TEST_P(SearchEnd, EndsTheProtocolTwoSearchPromptly) {
+    const EndCase& c = GetParam();
+    ASSERT_NO_FATAL_FAILURE(OpenCounted(kTwo, Script(kTwo, c.rules)));
+    SearchRequestBuilder request = TimedAfter();
+    auto start = Clock::now();
+    std::atomic<double> searchEnded{-1};
+    std::thread search([&] {
+        api.Eng9(request.bytes);
+        searchEnded = SecondsSince(start);
+    });
+    if (c.closeFromHost) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(api.Eng4(), 1);
+        CloseAndExpectNothingLeft(1.5);
+        search.join();
+        EXPECT_LT(searchEnded, 0.3 + 1.5);
+    } else {
+        search.join();
+        EXPECT_LT(searchEnded, 1.5);
+        CloseAndExpectNothingLeft(1.5);
+    }
+    EXPECT_EQ(api.Eng4(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProtocolTwo, SearchEnd,
+    ::testing::Values(EndCase{"EngineCrashes", "at search\n  think 1 20 1 10 1 100 e7e5\n  crash\n", false},
+                      EndCase{"EngineExits", "at search\n  exit 0\n", false},
+                      EndCase{"HostCloses", "ignore ?\nat search\n  think 1 20 1 10 1 100 e7e5\n  sleep 60000\n",
+                              true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace cecp::test
