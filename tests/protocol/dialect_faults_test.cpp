@@ -124,7 +124,9 @@ protected:
         EXPECT_EQ(after.children, before_.children) << "an engine process is left";
         EXPECT_EQ(after.threads, before_.threads);
 #ifdef _WIN32
-        if (endsByItself) EXPECT_EQ(after.handles, before_.handles);
+        if (endsByItself) {
+            EXPECT_EQ(after.handles, before_.handles);
+        }
 #else
         (void)endsByItself;
         EXPECT_EQ(after.handles, before_.handles);
