@@ -308,6 +308,20 @@ bad badopening "game 1 (x): move 2. Ke3" engines/dies.eng engines/illegal.eng --
 bad noengine "no module at" engines/dies.eng engines/nothing.eng
 bad oneengine "engines" engines/dies.eng
 
+# An engine that leaves a process of its own behind when it quits (as
+# polyglot may leave its engine): closing it ends that process too, natively.
+if [ -z "$exe" ]; then
+  marker=$((40000 + $$ % 10000))
+  printf '#!/bin/sh\nsleep %s &\nwhile read -r line; do [ "$line" = quit ] && exit 0; done\n' "$marker" >leaver
+  chmod +x leaver
+  $run "$enghost" install leaver --exe ./leaver >/dev/null 2>&1
+  $run "$enghost" check engines/leaver.eng >/dev/null 2>&1
+  sleep 0.3
+  left=$(ps -eo args | grep -c "^sleep $marker\$")
+  [ "$left" -eq 0 ] || fail "install and check left $left processes of the engine's running"
+  for pid in $(ps -eo pid,args | awk -v m="$marker" '$2 == "sleep" && $3 == m { print $1 }'); do kill "$pid"; done
+fi
+
 # Ctrl-C in the middle of a match: every engine is closed, natively (under
 # wine a signal does not reach the program as a console's Ctrl-C).
 if [ -z "$exe" ]; then

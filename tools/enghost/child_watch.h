@@ -23,11 +23,21 @@ public:
 
     long id() const { return id_; }
     bool Alive() const;
+    // The processor time it has used so far, user and system; -1 when that
+    // cannot be known (it has gone).
+    long long CpuMilliseconds() const;
     // Ends it by force when it still runs.
     void Kill();
+    // Ends by force what it started and left running (polyglot's engine,
+    // when polyglot ended without it): on POSIX the processes of its process
+    // group, which the module makes its own.
+    void EndLeftovers();
 
 private:
     long id_;
+#ifndef _WIN32
+    bool leader_ = false;  // it leads its own process group
+#endif
 #ifdef _WIN32
     void* handle_ = nullptr;  // the process handle, held from the start
 #endif

@@ -32,6 +32,19 @@ bool ChildProcess::Alive() const {
     return handle_ != nullptr && WaitForSingleObject(static_cast<HANDLE>(handle_), 0) == WAIT_TIMEOUT;
 }
 
+long long ChildProcess::CpuMilliseconds() const {
+    FILETIME created, ended, kernel, user;
+    if (handle_ == nullptr || !GetProcessTimes(static_cast<HANDLE>(handle_), &created, &ended, &kernel, &user))
+        return -1;
+    auto value = [](const FILETIME& time) {
+        return (static_cast<long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return (value(kernel) + value(user)) / 10000;  // from 100 ns
+}
+
+// A Windows engine's own children are not tracked.
+void ChildProcess::EndLeftovers() {}
+
 void ChildProcess::Kill() {
     if (Alive()) TerminateProcess(static_cast<HANDLE>(handle_), 1);
 }

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "child_watch.h"
 #include "interrupt.h"
 #include "platform/error_report.h"
 #include "platform/pipe.h"
@@ -51,7 +52,9 @@ public:
         start.standardInput = childInput.get();
         start.standardOutput = childOutput.get();
         int code = 0;
+        const std::set<long> before = ChildProcesses();
         process_ = platform::StartProcess(start, &code);
+        child_ = ChildProcess::Newcomer(before, ChildProcesses());
         if (process_ == platform::kNoProcess) {
             char text[512] = {};
             platform::ErrorText(code, text, sizeof text - 1);
@@ -112,6 +115,7 @@ public:
             reader_.detach();  // never seen; the process is gone and the program ends soon
         platform::CloseProcess(process_);
         process_ = platform::kNoProcess;
+        if (child_) child_->EndLeftovers();
         if (readerDone_.load()) {
             output_.reset();
             wake_.reset();
@@ -156,6 +160,7 @@ private:
     }
 
     platform::Handle process_ = platform::kNoProcess;
+    std::unique_ptr<ChildProcess> child_;  // the same process, to end what it leaves behind
     std::unique_ptr<platform::PipeOwner> input_, output_, wake_;
     std::thread reader_;
     std::mutex mutex_;
@@ -181,7 +186,7 @@ bool ProbeEngine(const ProbeTarget& target, const ProbePlan& plan, const ProbeBo
     found = Findings{};
     Conversation uci, features, classic;
     // Started one after another from this thread, so that no program
-    // inherits another's pipe ends.
+    // inherits another's pipe ends, and each is told from the others.
     if (plan.uci) {
         if (!uci.Start(target, error)) return false;
         found.uciAsked = true;

@@ -248,6 +248,20 @@ Progress EngineSession::Final() const {
 
 bool EngineSession::EngineAlive() const { return !process_ || process_->Alive(); }
 
+std::int64_t EngineSession::AwaitIdle(int milliseconds) const {
+    const auto start = std::chrono::steady_clock::now();
+    if (!process_) return 0;
+    long long last = process_->CpuMilliseconds();
+    int quiet = 0;
+    while (MillisecondsSince(start) < milliseconds && quiet < 2 && last >= 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const long long now = process_->CpuMilliseconds();
+        quiet = now == last ? quiet + 1 : 0;
+        last = now;
+    }
+    return MillisecondsSince(start);
+}
+
 bool EngineSession::Close(int milliseconds) {
     if (!open_) return !stuck_;
     open_ = false;
@@ -268,7 +282,10 @@ bool EngineSession::Close(int milliseconds) {
         closer.detach();
         stuck_ = true;
     }
-    if (process_) process_->Kill();
+    if (process_) {
+        process_->Kill();
+        process_->EndLeftovers();
+    }
     return !stuck_;
 }
 

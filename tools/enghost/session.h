@@ -79,6 +79,10 @@ public:
     // The progress as it stood when the last search returned.
     Progress Final() const;
     bool EngineAlive() const;
+    // Waits, at most milliseconds, until the engine has stopped working on
+    // its own (a hash to clear, a network to load): its processor time is
+    // the same over two looks 100 ms apart. Returns the time waited.
+    std::int64_t AwaitIdle(int milliseconds) const;
 
     // Called on the module's threads after each notification.
     void SetListener(std::function<void(std::uint32_t code, const Progress&)> listener);
