@@ -436,11 +436,10 @@ std::vector<StrayCase> StrayCases() {
         cases.push_back({"AfterTheGreeting", d,
                          uci ? "on uci\n  send uciok\n" + stray
                              : "on protover\n  send feature ping=1 usermove=1 done=1\n" + stray});
-        // In the same write as the answer the module waits for: read before
-        // the search's command can have reached the engine.
-        cases.push_back({uci ? "AfterReadyok" : "AfterAPong", d,
-                         uci ? "now isready\n  send readyok\\n" + MoveLine(*d, "a7a6") + "\n"
-                             : "on ping\n  send pong $1\\n" + MoveLine(*d, "a7a6") + "\n"});
+        // In the same write as the readyok the module waits for. (A move
+        // right after a pong races the "go" that the pong lets out, and
+        // under wine loses: protocol 2 cannot tell it from the answer.)
+        if (uci) cases.push_back({"AfterReadyok", d, "now isready\n  send readyok\\n" + MoveLine(*d, "a7a6") + "\n"});
         if (uci) cases.push_back({"AfterUcinewgame", d, "on ucinewgame\n" + stray});
         cases.push_back({"BetweenSearches", d, "", std::string(kPlaysAfterAPause) + "  sleep 200\n" + stray});
         cases.push_back({"TwiceForOneSearch", d, "", kPlaysAfterAPause + stray});
