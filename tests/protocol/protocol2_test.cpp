@@ -154,6 +154,20 @@ TEST_F(Protocol2, TheNegotiationEndsWithinItsBounds) {
     EXPECT_EQ(api.Eng2(), 0);
 }
 
+// An engine that floods its features gets the first thousand answered and
+// the rest read: each answer is a write the reader would otherwise make.
+TEST_F(Protocol2, AFloodOfFeaturesIsReadButNotAnsweredBeyondAThousand) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo("on protover\n  flood 100000 feature sigint=0\n  send feature ping=1 done=1\n" +
+                                    std::string(kPlays)));
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+    Lines all = Transcript();
+    EXPECT_EQ(std::count(all.begin(), all.end(), "accepted sigint"), 1000);
+    EXPECT_EQ(std::count(all.begin(), all.end(), "ping 1"), 1) << "ping=1 came after the flood and counts";
+}
+
 TEST_F(Protocol2, TheSettingsOptionsFollowTheNegotiation) {
     ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("option=\"Hash -spin 64 1 1024\" done=1"),
                                     "Logfile=true\n[Options]\nHash=128\nNoValue\n=5\n Skill Level = 3 \n"));

@@ -33,6 +33,10 @@ namespace {
 // engine has not asked for more time, and ten seconds after its done=0.
 constexpr int kFeatureMilliseconds = 2000;
 constexpr int kExtendedFeatureMilliseconds = 10000;
+// Real engines announce a few dozen features; beyond this many in one open
+// the engine floods, and its features are read but no longer answered (an
+// answer is a write to the engine for every one).
+constexpr int kMostFeatureAnswers = 1000;
 // A ponder search that the host gives up on ends within this long.
 constexpr int kPonderMissMilliseconds = 1000;
 
@@ -48,6 +52,7 @@ struct Features {
     std::atomic<bool> time{true};
     std::atomic<bool> analyze{true};
     std::atomic<int> done{-1};  // -1 not said, 0 more time asked for, 1 done
+    int answers = 0;            // the reader's only
     std::atomic<std::int64_t> doneZeroAt{0};
     std::atomic<bool> negotiating{false};
     char myname[kNameBufferSize] = {};
@@ -81,6 +86,7 @@ void ResetFeatures() {
     f.analyze = true;
     f.done = -1;
     f.doneZeroAt = 0;
+    f.answers = 0;
     std::lock_guard lock(g_textMutex);
     f.myname[0] = '\0';
     f.options.Clear();
@@ -121,9 +127,14 @@ void ReadFeatures(const char* line) {
     Features& f = g_features;
     while (reader.Next(&feature)) {
         const char* name = feature.name;
-        char answer[sizeof "rejected " + kFeatureNameSize + 1];
-        std::snprintf(answer, sizeof answer, "%s %s\n", Accepted(name) ? "accepted" : "rejected", name);
-        SendCommand(answer);
+        if (f.answers < kMostFeatureAnswers) {
+            char answer[sizeof "rejected " + kFeatureNameSize + 1];
+            std::snprintf(answer, sizeof answer, "%s %s\n", Accepted(name) ? "accepted" : "rejected", name);
+            SendCommand(answer);
+            if (++f.answers == kMostFeatureAnswers) {
+                LogNote("the engine floods its features: the rest are read but not answered");
+            }
+        }
         if (std::strcmp(name, "ping") == 0) f.ping = FeatureOn(feature);
         else if (std::strcmp(name, "setboard") == 0) f.setboard = FeatureOn(feature);
         else if (std::strcmp(name, "usermove") == 0) f.usermove = FeatureOn(feature);
