@@ -41,8 +41,11 @@ constexpr Direction kBishopRays[4] = {{-9, 0x14}, {-7, 0x50}, {9, 0x41}, {7, 0x0
 constexpr Direction kRookRays[4] = {{-1, 0x04}, {-8, 0x10}, {1, 0x40}, {8, 0x01}};
 
 // The generators index the board with no bounds check of their own: these
-// compile-time checks prove that the table is what its bits say and that every
-// step a mask lets through lands on the board one file and rank step away.
+// compile-time checks prove that the table is what its bits say and that a
+// mask lets a step through exactly when it lands on the board one file and
+// rank step away. Exactly, not only safely: SideToMoveReaches finds a
+// piece's moves by stepping back from their target, which gives the
+// generator's answer only when the masks follow the board's edges.
 constexpr bool EdgeTableMatchesBits() {
     for (int square = 0; square < kSquareCount; ++square)
         if (kEdgeFlags[square] != EdgeBits(square)) return false;
@@ -50,22 +53,47 @@ constexpr bool EdgeTableMatchesBits() {
 }
 
 template <int N>
-constexpr bool MasksKeepStepsOnBoard(const Direction (&steps)[N]) {
+constexpr bool MasksFollowTheEdges(const Direction (&steps)[N]) {
     for (const Direction& step : steps) {
         const int fileStep = ((step.offset + 64 + 3) & 7) - 3;  // -2..+2 for our offsets
         const int rankStep = (step.offset - fileStep) / 8;
         for (int square = 0; square < kSquareCount; ++square) {
-            if (kEdgeFlags[square] & step.mask) continue;
             const int file = FileOf(square) + fileStep, rank = RankOf(square) + rankStep;
-            if (file < 0 || file > 7 || rank < 0 || rank > 7) return false;
+            const bool onBoard = file >= 0 && file <= 7 && rank >= 0 && rank <= 7;
+            if (((kEdgeFlags[square] & step.mask) == 0) != onBoard) return false;
         }
     }
     return true;
 }
 
+// Stepping back from a target along a step or ray takes the opposite one.
+template <int N>
+constexpr bool OppositesIncluded(const Direction (&steps)[N]) {
+    for (const Direction& step : steps) {
+        bool found = false;
+        for (const Direction& other : steps) found |= other.offset == -step.offset;
+        if (!found) return false;
+    }
+    return true;
+}
+
 static_assert(EdgeTableMatchesBits());
-static_assert(MasksKeepStepsOnBoard(kKnightSteps) && MasksKeepStepsOnBoard(kKingSteps) &&
-              MasksKeepStepsOnBoard(kBishopRays) && MasksKeepStepsOnBoard(kRookRays));
+static_assert(MasksFollowTheEdges(kKnightSteps) && MasksFollowTheEdges(kKingSteps) &&
+              MasksFollowTheEdges(kBishopRays) && MasksFollowTheEdges(kRookRays));
+static_assert(OppositesIncluded(kKnightSteps) && OppositesIncluded(kKingSteps) && OppositesIncluded(kBishopRays) &&
+              OppositesIncluded(kRookRays));
+
+// At least the number of moves that Generate lists for the pieces of the
+// colour on the squares below end. While it stays within the capacity, no
+// list fills up before those squares' moves are in.
+int MostMovesBelow(const Position& position, int colour, int end) {
+    int most = 0;
+    for (int square = 0; square < end; ++square) {
+        const int code = position.squares[square];
+        most += ColourOf(code) == colour ? MoveList::kMostMoves[TypeOf(code)] : 0;
+    }
+    return most;
+}
 
 }  // namespace
 
@@ -82,12 +110,16 @@ MoveWord MoveList::MoveAt(int index) const {
     return moves[index];
 }
 
-int MoveList::Generate(const Position& positionToList) {
+void MoveList::Prepare(const Position& positionToList) {
     count = 0;
     capacity = kCapacity;
     position = &positionToList;
     epSquare = static_cast<std::uint8_t>(positionToList.epSquare);
     castlingRights = static_cast<std::uint8_t>(positionToList.castlingRights);
+}
+
+int MoveList::Generate(const Position& positionToList) {
+    Prepare(positionToList);
     const int sideColour = positionToList.sideToMove != 0 ? kBlackBit : 0;
 
     // A full list ends the generation here: AddMove jumps back from inside a
@@ -99,6 +131,32 @@ int MoveList::Generate(const Position& positionToList) {
     // between setjmp and longjmp.
     if (setjmp(abortPoint) != 0) return count;
     GenerateAll(sideColour);
+    return count;
+}
+
+int MoveList::GenerateFrom(const Position& positionToList, int square) {
+    Prepare(positionToList);
+    if (!IsSquare(square)) return 0;
+    const int code = positionToList.squares[square];
+    const int sideColour = positionToList.sideToMove != 0 ? kBlackBit : 0;
+    if (TypeOf(code) == kNoPiece || ColourOf(code) != sideColour) return 0;
+    if (MostMovesBelow(positionToList, sideColour, square) + kMostMoves[TypeOf(code)] > kCapacity) {
+        // The whole list might fill up before this square's moves are in
+        // (only boards no game reaches have that many): take them from it.
+        const int listed = Generate(positionToList);
+        int kept = 0;
+        for (int i = 0; i < listed; ++i)
+            if (MoveFrom(moves[i]) == square) moves[kept++] = moves[i];
+        count = kept;
+        return kept;
+    }
+    // One piece lists at most 27 moves: AddMove never reaches the capacity,
+    // so it never jumps, and this frame needs no jump point.
+    fromSquare = static_cast<std::int8_t>(square);
+    pieceType = static_cast<std::uint8_t>(TypeOf(code));
+    pieceColour = static_cast<std::uint8_t>(ColourOf(code));
+    const Generator generator = generators[pieceType];
+    (this->*generator)();
     return count;
 }
 
@@ -264,10 +322,98 @@ bool AnyMoveOnto(const MoveList& list, int count, int a, int b, int c) {
     return false;
 }
 
+// Whether a move of the side to move's pseudo-legal list lands on the
+// target, found by reading the generator's rules backwards from there: the
+// pieces that could step, slide or push onto it, judged by the same bytes
+// and conditions as the generator judges them, whatever stands on the board.
+// It knows nothing of a full list: that is the caller's business.
+bool SideToMoveReaches(const Position& position, int target) {
+    if (!IsSquare(target)) return false;
+    const std::uint8_t* board = position.squares;
+    const int side = position.sideToMove != 0 ? kBlackBit : 0;
+    const auto owns = [side](int code, int type) { return TypeOf(code) == type && ColourOf(code) == side; };
+    const std::uint8_t edges = kEdgeFlags[target];
+    const int targetCode = board[target];
+
+    // Steps and slides land on an empty square or on one of the other colour.
+    if (targetCode == 0 || ColourOf(targetCode) != side) {
+        for (const Direction& step : kKnightSteps)
+            if (!(edges & step.mask) && owns(board[target + step.offset], kKnight)) return true;
+        for (const Direction& step : kKingSteps)
+            if (!(edges & step.mask) && owns(board[target + step.offset], kKing)) return true;
+        // The first byte that is not 0 along each ray stops the slide.
+        const auto sliderOn = [&](const Direction& ray, int type) {
+            for (int square = target; !(kEdgeFlags[square] & ray.mask);) {
+                square += ray.offset;
+                const int code = board[square];
+                if (code != 0) return owns(code, type) || owns(code, kQueen);
+            }
+            return false;
+        };
+        for (const Direction& ray : kBishopRays)
+            if (sliderOn(ray, kBishop)) return true;
+        for (const Direction& ray : kRookRays)
+            if (sliderOn(ray, kRook)) return true;
+    }
+
+    // Pawns, with GeneratePawn's conditions seen from the pawn's square: none
+    // moves from its last rank, captures need a piece of the other colour (for
+    // a Black pawn any byte but 0 without the Black bit), pushes an empty
+    // square, and en passant the position's square, empty.
+    const bool white = side == 0;
+    const int forward = white ? 8 : -8;
+    const int lastRank = white ? 7 : 0;
+    const auto pawnAt = [&](int square) {
+        return IsSquare(square) && owns(board[square], kPawn) && RankOf(square) != lastRank;
+    };
+    // The pawn that would capture towards the a-file stands one file to the
+    // right of the target, and the other one file to the left.
+    const int fromRight = target - forward + 1, fromLeft = target - forward - 1;
+    const bool rightCaptures = pawnAt(fromRight) && FileOf(fromRight) > 0;
+    const bool leftCaptures = pawnAt(fromLeft) && FileOf(fromLeft) < 7;
+    const bool capturable = white ? IsBlack(targetCode) : targetCode != 0 && !IsBlack(targetCode);
+    if (capturable && (rightCaptures || leftCaptures)) return true;
+    if (targetCode == 0) {
+        if (pawnAt(target - forward)) return true;
+        const int doubleFrom = target - 2 * forward;
+        if (pawnAt(doubleFrom) && RankOf(doubleFrom) == (white ? 1 : 6) && board[target - forward] == 0) return true;
+        const int ep = static_cast<std::uint8_t>(position.epSquare);
+        const int epRank = white ? 4 : 3;
+        if (ep != 0 && ep == target &&
+            ((rightCaptures && RankOf(fromRight) == epRank) || (leftCaptures && RankOf(fromLeft) == epRank)))
+            return true;
+    }
+
+    // Castling needs no look of its own: it lands on g1 or c1 (g8, c8) only
+    // when the rook on h1 or a1 (h8, a8) can slide there too.
+    return false;
+}
+
 }  // namespace
 
 bool KingSafeAfterMove(const Position& afterMove, MoveWord move) {
     // White has just moved when Black is to move.
+    const int king = afterMove.sideToMove != 0 ? afterMove.whiteKingSquare : afterMove.blackKingSquare;
+    bool reached;
+    if (!IsCastling(afterMove, move)) {
+        reached = SideToMoveReaches(afterMove, king);
+    } else {
+        // As KingSafeAfterMoveByList puts it: a copy of the king on its home
+        // square, the rook on the square crossed.
+        const int from = MoveFrom(move), to = MoveTo(move);
+        Position probe = afterMove;
+        probe.squares[from] = afterMove.squares[to];
+        reached = SideToMoveReaches(probe, from) || SideToMoveReaches(probe, (from + to) / 2) ||
+                  SideToMoveReaches(probe, to);
+    }
+    // A list that fills up loses its last moves, perhaps the one that
+    // reached: only on such a board can the list answer otherwise.
+    const int side = afterMove.sideToMove != 0 ? kBlackBit : 0;
+    if (!reached || MostMovesBelow(afterMove, side, kSquareCount) <= MoveList::kCapacity) return !reached;
+    return KingSafeAfterMoveByList(afterMove, move);
+}
+
+bool KingSafeAfterMoveByList(const Position& afterMove, MoveWord move) {
     const int king = afterMove.sideToMove != 0 ? afterMove.whiteKingSquare : afterMove.blackKingSquare;
     MoveList list;
     if (!IsCastling(afterMove, move)) {

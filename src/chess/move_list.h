@@ -12,11 +12,22 @@ namespace cecp {
 class MoveList {
 public:
     static constexpr int kCapacity = 255;
+    // The most moves Generate lists for one piece, by type: a pawn's three
+    // targets with four promotions each (on the rank before its last, where
+    // it has neither double step nor en passant), a bishop's 13 and a queen's
+    // 27 from the centre, a rook's 14 from anywhere, a king's eight steps and
+    // two castlings. While their sum stays within the capacity no list fills
+    // up, which the quicker ways rely on.
+    static constexpr std::uint8_t kMostMoves[8] = {0, 12, 8, 13, 14, 27, 10, 0};
 
     MoveList();
 
     // Fills the list with the pseudo-legal moves of the side to move.
     int Generate(const Position& position);
+    // Fills the list with the moves of Generate's list that start on the
+    // square, in its order: none when the piece there is not the side to
+    // move's, and none that a full list would have cut off.
+    int GenerateFrom(const Position& position, int square);
     MoveWord MoveAt(int index) const;
     int Count() const { return count; }
 
@@ -27,6 +38,7 @@ private:
     using Generator = void (MoveList::*)();
 
     void GenerateAll(int sideColour);
+    void Prepare(const Position& positionToList);
     void AddMove(int to, int code);
     void AddPromotions(int to);
     void Step(int offset, int mask);
@@ -54,6 +66,11 @@ private:
 // king cannot be captured (and, for castling, did not castle out of or across
 // check).
 bool KingSafeAfterMove(const Position& afterMove, MoveWord move);
+// The same answer read off the whole pseudo-legal list of the side to move
+// (whether a move of it lands on the king, or for castling on the squares the
+// king used): KingSafeAfterMove's own way when that list could fill up and
+// lose moves, and the measure the tests hold its quicker way to.
+bool KingSafeAfterMoveByList(const Position& afterMove, MoveWord move);
 // True when a move of the position's pseudo-legal list leaves the mover's
 // king safe.
 bool IsLegalMove(const Position& position, MoveWord move);

@@ -112,9 +112,69 @@ bool LooksLikeMove(const char* token, int length) {
 
 bool IsSeparator(char c) { return c == ' ' || c == '\n' || c == '\r'; }
 
+// q, r, b or n in either case: clearing the bit of value 32 makes a lower-case
+// letter upper case and leaves no other character on these four.
+char UpperCase(char c) { return static_cast<char>(c & ~0x20); }
+bool IsPromotionLetter(char c) {
+    const char upper = UpperCase(c);
+    return upper == 'Q' || upper == 'R' || upper == 'B' || upper == 'N';
+}
+
+// The whole text is a coordinate move: from square, target and at most a
+// promotion letter, as UCI engines write every move of their main lines.
+bool IsCoordinateMove(const char* text, std::size_t length) {
+    return (length == 4 || (length == 5 && IsPromotionLetter(text[4]))) && IsFileLetter(text[0]) &&
+           IsRankDigit(text[1]) && IsFileLetter(text[2]) && IsRankDigit(text[3]);
+}
+
+// The length of a text that is no longer than six characters, else six.
+std::size_t ShortLength(const char* text) {
+    std::size_t length = 0;
+    while (length < 6 && text[length] != 0) ++length;
+    return length;
+}
+
 }  // namespace
 
+bool MoveTextRecogniser::HasList() {
+    if (list == nullptr) list = new (std::nothrow) MoveList;
+    return list != nullptr;
+}
+
 int MoveTextRecogniser::ParseMoveText(const char* text, const Position& position, MoveWord* move) {
+    const std::size_t length = text != nullptr ? ShortLength(text) : 0;
+    if (IsCoordinateMove(text, length)) return ParseCoordinateMove(text, length, position, move);
+    return ParseMoveTextByList(text, position, move);
+}
+
+// What ParseMoveTextByList makes of a coordinate move, from the moves of its
+// from square alone. Reading against the list, the piece on the from square
+// names the piece (a pawn names none), and either pass then offers, in list
+// order, the legal moves from that square to the target: exactly the moves
+// that GenerateFrom lists there. The promotion letter, in either case, chooses
+// among a pawn's four moves to its last rank; without one the queen is chosen.
+int MoveTextRecogniser::ParseCoordinateMove(const char* text, std::size_t length, const Position& position,
+                                            MoveWord* move) {
+    const int from = MakeSquare(text[0] - 'a', text[1] - '1');
+    const int to = MakeSquare(text[2] - 'a', text[3] - '1');
+    const int type = TypeOf(position.squares[from]);
+    if (type == kNoPiece || type == 7) return kMoveTextNoPiece;
+    if (!HasList()) return kMoveTextNoPiece;
+    const char letter = length == 5 ? UpperCase(text[4]) : 0;
+
+    const int count = list->GenerateFrom(position, from);
+    CandidateChoice choice(letter);
+    for (int i = 0; i < count; ++i) {
+        const MoveWord m = list->moves[i];
+        if (MoveTo(m) != to || !IsLegalMove(position, m)) continue;
+        if (!choice.Offer(m)) return kMoveTextAmbiguous;
+    }
+    if (!choice.found) return kMoveTextNoMatch;
+    *move = choice.choice;
+    return kMoveTextOk;
+}
+
+int MoveTextRecogniser::ParseMoveTextByList(const char* text, const Position& position, MoveWord* move) {
     if (text == nullptr || text[0] == 0 || text[1] == 0) return kMoveTextMalformed;
     MoveScan scan = ScanMoveText(text);
 
@@ -145,10 +205,7 @@ int MoveTextRecogniser::ParseMoveText(const char* text, const Position& position
         if (type != kPawn) scan.pieceLetter = kPieceLetters[type - 1];
     }
 
-    if (list == nullptr) {
-        list = new (std::nothrow) MoveList;
-        if (list == nullptr) return kMoveTextNoPiece;
-    }
+    if (!HasList()) return kMoveTextNoPiece;
     const int count = list->Generate(position);
     const int target = MakeSquare(scan.toFile, scan.toRank);
 
@@ -195,6 +252,16 @@ int MoveTextRecogniser::ParseMoveText(const char* text, const Position& position
 
 int MoveTextRecogniser::ParseVariation(const char* text, const Position& position, MoveWord* moves,
                                        int capacity) {
+    return ReadVariation(text, position, moves, capacity, false);
+}
+
+int MoveTextRecogniser::ParseVariationByList(const char* text, const Position& position, MoveWord* moves,
+                                             int capacity) {
+    return ReadVariation(text, position, moves, capacity, true);
+}
+
+int MoveTextRecogniser::ReadVariation(const char* text, const Position& position, MoveWord* moves, int capacity,
+                                      bool byList) {
     if (text == nullptr || moves == nullptr) return 0;
     Position copy = position;
     int written = 0;
@@ -205,17 +272,23 @@ int MoveTextRecogniser::ParseVariation(const char* text, const Position& positio
         while (*p != 0 && !IsSeparator(*p)) ++p;
         const std::size_t length = static_cast<std::size_t>(p - start);
         while (IsSeparator(*p)) ++p;
-        // A longer token is no move; cutting it could make one out of it.
-        if (length > kTokenCapacity) continue;
-        std::memcpy(token, start, length);
-        token[length] = 0;
-
-        const char* word = AfterLastDot(token);
-        const int wordLength = static_cast<int>(std::strlen(word));
-        if (wordLength == 0 || !LooksLikeMove(word, wordLength)) continue;
 
         MoveWord move = 0;
-        const int result = ParseMoveText(word, copy, &move);
+        int result;
+        if (!byList && IsCoordinateMove(start, length)) {
+            // Nothing to strip and nothing to look at: read it where it stands.
+            result = ParseCoordinateMove(start, length, copy, &move);
+        } else {
+            // A longer token is no move; cutting it could make one out of it.
+            if (length > kTokenCapacity) continue;
+            std::memcpy(token, start, length);
+            token[length] = 0;
+
+            const char* word = AfterLastDot(token);
+            const int wordLength = static_cast<int>(std::strlen(word));
+            if (wordLength == 0 || !LooksLikeMove(word, wordLength)) continue;
+            result = byList ? ParseMoveTextByList(word, copy, &move) : ParseMoveText(word, copy, &move);
+        }
         if (result == kMoveTextAmbiguous) break;
         if (result != kMoveTextOk) continue;
         moves[written++] = move;

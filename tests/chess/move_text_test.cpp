@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -43,12 +44,14 @@ TEST_P(MoveText, IsRecognisedAgainstTheLegalMoves) {
     MoveTextRecogniser recogniser;
     const Position position = FromFen(GetParam().fen);
     constexpr MoveWord kUntouched = 0x7fff;
-    MoveWord move = kUntouched;
+    MoveWord move = kUntouched, byList = kUntouched;
     EXPECT_EQ(recogniser.ParseMoveText(GetParam().text, position, &move), GetParam().result);
     if (GetParam().result == kMoveTextOk)
         EXPECT_EQ(MoveName(move), GetParam().move);
     else
         EXPECT_EQ(move, kUntouched);
+    EXPECT_EQ(recogniser.ParseMoveTextByList(GetParam().text, position, &byList), GetParam().result);
+    EXPECT_EQ(byList, move);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,6 +134,57 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"4k3/4r3/8/8/8/8/4B3/4K3 w - -", "Bd3", kMoveTextNoMatch, ""},
         TextCase{"8/8/8/K2pP2r/8/8/8/7k w - d6", "exd6", kMoveTextNoMatch, ""}));
 
+// Coordinate text alone, as UCI engines write every move: read from the from
+// square's moves, with the same answers as against the whole list.
+INSTANTIATE_TEST_SUITE_P(
+    Coordinate, MoveText,
+    testing::Values(
+        // The piece on the from square is the other side's, or no piece.
+        TextCase{kStart, "e7e5", kMoveTextNoMatch, ""}, TextCase{kStart, "g8f6", kMoveTextNoMatch, ""},
+        TextCase{kStart, "e4e5", kMoveTextNoPiece, ""}, TextCase{kStart, "e2e2", kMoveTextNoMatch, ""},
+        TextCase{kStart, "g1g3", kMoveTextNoMatch, ""}, TextCase{kStart, "a1a3", kMoveTextNoMatch, ""},
+        // A letter that a move which promotes nothing does not need is ignored.
+        TextCase{kStart, "e2e4q", kMoveTextOk, "e2e4"}, TextCase{kStart, "g1f3N", kMoveTextOk, "g1f3"},
+        // Without a letter a promotion queens; the letter in either case chooses.
+        TextCase{kPromotion, "e7d8", kMoveTextOk, "e7d8q"}, TextCase{kPromotion, "e7d8Q", kMoveTextOk, "e7d8q"},
+        TextCase{kPromotion, "e7d8b", kMoveTextOk, "e7d8b"}, TextCase{kPromotion, "e7e8r", kMoveTextOk, "e7e8r"},
+        TextCase{kPromotion, "e7f8", kMoveTextNoMatch, ""}, TextCase{kPromotion, "e7e8K", kMoveTextOk, "e7e8q"},
+        // Castling as the king's two-file move, with and without the right,
+        // out of, across and into check.
+        TextCase{kBlackCastles, "e8g8", kMoveTextOk, "e8g8"}, TextCase{kBlackCastles, "e8c8", kMoveTextOk, "e8c8"},
+        TextCase{kItalian, "e1c1", kMoveTextNoMatch, ""},
+        TextCase{"r3k2r/8/8/8/8/8/8/R3K2R w Qkq -", "e1g1", kMoveTextNoMatch, ""},
+        TextCase{"4r2k/8/8/8/8/8/8/R3K2R w KQ -", "e1g1", kMoveTextNoMatch, ""},
+        TextCase{"5r1k/8/8/8/8/8/8/R3K2R w KQ -", "e1g1", kMoveTextNoMatch, ""},
+        TextCase{"2r4k/8/8/8/8/8/8/R3K2R w KQ -", "e1c1", kMoveTextNoMatch, ""},
+        TextCase{"1r5k/8/8/8/8/8/8/R3K2R w KQ -", "e1c1", kMoveTextOk, "e1c1"},
+        // A king two files from home moves one square at a time.
+        TextCase{"7k/8/8/8/3K4/8/8/8 w - -", "d4f4", kMoveTextNoMatch, ""},
+        // Pins, en passant and a king walking into check.
+        TextCase{"4k3/4r3/8/8/8/8/4B3/4K3 w - -", "e2d3", kMoveTextNoMatch, ""},
+        TextCase{"4k3/8/8/3pP3/8/8/8/4K3 w - d6", "e5d6", kMoveTextOk, "e5d6"},
+        TextCase{"8/8/8/K2pP2r/8/8/8/7k w - d6", "e5d6", kMoveTextNoMatch, ""},
+        TextCase{"4k3/8/8/8/8/8/3r4/4K3 w - -", "e1e2", kMoveTextNoMatch, ""},
+        TextCase{"4k3/8/8/8/8/8/3r4/4K3 w - -", "e1d2", kMoveTextOk, "e1d2"}));
+
+// Bytes that no piece code uses, on the from square of a coordinate move.
+TEST(MoveText, CoordinateTextFromAStrayByteHoldsNoPieceOrTheTypeOfItsLowBits) {
+    struct Stray {
+        int code;
+        int result;
+    };
+    for (const Stray stray : {Stray{7, kMoveTextNoPiece}, Stray{15, kMoveTextNoPiece}, Stray{8, kMoveTextNoPiece},
+                              Stray{0x80, kMoveTextNoPiece}, Stray{0x11, kMoveTextOk}, Stray{0x19, kMoveTextNoMatch}}) {
+        Position position = FromFen(kStart);
+        position.squares[12] = static_cast<std::uint8_t>(stray.code);  // e2
+        MoveTextRecogniser recogniser;
+        MoveWord move = 0, byList = 0;
+        EXPECT_EQ(recogniser.ParseMoveText("e2e4", position, &move), stray.result) << stray.code;
+        EXPECT_EQ(recogniser.ParseMoveTextByList("e2e4", position, &byList), stray.result) << stray.code;
+        EXPECT_EQ(move, byList) << stray.code;
+    }
+}
+
 TEST(MoveText, CreatesItsListOnceAndKeepsWorkingAfterAFullList) {
     MoveTextRecogniser& recogniser = loadTimeRecogniser;
     Position queens;  // 288 pseudo-legal moves
@@ -176,6 +230,10 @@ INSTANTIATE_TEST_SUITE_P(
         VariationCase{kStart, "1. e4 e5 2. Nf3 Nc6 3. Bb5 a6", {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6"}},
         VariationCase{kStart, "e2e4 e7e5 g1f3 b8c6 f1b5 a7a6", {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6"}},
         VariationCase{kStart, "1.e4 1...e5 2.Nf3", {"e2e4", "e7e5", "g1f3"}},
+        VariationCase{kStart, "1.e2e4 1...e7e5 2.g1f3 e2e4 b8c6", {"e2e4", "e7e5", "g1f3", "b8c6"}},
+        // Coordinate tokens with anything more are read the long way: a check
+        // sign, upper-case files, a letter that is no promotion.
+        VariationCase{kStart, "e2e4+ E7E5 e7e5k g1f3", {"e2e4", "e7e5", "g1f3"}},
         VariationCase{kStart, "  e4\r\n e5  ", {"e2e4", "e7e5"}},
         VariationCase{kStart, "e4 e5 Nc3 Nc6 Ne2 Nf6", {"e2e4", "e7e5", "b1c3", "b8c6"}},
         VariationCase{kStart, "e4 zz e5", {"e2e4", "e7e5"}},
@@ -190,7 +248,10 @@ INSTANTIATE_TEST_SUITE_P(
         VariationCase{kPawnCapture, "ed", {"e4d5"}},
         VariationCase{kPawnCapture, "exd", {}},
         VariationCase{kPromotion, "e8=N Kh7 Nd6", {"e7e8n", "h8h7", "e8d6"}},
-        VariationCase{kPromotion, "e7d8q Kg7", {"e7d8q", "h8g7"}}));
+        VariationCase{kPromotion, "e7d8q Kg7", {"e7d8q", "h8g7"}},
+        VariationCase{kPromotion, "e7e8 h8g7 e8e5", {"e7e8q", "h8g7", "e8e5"}},
+        VariationCase{kPromotion, "e7e8N h8h7 e8d6", {"e7e8n", "h8h7", "e8d6"}},
+        VariationCase{kItalian, "e1g1 g8f6 d2d3 e8g8 g1h1", {"e1g1", "g8f6", "d2d3", "e8g8", "g1h1"}}));
 
 TEST(Variation, NeverWritesPastTheCapacity) {
     MoveTextRecogniser recogniser;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -165,6 +166,52 @@ INSTANTIATE_TEST_SUITE_P(
                     NoLegalMoveCase{"7k/6Q1/8/8/8/8/8/K7 b - -", false},   // only Kxg7
                     NoLegalMoveCase{"6rk/5Npp/8/8/8/8/8/7K b - -", true},  // smothered
                     NoLegalMoveCase{"8/8/8/8/8/8/8/8 w - -", true}));
+
+// The quicker ways trust these bounds to tell when a list may fill up. Each
+// piece alone on every square, with pieces of the other colour to capture
+// in front of a pawn and rooks and rights for a king at home; then every
+// square of random boards.
+TEST(MoveGeneration, NoPieceListsMoreMovesThanTheMostForItsType) {
+    MoveList list;
+    int most[8] = {};
+    for (int type = kPawn; type <= kKing; ++type) {
+        for (const bool black : {false, true}) {
+            for (int square = 0; square < kSquareCount; ++square) {
+                Position position;
+                position.sideToMove = black ? 1 : 0;
+                position.squares[square] = MakePiece(type, black);
+                const int ahead = square + (black ? -8 : 8);
+                for (const int side : {ahead - 1, ahead + 1})
+                    if (type == kPawn && IsSquare(ahead) && IsSquare(side) && RankOf(side) == RankOf(ahead))
+                        position.squares[side] = MakePiece(kKnight, !black);
+                if (type == kKing && square == (black ? 60 : 4)) {
+                    position.squares[square - 4] = position.squares[square + 3] = MakePiece(kRook, black);
+                    position.castlingRights = kAllCastling;
+                }
+                const int count = list.GenerateFrom(position, square);
+                EXPECT_LE(count, MoveList::kMostMoves[type]) << type << " on " << square;
+                most[type] = std::max(most[type], count);
+            }
+        }
+    }
+    // Attained, so not loose either, but for the king (no castling from the centre).
+    EXPECT_EQ(std::vector<int>(most + kPawn, most + kKing),
+              std::vector<int>(MoveList::kMostMoves + kPawn, MoveList::kMostMoves + kKing));
+
+    std::uint32_t state = 99;
+    for (int round = 0; round < 300; ++round) {
+        Position position;
+        for (auto& square : position.squares) {
+            state = state * 1664525u + 1013904223u;
+            square = (state >> 24) % 3 == 0 ? static_cast<std::uint8_t>((state >> 8) % 16) : 0;
+        }
+        position.sideToMove = round % 2;
+        position.castlingRights = kAllCastling;
+        position.epSquare = round % 64;
+        for (int square = 0; square < kSquareCount; ++square)
+            EXPECT_LE(list.GenerateFrom(position, square), MoveList::kMostMoves[TypeOf(position.squares[square])]);
+    }
+}
 
 // More pieces than a game can have: 28 queens round the edge have 288 moves,
 // among them h8's along the long diagonal.

@@ -1,9 +1,13 @@
 // Move text and positions from arbitrary bytes: whatever the host and the
 // engine hand over, recognition, legality and MakeMove stay on the board and
 // within the caller's array, and every move recognised is one of the list.
+// The quicker ways give the whole list's answers: a square's moves, the
+// king's safety, coordinate text and whole lines read both ways.
 //
 // Input: 64 board bytes (any values), side, castling, en-passant and flags
-// bytes, two bytes of a move word for MakeMove, then the text.
+// bytes, two bytes of a move word for MakeMove, then the text. The move
+// word's squares, with a promotion letter chosen by its top bits, are also
+// read as coordinate text, and its target is also taken as the king's square.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +24,32 @@ namespace {
 constexpr std::size_t kHeader = 64 + 4 + 2;
 
 using cecp::fuzz::Listed;
+
+void SameSquareMoves(const cecp::Position& position) {
+    cecp::MoveList all, one;
+    const int count = all.Generate(position);
+    for (int square = 0; square < cecp::kSquareCount; ++square) {
+        const int mine = one.GenerateFrom(position, square);
+        int listed = 0;
+        for (int i = 0; i < count; ++i) {
+            if (cecp::MoveFrom(all.moves[i]) != square) continue;
+            if (listed >= mine || one.moves[listed] != all.moves[i]) std::abort();
+            ++listed;
+        }
+        if (listed != mine) std::abort();
+    }
+}
+
+void SameKingSafety(const cecp::Position& afterMove, cecp::MoveWord move) {
+    if (cecp::KingSafeAfterMove(afterMove, move) != cecp::KingSafeAfterMoveByList(afterMove, move)) std::abort();
+}
+
+void SameReading(cecp::MoveTextRecogniser& recogniser, const char* text, const cecp::Position& position) {
+    cecp::MoveWord quick = 0x7fff, byList = 0x7fff;
+    if (recogniser.ParseMoveText(text, position, &quick) != recogniser.ParseMoveTextByList(text, position, &byList) ||
+        quick != byList)
+        std::abort();
+}
 
 }  // namespace
 
@@ -38,6 +68,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (recogniser.ParseMoveText(text.c_str(), position, &move) == cecp::kMoveTextOk &&
         !Listed(position, move))
         std::abort();
+    SameReading(recogniser, text.c_str(), position);
+    SameSquareMoves(position);
+
+    cecp::MoveWord raw;
+    std::memcpy(&raw, data + 68, sizeof raw);
+    const int rawFrom = cecp::MoveFrom(raw), rawTo = cecp::MoveTo(raw);
+    char coordinate[6] = {cecp::FileLetter(rawFrom), cecp::RankDigit(rawFrom), cecp::FileLetter(rawTo),
+                          cecp::RankDigit(rawTo), "\0qrbnQRBN"[(raw >> 12) % 9], 0};
+    SameReading(recogniser, coordinate, position);
+    coordinate[4] = 0;
+    SameReading(recogniser, coordinate, position);
+    // The position taken as one after a move: that move, and the null move
+    // with the king of the side that moved where it stands, on the word's
+    // squares and on the en-passant square (a missing king keeps an old one).
+    SameKingSafety(position, raw);
+    cecp::Position probe = position;
+    int& kingSquare = probe.sideToMove != 0 ? probe.whiteKingSquare : probe.blackKingSquare;
+    for (const int square : {kingSquare, rawFrom, rawTo, static_cast<int>(data[66])}) {
+        kingSquare = square;
+        SameKingSafety(probe, 0);
+    }
 
     const int capacity = 1 + (flags >> 1) % 128;
     cecp::MoveWord* moves = new cecp::MoveWord[capacity];  // exact size: ASan sees any overrun
@@ -46,15 +97,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cecp::Position line = position;
     for (int i = 0; i < count; ++i) {
         if (!Listed(line, moves[i])) std::abort();
+        cecp::Position after = line;
+        after.MakeMove(moves[i]);
+        SameKingSafety(after, moves[i]);
         line.MakeMove(moves[i]);
     }
+    cecp::MoveWord* byList = new cecp::MoveWord[capacity];
+    if (recogniser.ParseVariationByList(text.c_str(), position, byList, capacity) != count ||
+        std::memcmp(moves, byList, sizeof *moves * static_cast<std::size_t>(count)) != 0)
+        std::abort();
+    delete[] byList;
     delete[] moves;
 
     cecp::HasNoLegalMove(line);
-    cecp::MoveWord raw;
-    std::memcpy(&raw, data + 68, sizeof raw);
+    SameSquareMoves(line);
     line.MakeMove(static_cast<cecp::MoveWord>(raw & 0x7fff));
-    cecp::KingSafeAfterMove(line, raw);
+    SameKingSafety(line, raw);
     cecp::HasNoLegalMove(line);
     return 0;
 }
