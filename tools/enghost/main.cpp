@@ -157,7 +157,8 @@ int main(int argc, char** argv) {
     checkCommand->add_option("engine", check.engine, "An installed module (engines/NAME.eng)")->required();
     checkCommand->footer(
         "Checks each capability on its own, one line each (ok, PROBLEM or note), then a verdict: it opens (the "
-        "dialect of its settings' Protocol, and the name and author the engine gives); it plays from the start "
+        "dialect of its settings' Protocol, the name and author the engine gives, and how long it took to settle "
+        "after its start, waited for up to five seconds before anything is timed); it plays from the start "
         "position and from a set-up position (one second each; the move must be legal there, and come without "
         "being asked for); it moves at once when told during a long think; it analyses (when its settings say "
         "AnalyzeMode=true); a ponder hit ends with a legal move, and a ponder miss stops at once and the next "

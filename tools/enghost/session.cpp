@@ -301,6 +301,13 @@ void Dispose(std::unique_ptr<EngineSession>& session) {
 
 bool AnyStuck() { return g_anyStuck.load(); }
 
+namespace {
+// The module waits five seconds for a move it asked for before it gives up
+// on the engine; a search that returns this long after the request without
+// a move is one the engine never answered.
+constexpr std::int64_t kModuleGivesUpMs = 4000;
+}  // namespace
+
 std::int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
@@ -343,8 +350,15 @@ SearchOutcome AwaitSearch(EngineSession& engine, std::chrono::steady_clock::time
     if (outcome.progress.lines > 0 && !outcome.progress.line.empty()) {
         outcome.end = SearchEnd::kMove;
         outcome.move = outcome.progress.line.front();
+    } else if (!engine.EngineAlive()) {
+        outcome.end = SearchEnd::kDied;
+    } else if (stoppedAt >= 0 && outcome.elapsedMs - stoppedAt >= kModuleGivesUpMs) {
+        // The module ended the search itself once the engine had been asked
+        // for its move long enough: no move came, rather than one it could
+        // not read (which comes at once).
+        outcome.end = SearchEnd::kStuck;
     } else {
-        outcome.end = engine.EngineAlive() ? SearchEnd::kNoMove : SearchEnd::kDied;
+        outcome.end = SearchEnd::kNoMove;
     }
     return outcome;
 }
