@@ -222,8 +222,8 @@ done
 grep -q "^PROBLEM plays from a set-up position" check-sf.out || fail "check sf: the set-up position was not reported"
 
 # install finds out what each engine speaks: fairymax protocol 2; stockfish
-# UCI; fairy-stockfish and polyglot both, and UCI wins; gnuchess -x answers
-# nothing here. Each within a few seconds, and no engine is left running.
+# UCI; fairy-stockfish and polyglot both, and UCI wins; gnuchess -x mostly
+# nothing. Each within a few seconds, and no engine is left running.
 detected() { # NAME KEY=VALUE...
   name=$1
   shift
@@ -257,8 +257,15 @@ detected dsf Protocol=uci AnalyzeMode=true PonderMode=true "Engine=Stockfish 15.
 detected dfsf Protocol=uci AnalyzeMode=true PonderMode=true
 grep -q "^  protocol 2   answered" install-dfsf.out || fail "install dfsf: its protocol 2 was not seen"
 detected dgc Protocol=uci AnalyzeMode=true "Engine=GNU Chess 6.2.7"
-detected dgx Protocol=1 AnalyzeMode=false PonderMode=false
-grep -q "^warning: it answered nothing" install-dgx.out || fail "install dgx: no warning"
+# gnuchess -x drops commands that come together, and so mostly answers
+# nothing; now and then it does answer protover 2 with its features.
+detected dgx
+if grep -q '^Protocol=1' engines/dgx/dgx.init; then
+  grep -q "^AnalyzeMode=false" engines/dgx/dgx.init || fail "install dgx: AnalyzeMode without an analysis"
+  grep -q "^warning: it answered nothing" install-dgx.out || fail "install dgx: no warning"
+else
+  grep -q '^Protocol=2' engines/dgx/dgx.init || fail "install dgx: $(grep '^Protocol' engines/dgx/dgx.init)"
+fi
 no_engine_left install
 
 # check in each dialect as detected: once the module speaks protocol 2 and
