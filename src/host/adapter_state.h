@@ -80,6 +80,10 @@ struct AdapterState {
     // longer waits for (it refused to move now, or never answered): what it
     // still says of that search belongs to no search.
     Flag engineBusy{0};
+    // The engine refused the command that started this search (an analysis
+    // it does not know): nothing runs in it, and a stop given up on leaves
+    // it idle, not busy.
+    Flag searchRefused{0};
     PonderMove ponderMove;
     // The host confirmed the pondered reply while the search was still being
     // set up, before its ponder move was held back: it is sent as soon as the

@@ -32,7 +32,7 @@ void WaitForMove(const cecp::Dialect& dialect) {
         }
         std::int64_t askedAt = g_state.moveNowSentAt;
         if (askedAt != 0 && cecp::SteadyMilliseconds() - askedAt >= g_state.moveNowPatience) {
-            g_state.engineBusy = 1;
+            g_state.engineBusy = g_state.searchRefused ? 0 : 1;
             g_state.awaitingMove = 0;
             return;
         }
@@ -50,6 +50,7 @@ void CECP_CALL Eng9(void* record) {
     g_state.stopRequested = 0;
     g_state.moveNowSentAt = 0;
     g_state.ponderHitEarly = 0;
+    g_state.searchRefused = 0;
     // The new search is announced before anything is sent, so that every
     // report of the engine's thinking follows it.
     cecp::BeginSearchReport();

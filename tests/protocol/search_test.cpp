@@ -215,7 +215,7 @@ TEST_F(Search, AnAnalysisAsksForStatusAndEndsWithExit) {
 }
 
 TEST_F(Search, AnEngineThatRejectsAnalyzeIsAskedToMoveAndGivenUpOn) {
-    ASSERT_NO_FATAL_FAILURE(Open("ignore ?\n", "AnalyzeMode=true\n"));
+    ASSERT_NO_FATAL_FAILURE(Open("ignore ?\nat search\n  move e7e5\n", "AnalyzeMode=true\n"));
     SearchRequestBuilder request;
     request.NoClock();
     std::thread search = SearchInBackground(request);
@@ -228,6 +228,14 @@ TEST_F(Search, AnEngineThatRejectsAnalyzeIsAskedToMoveAndGivenUpOn) {
     EXPECT_GT(waited, 4.0);
     EXPECT_LT(waited, 7.0);
     EXPECT_EQ(NewCommands(), (Lines{"?"}));
+    // The engine never searched: it owes no move, and the next search is not
+    // held for one.
+    SearchRequestBuilder next;
+    next.Increment(60, 0).Moves({"e2e4"});
+    start = Clock::now();
+    api.Eng9(next.bytes);
+    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_EQ(FirstMove(), M("e7e5"));
 }
 
 TEST_F(Search, AnEngineThatDiesEndsTheSearch) {

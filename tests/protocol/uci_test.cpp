@@ -88,6 +88,15 @@ TEST_F(Uci, EachClockGoesOutInMillisecondsAndNewGamesAreAnnounced) {
     request.Increment(60, 0).Moves({"d2d4"});
     api.Eng9(request.bytes);
     EXPECT_EQ(NewCommands().front(), "ucinewgame");
+
+    // The host's clock is in whole seconds: below one, the engine is given a
+    // quarter of a second, never a clock of 0 (no limit to some engines).
+    request.Increment(0, 0).Moves({"d2d4", "d7d5"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands().back(), "go wtime 250 btime 250 winc 0 binc 0");
+    request.MovesInTime(1, 0).Moves({"d2d4", "d7d5", "c2c4"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands().back(), "go wtime 250 btime 250 movestogo 1");
 }
 
 // What each main-line notification showed: its first move and score, read

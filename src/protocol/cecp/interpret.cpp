@@ -204,12 +204,13 @@ void InterpretCecpLine(const char* line, ThinkingForm form, void (*takeMove)(con
         if (Contains(line, "analyze")) {
             g_state.analyzeMode = 0;
             g_state.analyzing = 0;
+            if (g_state.awaitingMove) g_state.searchRefused = 1;
         }
         // An engine that refuses to move now goes on thinking: the search
         // ends at once with the last line shown standing, and the move the
         // engine still owes belongs to no search.
         if (RefusesMoveNow(line) && g_state.awaitingMove && g_state.moveNowSentAt != 0) {
-            g_state.engineBusy = 1;
+            g_state.engineBusy = g_state.searchRefused ? 0 : 1;
             EndMoveWait();
         }
         return;

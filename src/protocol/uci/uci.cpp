@@ -200,20 +200,28 @@ void SendPosition(const SearchRequestView& request, const char* fen) {
 }
 
 // The clock in milliseconds: the engine's own time for both sides (the
-// request carries no other), the increment, and the moves to go.
+// request carries no other), the increment, and the moves to go. The host
+// counts whole seconds: its 0 is somewhere below one, and engines read a
+// time of 0 on both clocks as no limit at all (Stockfish then searches until
+// stopped), so a clock below a second goes out as a quarter of one.
 void SendGo(const SearchRequestView& request, bool ponder) {
+    constexpr long long kLeastClockMilliseconds = 250;
     char command[160];
     const char* mode = ponder ? "go ponder" : "go";
     auto ms = [](std::int32_t seconds) { return static_cast<long long>(seconds) * 1000; };
+    auto clock = [&](std::int32_t seconds) {
+        long long milliseconds = ms(seconds);
+        return milliseconds < kLeastClockMilliseconds ? kLeastClockMilliseconds : milliseconds;
+    };
     switch (request.ClockMode()) {
     case kClockIncrement:
         std::snprintf(command, sizeof command, "%s wtime %lld btime %lld winc %lld binc %lld\n", mode,
-                      ms(request.TimeLeft()), ms(request.TimeLeft()), ms(request.Increment()),
+                      clock(request.TimeLeft()), clock(request.TimeLeft()), ms(request.Increment()),
                       ms(request.Increment()));
         break;
     case kClockMovesInTime:
-        std::snprintf(command, sizeof command, "%s wtime %lld btime %lld movestogo %d\n", mode, ms(request.TimeLeft()),
-                      ms(request.TimeLeft()), static_cast<int>(request.MovesToGo()));
+        std::snprintf(command, sizeof command, "%s wtime %lld btime %lld movestogo %d\n", mode,
+                      clock(request.TimeLeft()), clock(request.TimeLeft()), static_cast<int>(request.MovesToGo()));
         break;
     default:
         std::snprintf(command, sizeof command, "go infinite\n");
