@@ -1,5 +1,6 @@
 #include "engine/transport.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "engine/echo.h"
@@ -21,6 +22,7 @@ constexpr int kCommandWaitMilliseconds = 1000;
 std::mutex g_commandSequenceMutex;
 // Set on the reader thread, whose commands answer the engine's own lines.
 thread_local bool t_onReaderThread = false;
+std::atomic<CommandWriter> g_commandWriter{nullptr};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -50,10 +52,13 @@ void HandLine(ReaderContext* context, char* text, std::int32_t length) {
 CommandSequence::CommandSequence() : lock_(g_commandSequenceMutex) {}
 CommandSequence::~CommandSequence() = default;
 
+void SetCommandWriter(CommandWriter writer) { g_commandWriter = writer; }
+
 void SendCommand(const char* command) {
     HandleUse use;
     platform::Handle input = g_state.engineStdinWrite.load();
-    if (input == platform::kNoPipe || g_state.engineExited != 0) return;
+    CommandWriter writer = g_commandWriter.load();
+    if ((input == platform::kNoPipe && writer == nullptr) || g_state.engineExited != 0) return;
     std::size_t length = std::strlen(command);
     // The log has the command before the engine can answer it: written after
     // the pipe, an answer read meanwhile stood above its command.
@@ -70,6 +75,10 @@ void SendCommand(const char* command) {
             platform::WriteBytes(log, kCommandMark, sizeof kCommandMark - 1);
             platform::WriteBytes(log, command, length);
         }
+    }
+    if (writer != nullptr) {
+        writer(command, length);
+        return;
     }
     // An engine that has stopped reading lets its input fill up: a command
     // then waits a while for room and is dropped, and until the engine reads

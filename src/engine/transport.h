@@ -1,6 +1,7 @@
 // Commands to the engine and its output, line by line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
@@ -13,6 +14,13 @@ namespace cecp {
 // engine, nor to one that has ended; a command that an engine which has
 // stopped reading has no room for is dropped (and stays in the log).
 void SendCommand(const char* command);
+
+// Takes the commands in place of the engine's input: for the fuzz targets,
+// which check what the module says without a pipe, whose writes and pauses
+// cost far more than the commands themselves. The log still receives each
+// one. Null, as at load, sends them to the engine.
+using CommandWriter = void (*)(const char* command, std::size_t length);
+void SetCommandWriter(CommandWriter writer);
 
 // Held by a host thread while it sends commands that must reach the engine
 // with nothing between them: a search's clock, position and start. The host

@@ -15,6 +15,7 @@
 //   value is cut to size - 1 characters.
 #include "platform/profile.h"
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -93,10 +94,19 @@ bool FindValue(std::string_view text, std::string_view section, std::string_view
     return found;
 }
 
+std::atomic<ProfileTextOfPath> g_textOfPath{nullptr};
+
 std::string ReadWholeFile(const char* path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return {};
     return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// read(text) on the path's text: the file's, or the one SetProfileTextOfPath named.
+template <typename Read>
+std::size_t WithTextOf(const char* path, Read read) {
+    if (ProfileTextOfPath textOf = g_textOfPath.load()) return read(textOf(path));
+    return read(ReadWholeFile(path));
 }
 
 // A UTF-8 byte-order mark is not part of the first line.
@@ -106,6 +116,8 @@ std::string_view WithoutByteOrderMark(std::string_view text) {
 }
 
 }  // namespace
+
+void SetProfileTextOfPath(ProfileTextOfPath textOf) { g_textOfPath = textOf; }
 
 std::size_t ProfileStringOfText(std::string_view text, const char* section, const char* key, char* out,
                                 std::size_t size) {
@@ -133,7 +145,8 @@ std::size_t ReadProfileString(const char* path, const char* section, const char*
                               std::size_t size) {
     if (size == 0) return 0;
     out[0] = '\0';
-    return ProfileStringOfText(ReadWholeFile(path), section, key, out, size);
+    return WithTextOf(path,
+                      [&](std::string_view text) { return ProfileStringOfText(text, section, key, out, size); });
 }
 
 std::size_t ProfileSectionOfText(std::string_view text, const char* section, char* out, std::size_t size) {
@@ -165,11 +178,13 @@ std::size_t ProfileSectionOfText(std::string_view text, const char* section, cha
     });
     out[used] = '\0';
     if (used == 0) out[1] = '\0';
-    return full ? size - 2 : used;
+    // A list whose final NUL takes the buffer's last byte counts as cut, as
+    // the Win32 reader counts it, whether or not more entries would follow.
+    return full || used == size - 1 ? size - 2 : used;
 }
 
 std::size_t ReadProfileSection(const char* path, const char* section, char* out, std::size_t size) {
-    return ProfileSectionOfText(ReadWholeFile(path), section, out, size);
+    return WithTextOf(path, [&](std::string_view text) { return ProfileSectionOfText(text, section, out, size); });
 }
 
 }  // namespace cecp::platform

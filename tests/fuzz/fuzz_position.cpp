@@ -1,6 +1,7 @@
 // The clock and position commands of arbitrary search requests, as the host
 // could hand them (any board bytes, counts, move words and clock fields),
-// written to a real pipe and read back; then the legal-move test on the
+// taken in place of the engine's input (SetCommandWriter: a pipe's writes
+// and pauses cost more than the commands); then the legal-move test on the
 // engine's position that results.
 //
 // What must hold: the record is read only within bytes 28 to 1143 (it is
@@ -14,21 +15,20 @@
 // PonderMode, 2 CastleAndEP, 4 AnalyzeMode, 8 the level cache of the
 // previous input stays (otherwise it is fresh, as after an open), 16 the
 // same request twice in a row.
-#include <fcntl.h>
 #include <sanitizer/asan_interface.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "chess/move_list.h"
+#include "engine/transport.h"
 #include "host/adapter_state.h"
 #include "host/info_block.h"
-#include "platform/pipe.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/search_request.h"
 
@@ -38,55 +38,36 @@ namespace {
 
 namespace sr = cecp::search_request;
 
-cecp::platform::PipeEnds& Pipe() {
-    static cecp::platform::PipeEnds pipe = [] {
-        cecp::platform::PipeEnds made;
-        if (!cecp::platform::CreatePipeEnds(&made)) std::abort();
-        int fd = static_cast<int>(made.read);
-        if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK) != 0) std::abort();
-        return made;
-    }();
-    return pipe;
-}
+// Every command since the last round, as the engine would read them.
+std::string g_sent;
 
-// Everything written to the pipe since the last call.
-std::string Sent() {
-    std::string all;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(static_cast<int>(Pipe().read), buffer, sizeof buffer);
-        if (n <= 0) break;
-        all.append(buffer, static_cast<std::size_t>(n));
-    }
-    return all;
-}
+void TakeCommand(const char* command, std::size_t length) { g_sent.append(command, length); }
 
 bool IsFile(char c) { return c >= 'a' && c <= 'h'; }
 bool IsRank(char c) { return c >= '1' && c <= '8'; }
-bool IsSquareText(const std::string& s, std::size_t at) { return IsFile(s[at]) && IsRank(s[at + 1]); }
+bool IsSquareText(std::string_view s, std::size_t at) { return IsFile(s[at]) && IsRank(s[at + 1]); }
 
-bool IsMoveText(const std::string& s) {
+bool IsMoveText(std::string_view s) {
     if (s.size() != 4 && s.size() != 5) return false;
     if (!IsSquareText(s, 0) || !IsSquareText(s, 2)) return false;
     return s.size() == 4 || std::strchr("qrbn", s[4]) != nullptr;
 }
 
 // An optional minus sign and at least one digit, from at; at is moved on.
-bool Number(const std::string& s, std::size_t* at) {
+bool Number(std::string_view s, std::size_t* at) {
     if (*at < s.size() && s[*at] == '-') ++*at;
     std::size_t digits = *at;
     while (*at < s.size() && s[*at] >= '0' && s[*at] <= '9') ++*at;
     return *at > digits;
 }
 
-bool Literal(const std::string& s, std::size_t* at, const char* text) {
-    std::size_t n = std::strlen(text);
-    if (s.compare(*at, n, text) != 0) return false;
-    *at += n;
+bool Literal(std::string_view s, std::size_t* at, std::string_view text) {
+    if (s.substr(*at, text.size()) != text) return false;
+    *at += text.size();
     return true;
 }
 
-bool IsClockCommand(const std::string& s) {
+bool IsClockCommand(std::string_view s) {
     std::size_t at = 0;
     if (Literal(s, &at, "time ")) return Number(s, &at) && at == s.size();
     if (!Literal(s, &at, "level ")) return false;
@@ -94,36 +75,39 @@ bool IsClockCommand(const std::string& s) {
            Literal(s, &at, " ") && Number(s, &at) && at == s.size();
 }
 
-bool IsEditCommand(const std::string& s) {
-    static const char* const kFixed[] = {"edit", "#", "c", ".", "castle +w00", "castle -w00", "castle +w000",
-                                         "castle -w000", "castle +b00", "castle -b00", "castle +b000", "castle -b000"};
-    for (const char* fixed : kFixed)
-        if (s == fixed) return true;
+bool IsEditCommand(std::string_view s) {
+    if (s == "edit" || s == "#" || s == "c" || s == ".") return true;
+    // "castle", a sign, the colour and the side: "castle +w00", "castle -b000".
+    if ((s.size() == 11 || s.size() == 12) && s.substr(0, 7) == "castle " && (s[7] == '+' || s[7] == '-') &&
+        (s[8] == 'w' || s[8] == 'b') && s.substr(9) == std::string_view("000", s.size() - 9)) {
+        return true;
+    }
     // A placement: the piece letter (a blank for codes of no piece type) and its square.
     if (s.size() == 3 && std::strchr(" PNBRQK", s[0]) != nullptr && IsSquareText(s, 1)) return true;
-    return s.size() == 5 && s.compare(0, 3, "ep ") == 0 && IsSquareText(s, 3);
+    return s.size() == 5 && s.substr(0, 3) == "ep " && IsSquareText(s, 3);
 }
 
 // count moves in the request, ponder: the last one is held back.
-void CheckCommands(const std::string& sent, int count, bool ponder) {
+void CheckCommands(std::string_view sent, int count, bool ponder) {
     if (sent.empty() || sent.back() != '\n') std::abort();
-    std::vector<std::string> lines;
+    static std::vector<std::string_view> lines;
+    lines.clear();
     std::size_t start = 0;
-    for (std::size_t end; (end = sent.find('\n', start)) != std::string::npos; start = end + 1) {
+    for (std::size_t end; (end = sent.find('\n', start)) != std::string_view::npos; start = end + 1) {
         lines.push_back(sent.substr(start, end - start));
     }
     if (lines.front() != "new") std::abort();
     std::size_t hard = lines.size();
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
+        const std::string_view line = lines[i];
         for (char c : line)
             if (c < 0x20 || c > 0x7e) std::abort();
         if (line == "hard") {
             if (hard != lines.size()) std::abort();  // only once, after the position
             hard = i;
         }
-        if (!(line == "new" || line == "hard" || line == "easy" || line == "force" || IsClockCommand(line) ||
-              IsEditCommand(line) || IsMoveText(line))) {
+        if (!(IsMoveText(line) || line == "new" || line == "hard" || line == "easy" || line == "force" ||
+              IsClockCommand(line) || IsEditCommand(line))) {
             std::abort();
         }
     }
@@ -141,19 +125,26 @@ void CheckCommands(const std::string& sent, int count, bool ponder) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    cecp::SetCommandWriter(TakeCommand);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     using cecp::g_state;
     const std::uint8_t flags = data[0];
 
-    // The record at its exact size; the bytes the host keeps to itself are
-    // poisoned, so that reading them is caught.
-    auto* record = new std::uint8_t[sr::kEnd]();
-    std::memcpy(record, data + 1, size - 1 < sr::kEnd ? size - 1 : sr::kEnd);
+    // The record at its exact size (allocated once, refilled for each input);
+    // the bytes the host keeps to itself are poisoned, so that reading them
+    // is caught.
+    static std::uint8_t* const record = new std::uint8_t[sr::kEnd];
+    const std::size_t given = size - 1 < sr::kEnd ? size - 1 : sr::kEnd;
+    std::memcpy(record, data + 1, given);
+    std::memset(record + given, 0, sr::kEnd - given);
     ASAN_POISON_MEMORY_REGION(record, sr::kBoard);
     ASAN_POISON_MEMORY_REGION(record + sr::kMovesPlayed + 2, 2);
 
-    g_state.engineStdinWrite = Pipe().write;
     g_state.engineExited = 0;
     g_state.ponderMode = (flags & 1) ? 1 : 0;
     g_state.castleAndEP = (flags & 2) ? 1 : 0;
@@ -164,12 +155,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const cecp::SearchRequestView request(record);
     for (int round = 0; round < ((flags & 16) ? 2 : 1); ++round) {
+        g_sent.clear();
         cecp::SendClockCommands(request);
         cecp::SendPosition(request);
 
         const int count = request.MoveCount();
         const bool ponder = g_state.ponderMode != 0 && request.PonderRequest() && count >= 1;
-        CheckCommands(Sent(), count, ponder);
+        CheckCommands(g_sent, count, ponder);
         char held[cecp::PonderMove::kTextSize];
         g_state.ponderMove.Peek(held);
         if (ponder != (held[0] != '\0')) std::abort();
@@ -179,8 +171,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cecp::HasNoLegalMove(cecp::EnginePositionCopy());
     }
 
-    g_state.engineStdinWrite = cecp::platform::kNoPipe;
     ASAN_UNPOISON_MEMORY_REGION(record, sr::kEnd);
-    delete[] record;
     return 0;
 }

@@ -140,7 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
         SectionCase{"missing_section_gives_the_empty_list", "[Support]\nA=1\n", 256, ""},
         SectionCase{"empty_section", "[Options]\n[Support]\nA=1\n", 256, ""},
         SectionCase{"cut_within_the_second_entry", "[Options]\nA=1\nB=23456789\n", 10, "A=1|B=23"},
-        SectionCase{"cut_within_the_first_entry", "[Options]\nAbcdefghijkl=1\n", 8, "Abcdef"}),
+        SectionCase{"cut_within_the_first_entry", "[Options]\nAbcdefghijkl=1\n", 8, "Abcdef"},
+        SectionCase{"an_entry_that_fills_the_buffer_counts_as_cut", "[Options]\nAbc\nB=1\n", 5, "Abc"},
+        SectionCase{"a_last_entry_that_fills_the_buffer_counts_as_cut", "[Options]\nAbc\n", 5, "Abc"}),
     [](const ::testing::TestParamInfo<SectionCase>& info) { return std::string(info.param.name); });
 
 TEST(ProfileReaderLimits, CutsALongValueToTheBuffer) {

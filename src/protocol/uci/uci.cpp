@@ -388,7 +388,9 @@ void ReadInfo(const char* line) {
     if (info.currentMove[0] != '\0') ShowCurrentMove(info);
     if (info.mainLine == nullptr || !info.hasScore || info.bound) return;
     std::int32_t score = ScoreOf(info);
-    std::int64_t seconds = info.hasTime ? (info.milliseconds + 500) / 1000 : 0;
+    // Rounded to the nearest second without adding to the milliseconds, which
+    // may stand at the type's end.
+    std::int64_t seconds = info.hasTime ? info.milliseconds / 1000 + (info.milliseconds % 1000 >= 500 ? 1 : 0) : 0;
     std::int32_t time = seconds > 0x7fffffff ? 0x7fffffff : static_cast<std::int32_t>(seconds < 0 ? 0 : seconds);
     RememberLineScoreAndTime(score, time);
     g_state.pvReported = 1;

@@ -1,0 +1,49 @@
+// For the targets that hand an engine's lines to a reader: each line as a C
+// string in an allocation of exactly its size, so that a read past its end
+// is caught (a string's spare capacity would hide it), and now and then the
+// input's text as lines of 100 KB.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace cecp::fuzz {
+
+// Calls read(line) for every line of text (up to each line feed, and the
+// rest after the last); a NUL byte in a line ends it, as it ends the
+// module's texts.
+template <typename Read>
+void ForEachLine(std::string_view text, Read read) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::size_t length = end - start;
+        char* line = new char[length + 1];
+        std::memcpy(line, text.data() + start, length);
+        line[length] = '\0';
+        read(static_cast<const char*>(line));
+        delete[] line;
+        start = end + 1;
+    }
+}
+
+// The text as it is, or for one input in 512 (those whose bytes add up to a
+// multiple of 512) repeated until it holds 100 KB: a line that long takes
+// milliseconds in every reader, and the fuzzer, which cannot steer the sum,
+// keeps them a small share of the run instead of breeding them.
+inline std::string_view MaybeLong(const std::uint8_t* data, std::size_t size, std::string_view text) {
+    constexpr std::size_t kLong = 100 * 1024;
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < size; ++i) sum += data[i];
+    if (text.empty() || sum % 512 != 0) return text;
+    static std::string repeated;
+    repeated.clear();
+    while (repeated.size() < kLong) repeated += text;
+    return repeated;
+}
+
+}  // namespace cecp::fuzz

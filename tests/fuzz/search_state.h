@@ -1,0 +1,120 @@
+// For the targets that hand engine lines to a dialect's reader: the engine's
+// position and the search's state from an input's header, the host's info
+// block, and what every report and every line must leave.
+//
+// Header: 64 board bytes, side, castling and en-passant bytes, a flags byte,
+// the reported depth (signed byte). Flags: 1 the start position instead of
+// the board; 2 castling rights from the placement; 4 a main line already
+// reported; 8 the search stopped; 16 scores from White's side; 32 White to
+// move in the engine; 64 no info block held; 128 analysis on.
+//
+// What must hold: nothing is written outside the info block (it is allocated
+// at its exact size); every notification names a code of 329 to 333 and the
+// block held, and none comes after a stop; every main line shown holds 1 to
+// 32 moves, each one of the generated moves in turn from the engine's
+// position; the flags stay 0 or 1 and the cached main line within its room.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "chess/position.h"
+#include "host/adapter_state.h"
+#include "host/info_block.h"
+#include "move_listed.h"
+
+namespace cecp::fuzz {
+
+constexpr std::size_t kSearchHeader = 64 + 3 + 2;
+
+struct Search {
+    void* info = nullptr;  // the block held, or null
+    Position position;     // the engine's
+    std::uint8_t flags = 0;
+    int mainLines = 0;
+};
+inline Search g_search;
+
+// The engine's position from the header.
+inline Position HeaderPosition(const std::uint8_t* header) {
+    Position position;
+    if (header[67] & 1) {
+        position.SetStartPosition();
+    } else {
+        position.SetFromBoard(header, header[64] % 3, header[65], static_cast<std::int8_t>(header[66]));
+        if (header[67] & 2) position.CastlingFromPlacement();
+    }
+    return position;
+}
+
+// Sets the engine's position and the search's state from the header, the
+// search under way and awaiting the engine's move.
+inline void SetUpSearch(const std::uint8_t* header) {
+    namespace ib = info_block;
+    // Exactly the block's size, so that any stray field write is caught;
+    // allocated once, emptied for each input.
+    static unsigned char* const block = new unsigned char[ib::kMinimumSize];
+    std::memset(block, 0, ib::kMinimumSize);
+    const std::uint8_t flags = header[67];
+    g_search.flags = flags;
+    g_search.position = HeaderPosition(header);
+    g_search.info = (flags & 64) ? nullptr : block;
+    g_search.mainLines = 0;
+    SetEnginePosition(g_search.position);
+
+    g_state.infoBlock = g_search.info;
+    g_state.pvReported = (flags & 4) ? 1 : 0;
+    g_state.stopRequested = (flags & 8) ? 1 : 0;
+    g_state.evaluationWhite = (flags & 16) ? 1 : 0;
+    g_state.engineSideWhite = (flags & 32) ? 1 : 0;
+    g_state.analyzeMode = g_state.analyzing = (flags & 128) ? 1 : 0;
+    g_state.reportedDepth = static_cast<std::int8_t>(header[68]);
+    g_state.awaitingMove = 1;
+    g_state.statusRequestsLeft = 1;
+    g_state.lastPvLength = 0;
+    g_state.lastPvScore = 0;
+    g_state.lastPvTime = 0;
+    std::memset(g_state.lastPv, 0, sizeof g_state.lastPv);
+}
+
+// Func3's checks.
+inline void CheckReport(std::uint32_t code, void* infoBlock) {
+    namespace ib = info_block;
+    if (code < kNotifyMainline || code > kNotifyNodes) std::abort();
+    if (infoBlock == nullptr || infoBlock != g_search.info) std::abort();
+    // Reports after a stop are dropped.
+    if (g_state.stopRequested != 0) std::abort();
+    if (code != kNotifyMainline) return;
+    ++g_search.mainLines;
+    const int n = LoadField<std::int16_t>(infoBlock, ib::kMainLineLength);
+    if (n < 1 || n > static_cast<int>(ib::kMainLineCapacity)) std::abort();
+    Position line = g_search.position;
+    for (int i = 0; i < n; ++i) {
+        const auto move = LoadField<MoveWord>(infoBlock, ib::kMainLine + 2 * i);
+        if (!Listed(line, move)) std::abort();
+        line.MakeMove(move);
+    }
+}
+
+inline bool IsFlag(std::int32_t value) { return value == 0 || value == 1; }
+
+// After every line.
+inline void CheckSearchState() {
+    if (!IsFlag(g_state.awaitingMove) || !IsFlag(g_state.pvReported) || !IsFlag(g_state.analyzeMode) ||
+        !IsFlag(g_state.analyzing)) {
+        std::abort();
+    }
+    const int cached = g_state.lastPvLength;
+    if (cached < 0 || cached > static_cast<int>(info_block::kMainLineCapacity)) std::abort();
+    if (g_state.statusRequestsLeft != 1 && g_state.statusRequestsLeft != -1) std::abort();
+}
+
+// At the end of the input: no main line reached a stopped search's block.
+inline void EndSearch() {
+    if (g_search.info != nullptr && (g_search.flags & 8) && g_search.mainLines != 0) std::abort();
+    g_state.infoBlock = nullptr;
+}
+
+}  // namespace cecp::fuzz
