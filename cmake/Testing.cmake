@@ -42,9 +42,11 @@ if(WIN32 AND NOT CECP_WIN32_SHIPPING)
   set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
-# cecp_add_gtest(NAME SOURCES... [LIBS...]): one GoogleTest program.
+# cecp_add_gtest(NAME SOURCES... [LIBS...] [WINE_SHARDS N]): one GoogleTest
+# program. Under wine, where each program is one CTest test, WINE_SHARDS
+# splits a long one into N tests (GoogleTest's sharding) that run side by side.
 function(cecp_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "WINE_SHARDS" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   # Every test program is a host: it carries Func3 (or, on Windows, uses the
   # stand-in Kalvo32.dll that does).
@@ -53,7 +55,14 @@ function(cecp_add_gtest name)
     # The modules a test loads take Func3 from the test program.
     set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   endif()
-  if(WIN32)
+  if(WIN32 AND ARG_WINE_SHARDS)
+    math(EXPR last "${ARG_WINE_SHARDS} - 1")
+    foreach(shard RANGE ${last})
+      add_test(NAME ${name}.${shard} COMMAND ${CECP_TEST_LAUNCHER} $<TARGET_FILE:${name}>)
+      set_tests_properties(${name}.${shard} PROPERTIES FIXTURES_REQUIRED wine
+        ENVIRONMENT "GTEST_TOTAL_SHARDS=${ARG_WINE_SHARDS};GTEST_SHARD_INDEX=${shard}")
+    endforeach()
+  elseif(WIN32)
     add_test(NAME ${name} COMMAND ${CECP_TEST_LAUNCHER} $<TARGET_FILE:${name}>)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   else()

@@ -91,8 +91,9 @@ void SendCommand(const char* command) {
     // A host's command lets the engine read it before the host goes on; the
     // reader's answers (protocol 2's to every feature announced) need not,
     // and giving up the time slice for each would slow the reading of an
-    // engine that announces them by the million to a crawl.
-    if (!t_onReaderThread) platform::YieldTimeSlice();
+    // engine that announces them by the million to a crawl. A command that
+    // was dropped gives the engine nothing to read.
+    if (!t_onReaderThread && outcome == platform::WriteOutcome::kWritten) platform::YieldTimeSlice();
 }
 
 void FoldLineEnds(ReaderContext* context, std::int32_t received) {

@@ -114,9 +114,11 @@ TEST(OpenClose, AMissingEngineFailsClearlyAndCanBeInstalledLater) {
     EXPECT_EQ(e.api.Eng5(), 0);
     EXPECT_EQ(e.api.Eng2(), 0);
     ProcessCounts after = SettledCounts(before);
-    EXPECT_EQ(after.handles, before.handles);
-    EXPECT_EQ(after.threads, before.threads);
-    EXPECT_EQ(after.children, before.children);
+    // At most as many: a thread of the run-time's own (qemu's, a
+    // sanitizer's) may end meanwhile.
+    EXPECT_LE(after.handles, before.handles);
+    EXPECT_LE(after.threads, before.threads);
+    EXPECT_LE(after.children, before.children);
 
     e.InstallExecutable();
     ASSERT_EQ(e.Open(), 0);
@@ -187,19 +189,12 @@ TEST_P(FaultyEngine, IsClosedPromptlyAndLeavesNothingBehind) {
     auto begin = Clock::now();
     EXPECT_EQ(e.api.Eng2(), 1);
     EXPECT_LT(Milliseconds(Clock::now() - begin), 3500);
-    ProcessCounts after = SettledCounts(before);
-    EXPECT_EQ(after.children, before.children);
-    EXPECT_EQ(after.threads, before.threads);
-#ifdef _WIN32
-    // Under wine a child ended by force leaves a thread, an event and a
-    // registry key handle of wine's own in the parent; an engine that ends
-    // by itself leaves nothing (the cycles below check that).
-    if (std::string(GetParam().name) == "CrashesRightAfterStart") {
-        EXPECT_EQ(after.handles, before.handles);
+    ProcessCounts after = SettledCounts(before, kForcedEndsLeaveNoHandles);
+    EXPECT_LE(after.children, before.children);
+    EXPECT_LE(after.threads, before.threads);
+    if (kForcedEndsLeaveNoHandles) {
+        EXPECT_LE(after.handles, before.handles);
     }
-#else
-    EXPECT_EQ(after.handles, before.handles);
-#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -316,9 +311,11 @@ TEST(OpenClose, ManyCyclesLeaveNothingBehind) {
         ASSERT_EQ(e.api.Eng2(), 1) << i;
     }
     ProcessCounts after = SettledCounts(before);
-    EXPECT_EQ(after.handles, before.handles);
-    EXPECT_EQ(after.threads, before.threads);
-    EXPECT_EQ(after.children, before.children);
+    // At most as many: a thread of the run-time's own (qemu's, a
+    // sanitizer's) may end meanwhile.
+    EXPECT_LE(after.handles, before.handles);
+    EXPECT_LE(after.threads, before.threads);
+    EXPECT_LE(after.children, before.children);
 }
 
 }  // namespace

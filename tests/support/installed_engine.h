@@ -47,8 +47,18 @@ struct ProcessCounts {
     long children = 0;  // child processes, zombies included
 };
 ProcessCounts CountProcessResources();
-// Counts again (for up to a second) until nothing is held beyond before:
-// a system may take a moment to account for a thread or handle gone.
-ProcessCounts SettledCounts(const ProcessCounts& before);
+// Counts again (for up to three seconds) until nothing is held beyond
+// before: a system may take a moment to account for a thread or handle
+// gone. Without handlesToo the handles are not waited for: under wine a child
+// that crashed or was ended by force leaves handles of wine's own for good.
+ProcessCounts SettledCounts(const ProcessCounts& before, bool handlesToo = true);
+// Whether a child that crashed or was ended by force leaves nothing in its
+// parent: under wine it leaves a thread, an event and a registry key handle
+// of wine's own (an engine that ends by itself leaves nothing there either).
+#ifdef _WIN32
+inline constexpr bool kForcedEndsLeaveNoHandles = false;
+#else
+inline constexpr bool kForcedEndsLeaveNoHandles = true;
+#endif
 
 }  // namespace cecp::test
