@@ -93,6 +93,8 @@ struct SanCase {
     const char* san;
 };
 
+void PrintTo(const SanCase& c, std::ostream* out) { *out << c.coordinate << " as " << c.san; }
+
 class StandardNotation : public testing::TestWithParam<SanCase> {};
 
 TEST_P(StandardNotation, NamesTheMoveAsPgnDoes) {

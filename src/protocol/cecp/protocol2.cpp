@@ -52,7 +52,7 @@ struct Features {
     std::atomic<bool> time{true};
     std::atomic<bool> analyze{true};
     std::atomic<int> done{-1};  // -1 not said, 0 more time asked for, 1 done
-    int answers = 0;            // the reader's only
+    std::atomic<int> answers{0};  // counted by the reader, reset at each open
     std::atomic<std::int64_t> doneZeroAt{0};
     std::atomic<bool> negotiating{false};
     char myname[kNameBufferSize] = {};
