@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -144,15 +145,18 @@ protected:
         ASSERT_NO_FATAL_FAILURE(Install(c.executable, settings, c.extraFile, c.extraContent));
     }
     // Runs the request on its own thread; after milliseconds, then() is
-    // called; the search must end within limit seconds of that.
+    // called; the search must end within limit seconds of that. The time it
+    // took is printed under the name of what then() did, for the record.
     template <typename Then>
-    void SearchThen(SearchRequestBuilder& request, int milliseconds, Then then, double limit) {
+    void SearchThen(const char* what, SearchRequestBuilder& request, int milliseconds, Then then, double limit) {
         std::thread search([&] { api.Eng9(request.bytes); });
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         auto start = Clock::now();
         then();
         search.join();
-        EXPECT_LT(SecondsSince(start), limit);
+        const double took = SecondsSince(start);
+        std::printf("[ measured ] %s: %s to Eng9's return %.3f s\n", GetParam().name, what, took);
+        EXPECT_LT(took, limit);
     }
     static Position After(const std::vector<const char*>& moves) {
         Position position;
@@ -184,19 +188,19 @@ TEST_P(EngineInDialect, PlaysAnalysesAndPondersTheHostsWay) {
 
     // An analysis, stopped after two seconds.
     request.NoClock().Moves({"e2e4", "c7c5"});
-    SearchThen(request, 2000, [&] { api.Eng3(); }, 2.0);
+    SearchThen("analysis stopped (Eng3)", request, 2000, [&] { api.Eng3(); }, 2.0);
     EXPECT_GE(LegalMainLineMoves(After({"e2e4", "c7c5"})), 2) << "analysing";
 
     // Pondering on 1. e4 e5: the host plays e5 (a hit), the engine's move
     // then comes in its own time.
     request.Increment(3, 0).Moves({"e2e4", "e7e5"}).Ponder();
-    SearchThen(request, 500, [&] { api.Eng10(); }, 6.0);
+    SearchThen("ponder hit (Eng10)", request, 500, [&] { api.Eng10(); }, 6.0);
     EXPECT_GE(LegalMainLineMoves(After({"e2e4", "e7e5"})), 1) << "a ponder hit";
 
     // The host plays another reply (a miss): the ponder search ends within
     // a second or so, and the next search is the engine's as usual.
     request.Increment(10, 0).Moves({"e2e4", "e7e5", "g1f3", "b8c6"}).Ponder();
-    SearchThen(request, 500, [&] { api.Eng3(); }, 1.5);
+    SearchThen("ponder miss (Eng3)", request, 500, [&] { api.Eng3(); }, 1.5);
     SearchRequestBuilder next;
     next.MovesInTime(1, 1).Moves({"e2e4", "e7e5", "g1f3", "g8f6"});
     api.Eng9(next.bytes);
@@ -206,7 +210,7 @@ TEST_P(EngineInDialect, PlaysAnalysesAndPondersTheHostsWay) {
     // while it thinks (fairymax) is given up on after five seconds, the last
     // line it showed standing.
     request.Increment(600, 0).Moves({"d2d4"});
-    SearchThen(request, 1000, [&] { api.Eng3(); }, GetParam().movesNow ? 2.0 : 6.0);
+    SearchThen("move now (Eng3)", request, 1000, [&] { api.Eng3(); }, GetParam().movesNow ? 2.0 : 6.0);
     EXPECT_GE(LegalMainLineMoves(After({"d2d4"})), 1) << "moving now";
 }
 

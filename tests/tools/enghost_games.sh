@@ -258,11 +258,18 @@ detected dfsf Protocol=uci AnalyzeMode=true PonderMode=true
 grep -q "^  protocol 2   answered" install-dfsf.out || fail "install dfsf: its protocol 2 was not seen"
 detected dgc Protocol=uci AnalyzeMode=true "Engine=GNU Chess 6.2.7"
 # gnuchess -x drops commands that come together, and so mostly answers
-# nothing; now and then it does answer protover 2 with its features.
+# nothing; now and then it does answer protover 2 with its features, or
+# analyze with its thinking. What install writes must be what it saw.
 detected dgx
 if grep -q '^Protocol=1' engines/dgx/dgx.init; then
-  grep -q "^AnalyzeMode=false" engines/dgx/dgx.init || fail "install dgx: AnalyzeMode without an analysis"
-  grep -q "^warning: it answered nothing" install-dgx.out || fail "install dgx: no warning"
+  if grep -q "^  classic *analyses" install-dgx.out; then
+    grep -q "^AnalyzeMode=true" engines/dgx/dgx.init || fail "install dgx: it analysed, but AnalyzeMode is off"
+  else
+    grep -q "^AnalyzeMode=false" engines/dgx/dgx.init || fail "install dgx: AnalyzeMode without an analysis"
+  fi
+  if ! grep -q "^  classic *analyses\|; moves when told\|; answers go with" install-dgx.out; then
+    grep -q "^warning: it answered nothing" install-dgx.out || fail "install dgx: no warning"
+  fi
 else
   grep -q '^Protocol=2' engines/dgx/dgx.init || fail "install dgx: $(grep '^Protocol' engines/dgx/dgx.init)"
 fi
