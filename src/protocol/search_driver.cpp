@@ -32,7 +32,7 @@ void WaitForMove(const cecp::Dialect& dialect) {
         }
         std::int64_t askedAt = g_state.moveNowSentAt;
         if (askedAt != 0 && cecp::SteadyMilliseconds() - askedAt >= g_state.moveNowPatience) {
-            g_state.engineBusy = g_state.searchRefused ? 0 : 1;
+            cecp::NoteMoveOwedToNoSearch();
             g_state.awaitingMove = 0;
             return;
         }

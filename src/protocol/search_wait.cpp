@@ -53,6 +53,8 @@ void EndMoveWait() {
     EventSignal().Notify();
 }
 
+void NoteMoveOwedToNoSearch() { g_state.engineBusy = g_state.searchRefused ? 0 : 1; }
+
 std::uint64_t MoveWaitTicket() { return MoveSignal().Ticket(); }
 
 void WaitForMoveOrTimeout(std::uint64_t ticket, int milliseconds) {

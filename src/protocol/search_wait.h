@@ -12,6 +12,11 @@ namespace cecp {
 // has died, and when the search is stopped or the engine closed.
 void EndMoveWait();
 
+// The search is ended without the move the engine was asked for (it refused
+// to move now, or did not answer in time): the engine, still thinking, owes
+// a move that belongs to no search, unless it refused to begin the search.
+void NoteMoveOwedToNoSearch();
+
 // Sleeps until EndMoveWait is called or milliseconds have passed, whichever
 // comes first; a call of EndMoveWait since ticket was taken ends it at once.
 void WaitForMoveOrTimeout(std::uint64_t ticket, int milliseconds);

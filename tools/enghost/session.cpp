@@ -7,6 +7,7 @@
 #include "host/host_record.h"
 #include "interrupt.h"
 #include "platform/profile.h"
+#include "protocol/dialect.h"
 
 namespace fs = std::filesystem;
 
@@ -302,10 +303,10 @@ void Dispose(std::unique_ptr<EngineSession>& session) {
 bool AnyStuck() { return g_anyStuck.load(); }
 
 namespace {
-// The module waits five seconds for a move it asked for before it gives up
-// on the engine; a search that returns this long after the request without
-// a move is one the engine never answered.
-constexpr std::int64_t kModuleGivesUpMs = 4000;
+// The module waits its patience for a move it asked for before it gives up
+// on the engine; a search that returns within a second of that after the
+// request, without a move, is one the engine never answered.
+constexpr std::int64_t kModuleGivesUpMs = cecp::kMoveNowPatienceMilliseconds - 1000;
 }  // namespace
 
 std::int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {

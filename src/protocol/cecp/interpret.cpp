@@ -210,7 +210,7 @@ void InterpretCecpLine(const char* line, ThinkingForm form, void (*takeMove)(con
         // ends at once with the last line shown standing, and the move the
         // engine still owes belongs to no search.
         if (RefusesMoveNow(line) && g_state.awaitingMove && g_state.moveNowSentAt != 0) {
-            g_state.engineBusy = g_state.searchRefused ? 0 : 1;
+            NoteMoveOwedToNoSearch();
             EndMoveWait();
         }
         return;
