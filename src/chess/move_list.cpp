@@ -43,7 +43,7 @@ constexpr Direction kRookRays[4] = {{-1, 0x04}, {-8, 0x10}, {1, 0x40}, {8, 0x01}
 // The generators index the board with no bounds check of their own: these
 // compile-time checks prove that the table is what its bits say and that a
 // mask lets a step through exactly when it lands on the board one file and
-// rank step away. Exactly, not only safely: SideToMoveReaches finds a
+// rank step away. Exactly, not only safely: PieceReaching finds a
 // piece's moves by stepping back from their target, which gives the
 // generator's answer only when the masks follow the board's edges.
 constexpr bool EdgeTableMatchesBits() {
@@ -134,6 +134,16 @@ int MoveList::Generate(const Position& positionToList) {
     return count;
 }
 
+template <typename Keep>
+int MoveList::GenerateKept(const Position& positionToList, Keep keep) {
+    const int listed = Generate(positionToList);
+    int kept = 0;
+    for (int i = 0; i < listed; ++i)
+        if (keep(moves[i])) moves[kept++] = moves[i];
+    count = kept;
+    return kept;
+}
+
 int MoveList::GenerateFrom(const Position& positionToList, int square) {
     Prepare(positionToList);
     if (!IsSquare(square)) return 0;
@@ -143,12 +153,7 @@ int MoveList::GenerateFrom(const Position& positionToList, int square) {
     if (MostMovesBelow(positionToList, sideColour, square) + kMostMoves[TypeOf(code)] > kCapacity) {
         // The whole list might fill up before this square's moves are in
         // (only boards no game reaches have that many): take them from it.
-        const int listed = Generate(positionToList);
-        int kept = 0;
-        for (int i = 0; i < listed; ++i)
-            if (MoveFrom(moves[i]) == square) moves[kept++] = moves[i];
-        count = kept;
-        return kept;
+        return GenerateKept(positionToList, [square](MoveWord move) { return MoveFrom(move) == square; });
     }
     // One piece lists at most 27 moves: AddMove never reaches the capacity,
     // so it never jumps, and this frame needs no jump point.
@@ -157,6 +162,35 @@ int MoveList::GenerateFrom(const Position& positionToList, int square) {
     pieceColour = static_cast<std::uint8_t>(ColourOf(code));
     const Generator generator = generators[pieceType];
     (this->*generator)();
+    return count;
+}
+
+int MoveList::GenerateOfType(const Position& positionToList, int type) {
+    Prepare(positionToList);
+    if (type <= kNoPiece || type > kKing) return 0;
+    const int sideColour = positionToList.sideToMove != 0 ? kBlackBit : 0;
+    const auto ofType = [&positionToList, type, sideColour](int square) {
+        const int code = positionToList.squares[square];
+        return TypeOf(code) == type && ColourOf(code) == sideColour;
+    };
+    int last = kSquareCount - 1;
+    while (last >= 0 && !ofType(last)) --last;
+    if (last >= 0 && MostMovesBelow(positionToList, sideColour, last) + kMostMoves[type] > kCapacity) {
+        // The whole list might fill up before the last such piece's moves are
+        // in (only boards no game reaches have that many): take them from it.
+        return GenerateKept(positionToList, [&positionToList, type](MoveWord move) {
+            return TypeOf(positionToList.squares[MoveFrom(move)]) == type;
+        });
+    }
+    // Those pieces' moves are all in the list, and AddMove never jumps: this
+    // frame needs no jump point.
+    for (int square = 0; square <= last; ++square) {
+        if (!ofType(square)) continue;
+        fromSquare = static_cast<std::int8_t>(square);
+        pieceType = static_cast<std::uint8_t>(type);
+        pieceColour = static_cast<std::uint8_t>(sideColour);
+        (this->*generators[type])();
+    }
     return count;
 }
 
@@ -322,13 +356,15 @@ bool AnyMoveOnto(const MoveList& list, int count, int a, int b, int c) {
     return false;
 }
 
-// Whether a move of the side to move's pseudo-legal list lands on the
-// target, found by reading the generator's rules backwards from there: the
-// pieces that could step, slide or push onto it, judged by the same bytes
-// and conditions as the generator judges them, whatever stands on the board.
-// It knows nothing of a full list: that is the caller's business.
-bool SideToMoveReaches(const Position& position, int target) {
-    if (!IsSquare(target)) return false;
+// The square of a piece of the side to move that has a move of its
+// pseudo-legal list onto the target, or -1 when none has, found by reading
+// the generator's rules backwards from there: the pieces that could step,
+// slide or push onto it, judged by the same bytes and conditions as the
+// generator judges them, whatever stands on the board. It knows nothing of
+// a full list: that is the caller's business.
+int PieceReaching(const Position& position, int target) {
+    constexpr int kNone = -1;
+    if (!IsSquare(target)) return kNone;
     const std::uint8_t* board = position.squares;
     const int side = position.sideToMove != 0 ? kBlackBit : 0;
     const auto owns = [side](int code, int type) { return TypeOf(code) == type && ColourOf(code) == side; };
@@ -338,22 +374,22 @@ bool SideToMoveReaches(const Position& position, int target) {
     // Steps and slides land on an empty square or on one of the other colour.
     if (targetCode == 0 || ColourOf(targetCode) != side) {
         for (const Direction& step : kKnightSteps)
-            if (!(edges & step.mask) && owns(board[target + step.offset], kKnight)) return true;
+            if (!(edges & step.mask) && owns(board[target + step.offset], kKnight)) return target + step.offset;
         for (const Direction& step : kKingSteps)
-            if (!(edges & step.mask) && owns(board[target + step.offset], kKing)) return true;
+            if (!(edges & step.mask) && owns(board[target + step.offset], kKing)) return target + step.offset;
         // The first byte that is not 0 along each ray stops the slide.
         const auto sliderOn = [&](const Direction& ray, int type) {
             for (int square = target; !(kEdgeFlags[square] & ray.mask);) {
                 square += ray.offset;
                 const int code = board[square];
-                if (code != 0) return owns(code, type) || owns(code, kQueen);
+                if (code != 0) return owns(code, type) || owns(code, kQueen) ? square : kNone;
             }
-            return false;
+            return kNone;
         };
         for (const Direction& ray : kBishopRays)
-            if (sliderOn(ray, kBishop)) return true;
+            if (const int from = sliderOn(ray, kBishop); from != kNone) return from;
         for (const Direction& ray : kRookRays)
-            if (sliderOn(ray, kRook)) return true;
+            if (const int from = sliderOn(ray, kRook); from != kNone) return from;
     }
 
     // Pawns, with GeneratePawn's conditions seen from the pawn's square: none
@@ -372,21 +408,31 @@ bool SideToMoveReaches(const Position& position, int target) {
     const bool rightCaptures = pawnAt(fromRight) && FileOf(fromRight) > 0;
     const bool leftCaptures = pawnAt(fromLeft) && FileOf(fromLeft) < 7;
     const bool capturable = white ? IsBlack(targetCode) : targetCode != 0 && !IsBlack(targetCode);
-    if (capturable && (rightCaptures || leftCaptures)) return true;
+    if (capturable && (rightCaptures || leftCaptures)) return rightCaptures ? fromRight : fromLeft;
     if (targetCode == 0) {
-        if (pawnAt(target - forward)) return true;
+        if (pawnAt(target - forward)) return target - forward;
         const int doubleFrom = target - 2 * forward;
-        if (pawnAt(doubleFrom) && RankOf(doubleFrom) == (white ? 1 : 6) && board[target - forward] == 0) return true;
+        if (pawnAt(doubleFrom) && RankOf(doubleFrom) == (white ? 1 : 6) && board[target - forward] == 0)
+            return doubleFrom;
         const int ep = static_cast<std::uint8_t>(position.epSquare);
         const int epRank = white ? 4 : 3;
-        if (ep != 0 && ep == target &&
-            ((rightCaptures && RankOf(fromRight) == epRank) || (leftCaptures && RankOf(fromLeft) == epRank)))
-            return true;
+        if (ep != 0 && ep == target) {
+            if (rightCaptures && RankOf(fromRight) == epRank) return fromRight;
+            if (leftCaptures && RankOf(fromLeft) == epRank) return fromLeft;
+        }
     }
 
     // Castling needs no look of its own: it lands on g1 or c1 (g8, c8) only
     // when the rook on h1 or a1 (h8, a8) can slide there too.
-    return false;
+    return kNone;
+}
+
+// Whether the list of the side to move holds every move of the piece on the
+// square: it does unless the moves listed before them might fill it up.
+bool ListHoldsMovesOf(const Position& position, int square) {
+    const int side = position.sideToMove != 0 ? kBlackBit : 0;
+    return MostMovesBelow(position, side, square) + MoveList::kMostMoves[TypeOf(position.squares[square])] <=
+           MoveList::kCapacity;
 }
 
 }  // namespace
@@ -394,22 +440,23 @@ bool SideToMoveReaches(const Position& position, int target) {
 bool KingSafeAfterMove(const Position& afterMove, MoveWord move) {
     // White has just moved when Black is to move.
     const int king = afterMove.sideToMove != 0 ? afterMove.whiteKingSquare : afterMove.blackKingSquare;
-    bool reached;
+    int reaching;
     if (!IsCastling(afterMove, move)) {
-        reached = SideToMoveReaches(afterMove, king);
+        reaching = PieceReaching(afterMove, king);
     } else {
         // As KingSafeAfterMoveByList puts it: a copy of the king on its home
-        // square, the rook on the square crossed.
+        // square, the rook on the square crossed. (The copy is not the side
+        // to move's: it adds no moves to its list.)
         const int from = MoveFrom(move), to = MoveTo(move);
         Position probe = afterMove;
         probe.squares[from] = afterMove.squares[to];
-        reached = SideToMoveReaches(probe, from) || SideToMoveReaches(probe, (from + to) / 2) ||
-                  SideToMoveReaches(probe, to);
+        reaching = PieceReaching(probe, from);
+        if (reaching < 0) reaching = PieceReaching(probe, (from + to) / 2);
+        if (reaching < 0) reaching = PieceReaching(probe, to);
     }
     // A list that fills up loses its last moves, perhaps the one that
     // reached: only on such a board can the list answer otherwise.
-    const int side = afterMove.sideToMove != 0 ? kBlackBit : 0;
-    if (!reached || MostMovesBelow(afterMove, side, kSquareCount) <= MoveList::kCapacity) return !reached;
+    if (reaching < 0 || ListHoldsMovesOf(afterMove, reaching)) return reaching < 0;
     return KingSafeAfterMoveByList(afterMove, move);
 }
 

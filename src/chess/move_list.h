@@ -28,6 +28,10 @@ public:
     // square, in its order: none when the piece there is not the side to
     // move's, and none that a full list would have cut off.
     int GenerateFrom(const Position& position, int square);
+    // Fills the list with the moves of Generate's list made by the side to
+    // move's pieces of one type, in its order, and none that a full list
+    // would have cut off.
+    int GenerateOfType(const Position& position, int type);
     MoveWord MoveAt(int index) const;
     int Count() const { return count; }
 
@@ -38,6 +42,9 @@ private:
     using Generator = void (MoveList::*)();
 
     void GenerateAll(int sideColour);
+    // Generate's list, of which only the moves keep(move) answers true for.
+    template <typename Keep>
+    int GenerateKept(const Position& position, Keep keep);
     void Prepare(const Position& positionToList);
     void AddMove(int to, int code);
     void AddPromotions(int to);

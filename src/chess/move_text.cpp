@@ -144,7 +144,7 @@ bool MoveTextRecogniser::HasList() {
 int MoveTextRecogniser::ParseMoveText(const char* text, const Position& position, MoveWord* move) {
     const std::size_t length = text != nullptr ? ShortLength(text) : 0;
     if (IsCoordinateMove(text, length)) return ParseCoordinateMove(text, length, position, move);
-    return ParseMoveTextByList(text, position, move);
+    return ReadMoveText(text, position, move, false);
 }
 
 // What ParseMoveTextByList makes of a coordinate move, from the moves of its
@@ -175,6 +175,10 @@ int MoveTextRecogniser::ParseCoordinateMove(const char* text, std::size_t length
 }
 
 int MoveTextRecogniser::ParseMoveTextByList(const char* text, const Position& position, MoveWord* move) {
+    return ReadMoveText(text, position, move, true);
+}
+
+int MoveTextRecogniser::ReadMoveText(const char* text, const Position& position, MoveWord* move, bool byList) {
     if (text == nullptr || text[0] == 0 || text[1] == 0) return kMoveTextMalformed;
     MoveScan scan = ScanMoveText(text);
 
@@ -206,8 +210,21 @@ int MoveTextRecogniser::ParseMoveTextByList(const char* text, const Position& po
     }
 
     if (!HasList()) return kMoveTextNoPiece;
-    const int count = list->Generate(position);
     const int target = MakeSquare(scan.toFile, scan.toRank);
+
+    // Hands offer(m) the moves of the pieces of one type in the list's order,
+    // until it answers false: read from the whole list, or from the moves of
+    // those pieces alone.
+    const int count = byList ? list->Generate(position) : 0;
+    const auto forEachMoveOf = [&](int type, auto offer) {
+        const int listed = byList ? count : list->GenerateOfType(position, type);
+        for (int i = 0; i < listed; ++i) {
+            const MoveWord m = list->moves[i];
+            if (byList && TypeOf(position.squares[MoveFrom(m)]) != type) continue;
+            if (!offer(m)) return false;
+        }
+        return true;
+    };
 
     const auto fitsSquares = [&](MoveWord m) {
         const int from = MoveFrom(m);
@@ -218,19 +235,15 @@ int MoveTextRecogniser::ParseMoveTextByList(const char* text, const Position& po
     CandidateChoice choice(scan.promotionLetter);
     if (scan.pieceLetter != 0) {
         const int type = PieceTypeOfLetter(scan.pieceLetter);
-        for (int i = 0; i < count && type != kNoPiece; ++i) {
-            const MoveWord m = list->moves[i];
-            if (!fitsSquares(m) || TypeOf(position.squares[MoveFrom(m)]) != type || !IsLegalMove(position, m))
-                continue;
-            if (!choice.Offer(m)) return kMoveTextAmbiguous;
-        }
+        const bool clear = type == kNoPiece || forEachMoveOf(type, [&](MoveWord m) {
+            return !fitsSquares(m) || !IsLegalMove(position, m) || choice.Offer(m);
+        });
+        if (!clear) return kMoveTextAmbiguous;
     }
 
     if (!choice.found) {
         const bool pawnLetter = scan.pieceLetter == 0 || scan.pieceLetter == 'P';
-        for (int i = 0; i < count; ++i) {
-            const MoveWord m = list->moves[i];
-            if (TypeOf(position.squares[MoveFrom(m)]) != kPawn) continue;
+        const bool clear = forEachMoveOf(kPawn, [&](MoveWord m) {
             if (scan.ShortPawnCapture()) {
                 // ed: the last pawn move from the one file onto the other,
                 // taken as it stands.
@@ -238,11 +251,11 @@ int MoveTextRecogniser::ParseMoveTextByList(const char* text, const Position& po
                     choice.found = true;
                     choice.choice = m;
                 }
-                continue;
+                return true;
             }
-            if (!pawnLetter || !fitsSquares(m) || !IsLegalMove(position, m)) continue;
-            if (!choice.Offer(m)) return kMoveTextAmbiguous;
-        }
+            return !pawnLetter || !fitsSquares(m) || !IsLegalMove(position, m) || choice.Offer(m);
+        });
+        if (!clear) return kMoveTextAmbiguous;
     }
 
     if (!choice.found) return kMoveTextNoMatch;

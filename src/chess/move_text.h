@@ -30,14 +30,15 @@ public:
     int ParseVariation(const char* text, const Position& position, MoveWord* moves, int capacity);
 
     // The same recognition with every text read against the whole move list:
-    // ParseMoveText's own way for all but coordinate moves (e2e4, e7e8q),
-    // whose quicker way looks at the moves of the from square alone, and the
-    // measure that the tests hold that quicker way to.
+    // the measure that the tests hold ParseMoveText's quicker ways to, which
+    // look at the moves of the from square alone (coordinate moves: e2e4,
+    // e7e8q) or of the pieces of the type named (every other text).
     int ParseMoveTextByList(const char* text, const Position& position, MoveWord* move);
     int ParseVariationByList(const char* text, const Position& position, MoveWord* moves, int capacity);
 
 private:
     int ParseCoordinateMove(const char* text, std::size_t length, const Position& position, MoveWord* move);
+    int ReadMoveText(const char* text, const Position& position, MoveWord* move, bool byList);
     int ReadVariation(const char* text, const Position& position, MoveWord* moves, int capacity, bool byList);
     bool HasList();
 

@@ -1,7 +1,8 @@
 // The quicker ways of judging moves against the whole move list they stand
-// for: one square's moves against the list's moves from it, the king's safety
-// read backwards from its square against the opponent's list, coordinate text
-// read from its from square against the same text read against the list.
+// for: one square's or one piece type's moves against the list's moves from
+// there, the king's safety read backwards from its square against the
+// opponent's list, move text read from those moves alone against the same
+// text read against the list.
 // They must agree everywhere: on the trees of the perft positions, on hostile
 // and random boards, and on boards whose lists fill up and lose moves.
 #include <gtest/gtest.h>
@@ -117,6 +118,20 @@ void CheckSquareMoves(const Position& position, Disagreements* d) {
     }
 }
 
+// Types beyond the pieces' included, which have no moves.
+void CheckTypeMoves(const Position& position, Disagreements* d) {
+    const std::vector<MoveWord> all = Listed(position);
+    MoveList list;
+    for (int type = -1; type <= 8; ++type) {
+        std::vector<MoveWord> expected;
+        for (const MoveWord move : all)
+            if (TypeOf(position.squares[MoveFrom(move)]) == type) expected.push_back(move);
+        const int count = list.GenerateOfType(position, type);
+        if (std::vector<MoveWord>(list.moves, list.moves + count) != expected)
+            d->Add(position, "the moves of piece type " + std::to_string(type));
+    }
+}
+
 void CheckKingSafety(const Position& afterMove, MoveWord move, Disagreements* d) {
     if (KingSafeAfterMove(afterMove, move) != KingSafeAfterMoveByList(afterMove, move))
         d->Add(afterMove, "king safety after " + MoveName(move));
@@ -196,6 +211,13 @@ TEST(Agreement, EachSquaresMovesAreTheListsMovesFromIt) {
     ExpectNone(d);
 }
 
+TEST(Agreement, EachPieceTypesMovesAreTheListsMovesOfIt) {
+    Disagreements d;
+    for (const Position& position : GamePositions(2)) CheckTypeMoves(position, &d);
+    for (const Position& position : OddPositions()) CheckTypeMoves(position, &d);
+    ExpectNone(d);
+}
+
 TEST(Agreement, KingSafetyIsTheOpponentsListsAnswer) {
     Disagreements d;
     for (const Position& position : GamePositions(1)) CheckKingSafetyAround(position, &d);
@@ -210,6 +232,38 @@ TEST(Agreement, EveryCoordinateTextIsReadAsTheListReadsIt) {
     Disagreements d;
     for (const Position& position : GamePositions(0)) CheckEveryCoordinateText(recogniser, position, &d);
     for (const Position& position : OddPositions()) CheckEveryCoordinateText(recogniser, position, &d);
+    ExpectNone(d);
+}
+
+// Each legal move in standard notation, and the texts that name a piece (or
+// none) and a target in every way engines shorten them: with a from file or
+// rank too many or too few, a pawn's capture as two files, castling marks.
+void CheckStandardTexts(MoveTextRecogniser& recogniser, const Position& position, Disagreements* d) {
+    for (const MoveWord move : Listed(position)) {
+        if (!IsLegalMove(position, move)) continue;
+        char san[kSanTextSize];
+        WriteSan(position, move, san);
+        CheckText(recogniser, position, san, d);
+    }
+    for (const char* piece : {"", "P", "N", "B", "R", "Q", "K", "n"}) {
+        for (int to = 0; to < kSquareCount; ++to) {
+            const std::string target = SquareName(to);
+            for (const std::string& from : {std::string(), std::string(1, 'a' + (to + 1) % 8),
+                                            std::string(1, '1' + (to + 3) % 8), SquareName(63 - to)}) {
+                CheckText(recogniser, position, (piece + from + target).c_str(), d);
+                CheckText(recogniser, position, (piece + from + "x" + target + "+").c_str(), d);
+            }
+        }
+    }
+    for (const char* text : {"O-O", "O-O-O", "0-0", "0-0-0", "ab", "ed", "hg", "e8=Q", "exd8=N", "b1=q"})
+        CheckText(recogniser, position, text, d);
+}
+
+TEST(Agreement, EveryStandardTextIsReadAsTheListReadsIt) {
+    MoveTextRecogniser recogniser;
+    Disagreements d;
+    for (const Position& position : GamePositions(1)) CheckStandardTexts(recogniser, position, &d);
+    for (const Position& position : OddPositions()) CheckStandardTexts(recogniser, position, &d);
     ExpectNone(d);
 }
 
