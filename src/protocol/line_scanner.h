@@ -8,7 +8,9 @@
 
 namespace cecp {
 
+// White space as formatted input knows it, one character or a span of them.
 inline bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+constexpr char kSpaces[] = " \t\n\r\v\f";
 
 // A reading position in a line, with the conversions of formatted input:
 // numbers skip leading white space, take an optional sign and decimal digits.
@@ -16,9 +18,7 @@ class Scanner {
 public:
     explicit Scanner(const char* at) : at_(at) {}
 
-    void SkipSpace() {
-        while (IsSpace(*at_)) ++at_;
-    }
+    void SkipSpace() { at_ += std::strspn(at_, kSpaces); }
     // A decimal number; values beyond the range are held at its ends.
     bool Number(std::int64_t* out, std::int64_t low, std::int64_t high) {
         SkipSpace();
@@ -58,8 +58,7 @@ public:
     // A run of non-blank characters, cut to the buffer.
     bool Word(char* out, std::size_t size) {
         SkipSpace();
-        const char* end = at_;
-        while (*end != '\0' && !IsSpace(*end)) ++end;
+        const char* end = at_ + std::strcspn(at_, kSpaces);
         if (end == at_) return false;
         CopyCut(at_, static_cast<std::size_t>(end - at_), out, size);
         at_ = end;

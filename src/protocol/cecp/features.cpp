@@ -9,9 +9,11 @@ constexpr char kKeyword[] = "feature";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Appends c to a buffer of size bytes at *length, dropping what no longer fits.
-void Append(char* buffer, std::size_t size, std::size_t* length, char c) {
-    if (*length + 1 < size) buffer[(*length)++] = c;
+// The n characters at text, cut to a buffer of size bytes, and ended.
+void CopyCut(const char* text, std::size_t n, char* buffer, std::size_t size) {
+    if (n >= size) n = size - 1;
+    std::memcpy(buffer, text, n);
+    buffer[n] = '\0';
 }
 
 }  // namespace
@@ -28,23 +30,24 @@ FeatureReader::FeatureReader(const char* line) : at_(line) {
 
 bool FeatureReader::Next(Feature* out) {
     for (;;) {
-        while (IsBlank(*at_)) ++at_;
+        at_ += std::strspn(at_, " \t");
         if (*at_ == '\0') return false;
-        std::size_t nameLength = 0, valueLength = 0;
-        while (*at_ != '\0' && *at_ != '=' && !IsBlank(*at_)) Append(out->name, sizeof out->name, &nameLength, *at_++);
-        out->name[nameLength] = '\0';
+        const std::size_t nameLength = std::strcspn(at_, "= \t");
+        CopyCut(at_, nameLength, out->name, sizeof out->name);
+        at_ += nameLength;
         out->hasValue = *at_ == '=';
+        const char* value = at_;
+        std::size_t valueLength = 0;
         if (out->hasValue) {
             ++at_;
-            if (*at_ == '"') {
-                ++at_;
-                while (*at_ != '\0' && *at_ != '"') Append(out->value, sizeof out->value, &valueLength, *at_++);
-                if (*at_ == '"') ++at_;
-            } else {
-                while (*at_ != '\0' && !IsBlank(*at_)) Append(out->value, sizeof out->value, &valueLength, *at_++);
-            }
+            const bool quoted = *at_ == '"';
+            if (quoted) ++at_;
+            value = at_;
+            valueLength = std::strcspn(at_, quoted ? "\"" : " \t");
+            at_ += valueLength;
+            if (quoted && *at_ == '"') ++at_;
         }
-        out->value[valueLength] = '\0';
+        CopyCut(value, valueLength, out->value, sizeof out->value);
         if (nameLength > 0) return true;
     }
 }

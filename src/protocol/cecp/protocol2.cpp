@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 
 #include "chess/move_list.h"
 #include "chess/notation.h"
@@ -100,15 +101,17 @@ void ResetFeatures() {
 // or may be told (the module sends none of those commands). The rest, among
 // them memory, smp and egt (which would oblige it to send commands it does
 // not have), are rejected.
-constexpr const char* kAccepted[] = {
+constexpr std::string_view kAccepted[] = {
     "ping",  "setboard", "playother", "san",  "usermove", "time", "draw", "sigint", "sigterm", "reuse",
     "analyze", "myname", "variants",  "colors", "ics",    "name", "pause", "nps",   "debug",   "done",
     "option",
 };
 
-bool Accepted(const char* name) {
-    for (const char* accepted : kAccepted) {
-        if (std::strcmp(name, accepted) == 0) return true;
+// Names are compared as string views, their lengths first, which settles
+// most comparisons without reading a character.
+bool Accepted(std::string_view name) {
+    for (std::string_view accepted : kAccepted) {
+        if (name == accepted) return true;
     }
     return false;
 }
@@ -126,28 +129,28 @@ void ReadFeatures(const char* line) {
     Feature feature;
     Features& f = g_features;
     while (reader.Next(&feature)) {
-        const char* name = feature.name;
+        const std::string_view name(feature.name);
         if (f.answers < kMostFeatureAnswers) {
             char answer[sizeof "rejected " + kFeatureNameSize + 1];
-            std::snprintf(answer, sizeof answer, "%s %s\n", Accepted(name) ? "accepted" : "rejected", name);
+            std::snprintf(answer, sizeof answer, "%s %s\n", Accepted(name) ? "accepted" : "rejected", feature.name);
             SendCommand(answer);
             if (++f.answers == kMostFeatureAnswers) {
                 LogNote("the engine floods its features: the rest are read but not answered");
             }
         }
-        if (std::strcmp(name, "ping") == 0) f.ping = FeatureOn(feature);
-        else if (std::strcmp(name, "setboard") == 0) f.setboard = FeatureOn(feature);
-        else if (std::strcmp(name, "usermove") == 0) f.usermove = FeatureOn(feature);
-        else if (std::strcmp(name, "san") == 0) f.san = FeatureOn(feature);
-        else if (std::strcmp(name, "colors") == 0) f.colors = FeatureOn(feature);
-        else if (std::strcmp(name, "time") == 0) f.time = FeatureOn(feature);
-        else if (std::strcmp(name, "analyze") == 0) f.analyze = FeatureOn(feature);
-        else if (std::strcmp(name, "option") == 0 || std::strcmp(name, "myname") == 0) {
+        if (name == "ping") f.ping = FeatureOn(feature);
+        else if (name == "setboard") f.setboard = FeatureOn(feature);
+        else if (name == "usermove") f.usermove = FeatureOn(feature);
+        else if (name == "san") f.san = FeatureOn(feature);
+        else if (name == "colors") f.colors = FeatureOn(feature);
+        else if (name == "time") f.time = FeatureOn(feature);
+        else if (name == "analyze") f.analyze = FeatureOn(feature);
+        else if (name == "option" || name == "myname") {
             std::lock_guard lock(g_textMutex);
             if (!f.negotiating) continue;
             if (name[0] == 'o') RememberOption(feature.value);
             else CopyText(f.myname, feature.value);
-        } else if (std::strcmp(name, "done") == 0) {
+        } else if (name == "done") {
             bool done = FeatureOn(feature);
             // The first done=0 extends the negotiation; more of them do not.
             if (!done && f.done != 1 && f.doneZeroAt == 0) f.doneZeroAt = SteadyMilliseconds();

@@ -6,7 +6,8 @@
 namespace cecp {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// Words are parted by blanks.
+constexpr char kBlanks[] = " \t";
 
 // The words of a line, one after another, without copying them.
 class Words {
@@ -15,11 +16,11 @@ public:
 
     // The next word; false at the line's end.
     bool Next(const char** word, std::size_t* length) {
-        while (IsBlank(*at_)) ++at_;
+        at_ += std::strspn(at_, kBlanks);
         if (*at_ == '\0') return false;
         *word = at_;
-        while (*at_ != '\0' && !IsBlank(*at_)) ++at_;
-        *length = static_cast<std::size_t>(at_ - *word);
+        *length = std::strcspn(at_, kBlanks);
+        at_ += *length;
         return true;
     }
     // The next word without taking it.
@@ -29,7 +30,7 @@ public:
     }
     // The rest of the line after the blanks, or null when nothing is left.
     const char* Rest() {
-        while (IsBlank(*at_)) ++at_;
+        at_ += std::strspn(at_, kBlanks);
         return *at_ != '\0' ? at_ : nullptr;
     }
 
