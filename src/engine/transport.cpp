@@ -100,15 +100,29 @@ void FoldLineEnds(ReaderContext* context, std::int32_t received) {
     char* buffer = context->readBuffer;
     int previous = context->lastReceived;
     std::int32_t kept = context->writePos;
-    std::int32_t end = context->writePos + received;
-    for (std::int32_t i = context->writePos; i < end; ++i) {
-        int byte = static_cast<unsigned char>(buffer[i]);
+    const std::int32_t end = context->writePos + received;
+    // A byte folds into the line feed before it when the two are a line
+    // feed and a carriage return, in either order.
+    const auto keep = [&](int byte) {
         if ((byte == '\n' && previous == '\r') || (byte == '\r' && previous == '\n')) {
             if (kept > 0) buffer[kept - 1] = '\n';
         } else {
             buffer[kept++] = static_cast<char>(byte);
         }
         previous = byte;
+    };
+    for (std::int32_t i = context->writePos; i < end;) {
+        // Up to the next carriage return only the first byte can fold; the
+        // rest moves up as it stands.
+        const void* carriage = std::memchr(buffer + i, '\r', static_cast<std::size_t>(end - i));
+        const std::int32_t run =
+            carriage != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(carriage) - buffer) : end;
+        keep(static_cast<unsigned char>(buffer[i++]));
+        if (i >= run) continue;
+        previous = static_cast<unsigned char>(buffer[run - 1]);
+        std::memmove(buffer + kept, buffer + i, static_cast<std::size_t>(run - i));
+        kept += run - i;
+        i = run;
     }
     context->lastReceived = previous;
     buffer[kept] = '\0';
