@@ -1,9 +1,12 @@
 // For the targets that hand an engine's lines to a reader: each line as a C
-// string in an allocation of exactly its size, so that a read past its end
-// is caught (a string's spare capacity would hide it), and now and then the
-// input's text as lines of 100 KB.
+// string whose every neighbouring byte is poisoned, so that a read past its
+// end is caught (a string's spare capacity would hide it), and now and then
+// the input's text as lines of 100 KB.
 #pragma once
 
+#include <sanitizer/asan_interface.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,19 +17,31 @@ namespace cecp::fuzz {
 
 // Calls read(line) for every line of text (up to each line feed, and the
 // rest after the last); a NUL byte in a line ends it, as it ends the
-// module's texts.
+// module's texts. Each line lies at the start of one buffer kept for the
+// run, every byte of which but the line's is poisoned for AddressSanitizer:
+// a read past the line's end is caught as in an allocation of its exact
+// size, one before it by the buffer's own bound, and no line pays for an
+// allocation of its own.
 template <typename Read>
 void ForEachLine(std::string_view text, Read read) {
+    static char* buffer = nullptr;
+    static std::size_t capacity = 0;
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
         const std::size_t length = end - start;
-        char* line = new char[length + 1];
-        std::memcpy(line, text.data() + start, length);
-        line[length] = '\0';
-        read(static_cast<const char*>(line));
-        delete[] line;
+        if (length + 1 > capacity) {
+            delete[] buffer;
+            capacity = std::max<std::size_t>(length + 1, 2 * capacity);
+            buffer = new char[capacity];
+            ASAN_POISON_MEMORY_REGION(buffer, capacity);
+        }
+        ASAN_UNPOISON_MEMORY_REGION(buffer, length + 1);
+        std::memcpy(buffer, text.data() + start, length);
+        buffer[length] = '\0';
+        read(static_cast<const char*>(buffer));
+        ASAN_POISON_MEMORY_REGION(buffer, length + 1);
         start = end + 1;
     }
 }

@@ -47,6 +47,11 @@ namespace {
 
 std::string g_answers;
 
+const cecp::Dialect& Protocol2() {
+    static const cecp::Dialect* const dialect = cecp::DialectNamed("2");
+    return *dialect;
+}
+
 // The answers of one input, which the dialect reads as one negotiation.
 struct Input {
     bool answering = true;
@@ -198,7 +203,7 @@ void CheckLine(const char* line) {
         names.Clear();
     }
     g_answers.clear();
-    cecp::DialectNamed("2")->readLine(line);
+    Protocol2().readLine(line);
     std::string_view answers(g_answers);
     for (std::size_t i = 0; i < names.Count(); ++i) {
         const std::string_view name = names[i];
@@ -241,7 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // starts one and ends it at once.
     char problem[256];
     cecp::g_state.engineExited = 1;
-    if (cecp::DialectNamed("2")->greet(problem, sizeof problem)) std::abort();
+    if (Protocol2().greet(problem, sizeof problem)) std::abort();
     cecp::g_state.engineExited = 0;
     g_input = Input{};
 

@@ -1,13 +1,15 @@
 // Move text and positions from arbitrary bytes: whatever the host and the
 // engine hand over, recognition, legality and MakeMove stay on the board and
 // within the caller's array, and every move recognised is one of the list.
-// The quicker ways give the whole list's answers: a square's moves, the
-// king's safety, coordinate text and whole lines read both ways.
+// The quicker ways give the whole list's answers: a square's and a piece
+// type's moves, the king's safety, move text and whole lines read both ways.
 //
 // Input: 64 board bytes (any values), side, castling, en-passant and flags
 // bytes, two bytes of a move word for MakeMove, then the text. The move
 // word's squares, with a promotion letter chosen by its top bits, are also
 // read as coordinate text, and its target is also taken as the king's square.
+// The board's last four bytes also name squares and a piece type to check and
+// choose where the costliest checks go (below).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -27,8 +29,9 @@ using cecp::fuzz::Listed;
 
 // A square's moves are the whole list's moves from it, in its order: checked
 // on every square the list has moves from and on four others the input
-// names (which must have none), rather than on all 64 of every input.
-void SameSquareMoves(const cecp::Position& position, std::uint32_t otherSquares) {
+// names (which must have none), rather than on all 64 of every input. So are
+// a piece type's moves, for the type the input names.
+void SameSquareMoves(const cecp::Position& position, std::uint32_t otherSquares, int type) {
     cecp::MoveList all, one;
     const int count = all.Generate(position);
     // The list's moves by their from square, each square's in the list's order.
@@ -50,6 +53,15 @@ void SameSquareMoves(const cecp::Position& position, std::uint32_t otherSquares)
         if (start[square + 1] > start[square]) check(square);
     }
     for (int k = 0; k < 4; ++k) check(static_cast<int>((otherSquares >> (6 * k)) % cecp::kSquareCount));
+
+    const int ofType = one.GenerateOfType(position, type);
+    int listed = 0;
+    for (int i = 0; i < count; ++i) {
+        if (cecp::TypeOf(position.squares[cecp::MoveFrom(all.moves[i])]) != type) continue;
+        if (listed == ofType || one.moves[listed] != all.moves[i]) std::abort();
+        ++listed;
+    }
+    if (listed != ofType) std::abort();
 }
 
 void SameKingSafety(const cecp::Position& afterMove, cecp::MoveWord move) {
@@ -81,10 +93,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         !Listed(position, move))
         std::abort();
     SameReading(recogniser, text.c_str(), position);
-    // Squares named by the board's last four bytes.
+    // Squares named by the board's last bytes, whose top bits choose where
+    // the costliest checks go: a square's moves on the position given or on
+    // the one after the line, and the end of the line or a stray move after
+    // it for HasNoLegalMove. Each costs a move list per piece.
     const std::uint32_t otherSquares = std::uint32_t{data[60]} | std::uint32_t{data[61]} << 8 |
-                                       std::uint32_t{data[62]} << 16 | std::uint32_t{data[63]} << 24;
-    SameSquareMoves(position, otherSquares);
+                                       std::uint32_t{data[62]} << 16;
+    const bool squaresAfterLine = (data[63] & 0x80) != 0, strayMove = (data[63] & 0x40) != 0;
+    const int type = data[63] & 7;
+    if (!squaresAfterLine) SameSquareMoves(position, otherSquares, type);
 
     cecp::MoveWord raw;
     std::memcpy(&raw, data + 68, sizeof raw);
@@ -131,10 +148,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     delete[] byList;
     delete[] moves;
 
-    cecp::HasNoLegalMove(line);
-    SameSquareMoves(line, otherSquares >> 8 ^ static_cast<std::uint32_t>(count));
-    line.MakeMove(static_cast<cecp::MoveWord>(raw & 0x7fff));
-    SameKingSafety(line, raw);
+    if (squaresAfterLine) SameSquareMoves(line, otherSquares ^ static_cast<std::uint32_t>(count), type);
+    if (strayMove) {
+        line.MakeMove(static_cast<cecp::MoveWord>(raw & 0x7fff));
+        SameKingSafety(line, raw);
+    }
     cecp::HasNoLegalMove(line);
     return 0;
 }
