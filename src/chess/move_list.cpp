@@ -184,12 +184,13 @@ int MoveList::GenerateOfType(const Position& positionToList, int type) {
     }
     // Those pieces' moves are all in the list, and AddMove never jumps: this
     // frame needs no jump point.
+    const Generator generator = generators[type];
     for (int square = 0; square <= last; ++square) {
         if (!ofType(square)) continue;
         fromSquare = static_cast<std::int8_t>(square);
         pieceType = static_cast<std::uint8_t>(type);
         pieceColour = static_cast<std::uint8_t>(sideColour);
-        (this->*generators[type])();
+        (this->*generator)();
     }
     return count;
 }
