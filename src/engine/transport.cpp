@@ -22,6 +22,9 @@ constexpr int kCommandWaitMilliseconds = 1000;
 std::mutex g_commandSequenceMutex;
 // Set on the reader thread, whose commands answer the engine's own lines.
 thread_local bool t_onReaderThread = false;
+std::atomic<std::uint64_t> g_commandsSent{0};
+// Taken by the reader thread as each read comes back.
+thread_local std::uint64_t t_commandsBeforeLine = UINT64_MAX;
 std::atomic<CommandWriter> g_commandWriter{nullptr};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -54,11 +57,16 @@ CommandSequence::~CommandSequence() = default;
 
 void SetCommandWriter(CommandWriter writer) { g_commandWriter = writer; }
 
+std::uint64_t CommandsSent() { return g_commandsSent; }
+
+std::uint64_t CommandsSentBeforeLine() { return t_commandsBeforeLine; }
+
 void SendCommand(const char* command) {
     HandleUse use;
     platform::Handle input = g_state.engineStdinWrite.load();
     CommandWriter writer = g_commandWriter.load();
     if ((input == platform::kNoPipe && writer == nullptr) || g_state.engineExited != 0) return;
+    ++g_commandsSent;
     std::size_t length = std::strlen(command);
     // The log has the command before the engine can answer it: written after
     // the pipe, an answer read meanwhile stood above its command.
@@ -170,6 +178,7 @@ void ReaderThread(void* argument) {
         long got = platform::ReadPipe(context->pipeRead, context->readBuffer + context->writePos,
                                       static_cast<std::size_t>(kReadBufferSize - context->writePos),
                                       context->process);
+        t_commandsBeforeLine = g_commandsSent;
         // Once the shutdown has begun, what this read brought is not handed on.
         if (context->keepReading == 0) break;
         if (got > 0) {

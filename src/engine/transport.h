@@ -15,6 +15,15 @@ namespace cecp {
 // stopped reading has no room for is dropped (and stays in the log).
 void SendCommand(const char* command);
 
+// Commands sent so far, each counted before it is written (a dropped one
+// too): a line read after a command's count was taken may answer it.
+std::uint64_t CommandsSent();
+// How many commands had been counted when the read that completed the line
+// now handed on came back: the line answers none counted after that. A line
+// handed on by other means than the reader thread counts as read after every
+// command.
+std::uint64_t CommandsSentBeforeLine();
+
 // Takes the commands in place of the engine's input: for the fuzz targets,
 // which check what the module says without a pipe, whose writes and pauses
 // cost far more than the commands themselves. The log still receives each

@@ -65,6 +65,8 @@ struct Conversation {
     // A bestmove came since the last "go" while an earlier one was owed, and
     // was taken for that earlier search's.
     std::atomic<bool> droppedSinceGo{false};
+    // The number that the last "go" was sent under (CommandsSent).
+    std::atomic<std::uint64_t> goCommand{0};
     std::atomic<bool> analyseModeOn{false};
     std::atomic<int> rootMoveCount{0};  // legal moves of the searched position
 };
@@ -288,6 +290,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
         BeginPonderHold();
     }
     c.droppedSinceGo = false;
+    c.goCommand = CommandsSent() + 1;
     ++c.bestmovesOwed;
     g_state.awaitingMove = 1;
     SendGo(request, ponder);
@@ -336,6 +339,12 @@ void Reset() {}
 void ReadBestMove(const char* rest) {
     Conversation& c = g_conversation;
     int owed = c.bestmovesOwed;
+    // Read before the last "go" was sent, and with only that one owed: an
+    // answer to no "go" at all (one that an engine sends after readyok, say).
+    if (owed == 1 && CommandsSentBeforeLine() < c.goCommand) {
+        LogNote("a bestmove that came before the last go is dropped");
+        return;
+    }
     while (owed > 0 && !c.bestmovesOwed.compare_exchange_weak(owed, owed - 1)) {
     }
     if (owed > 1) c.droppedSinceGo = true;
