@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "host/fixed_text.h"
+
 namespace cecp {
 
 // White space as formatted input knows it, one character or a span of them.
@@ -52,7 +54,7 @@ public:
     // The rest of the line, cut to the buffer; false when nothing is left.
     bool Rest(char* out, std::size_t size) {
         if (*at_ == '\0') return false;
-        CopyCut(at_, std::strlen(at_), out, size);
+        CopyText(out, size, at_);
         return true;
     }
     // A run of non-blank characters, cut to the buffer.
@@ -60,7 +62,7 @@ public:
         SkipSpace();
         const char* end = at_ + std::strcspn(at_, kSpaces);
         if (end == at_) return false;
-        CopyCut(at_, static_cast<std::size_t>(end - at_), out, size);
+        CopyText(out, size, at_, static_cast<std::size_t>(end - at_));
         at_ = end;
         return true;
     }
@@ -74,11 +76,6 @@ public:
     }
 
 private:
-    static void CopyCut(const char* from, std::size_t length, char* out, std::size_t size) {
-        if (length >= size) length = size - 1;
-        std::memcpy(out, from, length);
-        out[length] = '\0';
-    }
     const char* at_;
 };
 

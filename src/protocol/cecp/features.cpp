@@ -2,19 +2,14 @@
 
 #include <cstring>
 
+#include "host/fixed_text.h"
+
 namespace cecp {
 namespace {
 
 constexpr char kKeyword[] = "feature";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The n characters at text, cut to a buffer of size bytes, and ended.
-void CopyCut(const char* text, std::size_t n, char* buffer, std::size_t size) {
-    if (n >= size) n = size - 1;
-    std::memcpy(buffer, text, n);
-    buffer[n] = '\0';
-}
 
 }  // namespace
 
@@ -33,7 +28,7 @@ bool FeatureReader::Next(Feature* out) {
         at_ += std::strspn(at_, " \t");
         if (*at_ == '\0') return false;
         const std::size_t nameLength = std::strcspn(at_, "= \t");
-        CopyCut(at_, nameLength, out->name, sizeof out->name);
+        CopyText(out->name, sizeof out->name, at_, nameLength);
         at_ += nameLength;
         out->hasValue = *at_ == '=';
         const char* value = at_;
@@ -47,7 +42,7 @@ bool FeatureReader::Next(Feature* out) {
             at_ += valueLength;
             if (quoted && *at_ == '"') ++at_;
         }
-        CopyCut(value, valueLength, out->value, sizeof out->value);
+        CopyText(out->value, sizeof out->value, value, valueLength);
         if (nameLength > 0) return true;
     }
 }
