@@ -48,6 +48,21 @@ protected:
         HostClearNotifications();
         ASSERT_EQ(api.Eng1(info, 0, 0, 0, 0, 0), 0);
     }
+    // Waits, at most seconds, until the module has shown depth notifications
+    // (one for each new depth) since the notification numbered from; true
+    // when they came. The record itself is the module's while it searches.
+    static bool WaitForDepths(int from, int depths, double seconds) {
+        auto start = Clock::now();
+        for (;;) {
+            int seen = 0;
+            for (int i = from, n = HostNotificationCount(); i < n; ++i) {
+                if (HostNotificationAt(i).code == kNotifyDepth) ++seen;
+            }
+            if (seen >= depths) return true;
+            if (SecondsSince(start) > seconds) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
     void TearDown() override {
         if (loaded_) {
             auto start = Clock::now();
@@ -108,8 +123,11 @@ TEST_F(RealEngine, StockfishBehindPolyglotAnalysesUntilStopped) {
             "stockfish.ini", "[PolyGlot]\nEngineCommand = /usr/games/stockfish\nEngineDir = .\n[Engine]\n");
     SearchRequestBuilder request;
     request.NoClock().Moves({"e2e4", "e7e5"});
+    // Stockfish reads its network at its first search, which on a loaded
+    // machine takes seconds: the analysis is stopped once it is under way.
     std::thread search([&] { api.Eng9(request.bytes); });
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_TRUE(WaitForDepths(0, 6, 30.0));
     api.Eng3();
     auto start = Clock::now();
     search.join();
@@ -144,13 +162,18 @@ protected:
         std::string settings = std::string("[Support]\nAnalyzeMode=true\nPonderMode=true\n[Parameter]\n") + c.settings;
         ASSERT_NO_FATAL_FAILURE(Install(c.executable, settings, c.extraFile, c.extraContent));
     }
-    // Runs the request on its own thread; after milliseconds, then() is
-    // called; the search must end within limit seconds of that. The time it
-    // took is printed under the name of what then() did, for the record.
+    // Runs the request on its own thread; after milliseconds, and once the
+    // search has shown depths new depths (waited for up to half a minute, as
+    // an engine on a loaded machine may be slow to start), then() is called;
+    // the search must end within limit seconds of that. The time it took is
+    // printed under the name of what then() did, for the record.
     template <typename Then>
-    void SearchThen(const char* what, SearchRequestBuilder& request, int milliseconds, Then then, double limit) {
+    void SearchThen(const char* what, SearchRequestBuilder& request, int milliseconds, int depths, Then then,
+                    double limit) {
+        const int from = HostNotificationCount();
         std::thread search([&] { api.Eng9(request.bytes); });
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        EXPECT_TRUE(WaitForDepths(from, depths, 30.0)) << what;
         auto start = Clock::now();
         then();
         search.join();
@@ -188,19 +211,19 @@ TEST_P(EngineInDialect, PlaysAnalysesAndPondersTheHostsWay) {
 
     // An analysis, stopped after two seconds.
     request.NoClock().Moves({"e2e4", "c7c5"});
-    SearchThen("analysis stopped (Eng3)", request, 2000, [&] { api.Eng3(); }, 2.0);
+    SearchThen("analysis stopped (Eng3)", request, 2000, 4, [&] { api.Eng3(); }, 2.0);
     EXPECT_GE(LegalMainLineMoves(After({"e2e4", "c7c5"})), 2) << "analysing";
 
     // Pondering on 1. e4 e5: the host plays e5 (a hit), the engine's move
     // then comes in its own time.
     request.Increment(3, 0).Moves({"e2e4", "e7e5"}).Ponder();
-    SearchThen("ponder hit (Eng10)", request, 500, [&] { api.Eng10(); }, 6.0);
+    SearchThen("ponder hit (Eng10)", request, 500, 0, [&] { api.Eng10(); }, 6.0);
     EXPECT_GE(LegalMainLineMoves(After({"e2e4", "e7e5"})), 1) << "a ponder hit";
 
     // The host plays another reply (a miss): the ponder search ends within
     // a second or so, and the next search is the engine's as usual.
     request.Increment(10, 0).Moves({"e2e4", "e7e5", "g1f3", "b8c6"}).Ponder();
-    SearchThen("ponder miss (Eng3)", request, 500, [&] { api.Eng3(); }, 1.5);
+    SearchThen("ponder miss (Eng3)", request, 500, 0, [&] { api.Eng3(); }, 1.5);
     SearchRequestBuilder next;
     next.MovesInTime(1, 1).Moves({"e2e4", "e7e5", "g1f3", "g8f6"});
     api.Eng9(next.bytes);
@@ -210,7 +233,7 @@ TEST_P(EngineInDialect, PlaysAnalysesAndPondersTheHostsWay) {
     // while it thinks (fairymax) is given up on after five seconds, the last
     // line it showed standing.
     request.Increment(600, 0).Moves({"d2d4"});
-    SearchThen("move now (Eng3)", request, 1000, [&] { api.Eng3(); }, GetParam().movesNow ? 2.0 : 6.0);
+    SearchThen("move now (Eng3)", request, 1000, 0, [&] { api.Eng3(); }, GetParam().movesNow ? 2.0 : 6.0);
     EXPECT_GE(LegalMainLineMoves(After({"d2d4"})), 1) << "moving now";
 }
 
