@@ -123,8 +123,9 @@ TEST_F(RealEngine, StockfishBehindPolyglotAnalysesUntilStopped) {
             "stockfish.ini", "[PolyGlot]\nEngineCommand = /usr/games/stockfish\nEngineDir = .\n[Engine]\n");
     SearchRequestBuilder request;
     request.NoClock().Moves({"e2e4", "e7e5"});
-    // Stockfish reads its network at its first search, which on a loaded
-    // machine takes seconds: the analysis is stopped once it is under way.
+    // Two engines started one behind the other may take seconds to show a
+    // first line on a loaded machine: the analysis is stopped once it is
+    // under way.
     std::thread search([&] { api.Eng9(request.bytes); });
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_TRUE(WaitForDepths(0, 6, 30.0));
@@ -209,7 +210,8 @@ TEST_P(EngineInDialect, PlaysAnalysesAndPondersTheHostsWay) {
     setUpPosition.SetFromBoard(setUp.View().Board(), 1, kWhiteLong | kBlackShort, 19);
     EXPECT_GE(LegalMainLineMoves(setUpPosition), 1) << "from a set-up position";
 
-    // An analysis, stopped after two seconds.
+    // An analysis, stopped after two seconds, and not before it has shown
+    // four depths.
     request.NoClock().Moves({"e2e4", "c7c5"});
     SearchThen("analysis stopped (Eng3)", request, 2000, 4, [&] { api.Eng3(); }, 2.0);
     EXPECT_GE(LegalMainLineMoves(After({"e2e4", "c7c5"})), 2) << "analysing";
