@@ -59,6 +59,10 @@ struct LastGame {
 };
 
 struct Conversation {
+    // The "go" count, the number of the last "go" and awaitingMove change
+    // together under this lock, so that a bestmove read while a search starts
+    // is judged against the one state or the other, never half of each.
+    std::mutex goMutex;
     // "go"s without their "bestmove" yet: more than one means the engine
     // still answers an earlier search.
     std::atomic<int> bestmovesOwed{0};
@@ -256,6 +260,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
         if (!WaitForEngineEvent(NothingOwed, kMoveNowPatienceMilliseconds) && g_state.stopRequested == 0 &&
             g_state.engineExited == 0) {
             if (c.droppedSinceGo) {
+                std::lock_guard lock(c.goMutex);
                 c.bestmovesOwed = 0;
                 LogNote("the engine lost a bestmove; its answers are counted anew");
             } else {
@@ -289,10 +294,13 @@ SearchStart StartSearch(const SearchRequestView& request) {
         hitEarly = g_state.ponderHitEarly != 0;
         BeginPonderHold();
     }
-    c.droppedSinceGo = false;
-    c.goCommand = CommandsSent() + 1;
-    ++c.bestmovesOwed;
-    g_state.awaitingMove = 1;
+    {
+        std::lock_guard lock(c.goMutex);
+        c.droppedSinceGo = false;
+        c.goCommand = CommandsSent() + 1;
+        ++c.bestmovesOwed;
+        g_state.awaitingMove = 1;
+    }
     SendGo(request, ponder);
     if (hitEarly) SendCommand("ponderhit\n");
     return ponder ? SearchStart::kPondering : SearchStart::kSearching;
@@ -338,18 +346,27 @@ void Reset() {}
 // an answer to an earlier one is dropped.
 void ReadBestMove(const char* rest) {
     Conversation& c = g_conversation;
-    int owed = c.bestmovesOwed;
-    // Read before the last "go" was sent, and with only that one owed: an
-    // answer to no "go" at all (one that an engine sends after readyok, say).
-    if (owed == 1 && CommandsSentBeforeLine() < c.goCommand) {
+    bool answersNoGo = false;
+    bool answersSearch = false;
+    {
+        std::lock_guard lock(c.goMutex);
+        int owed = c.bestmovesOwed;
+        // Read before the last "go" was sent, and with only that one owed: an
+        // answer to no "go" at all (one that an engine sends after readyok,
+        // say). With more owed, it answers an earlier one.
+        answersNoGo = owed == 1 && CommandsSentBeforeLine() < c.goCommand;
+        if (!answersNoGo && owed > 0) {
+            c.bestmovesOwed = owed - 1;
+            if (owed > 1) c.droppedSinceGo = true;
+            answersSearch = owed == 1 && g_state.awaitingMove != 0;
+        }
+    }
+    if (answersNoGo) {
         LogNote("a bestmove that came before the last go is dropped");
         return;
     }
-    while (owed > 0 && !c.bestmovesOwed.compare_exchange_weak(owed, owed - 1)) {
-    }
-    if (owed > 1) c.droppedSinceGo = true;
     NotifyEngineEvent();
-    if (owed != 1 || !g_state.awaitingMove) return;
+    if (!answersSearch) return;
     char move[16] = "";
     while (*rest == ' ' || *rest == '\t') ++rest;
     std::size_t length = 0;
