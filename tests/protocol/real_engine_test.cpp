@@ -24,6 +24,14 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// fairymax as the tests start it, with its layout fixed where the system
+// allows (it crashes at its first unknown command in some randomised
+// starts); where it is not installed, its own path, which the tests skip on.
+const char* Fairymax() {
+    constexpr const char* kInstalled = "/usr/games/fairymax";
+    return fs::exists(kInstalled) ? CECP_FAIRYMAX_LAUNCHER : kInstalled;
+}
+
 // A module installed in front of a real engine: its folder holds a link to
 // the engine and the settings.
 class RealEngine : public ::testing::Test {
@@ -101,12 +109,12 @@ private:
 };
 
 TEST_F(RealEngine, FairymaxAnswersATimedSearch) {
-    Install("/usr/games/fairymax", "[Parameter]\nEngine=Fairy-Max\n");
+    Install(Fairymax(), "[Parameter]\nEngine=Fairy-Max\n");
     SearchRequestBuilder request;
     request.Increment(2, 0).Moves({"e2e4"});
-    // fairymax 5.0b crashes now and then (a few starts in a hundred) on the
-    // first unknown command it reads, the greeting's "kelto"; its search
-    // then ends at once without a move. Such a start is tried again.
+    // Where its layout cannot be fixed, fairymax 5.0b crashes now and then
+    // on the first unknown command it reads, the greeting's "kelto"; its
+    // search then ends at once without a move. Such a start is tried again.
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (attempt > 0) Reopen();
         api.Eng9(request.bytes);
@@ -243,7 +251,7 @@ constexpr const char* kPolyglotIni = "[PolyGlot]\nEngineCommand = /usr/games/sto
 
 INSTANTIATE_TEST_SUITE_P(
     Engines, EngineInDialect,
-    ::testing::Values(DialectCase{"fairymax_protocol2", "/usr/games/fairymax", "Protocol=2\n", "", "", false},
+    ::testing::Values(DialectCase{"fairymax_protocol2", Fairymax(), "Protocol=2\n", "", "", false},
                       DialectCase{"fairy_stockfish_protocol2", "/usr/games/fairy-stockfish", "Protocol=2\n", "", "",
                                   true},
                       DialectCase{"polyglot_stockfish_protocol2", "/usr/games/polyglot",
