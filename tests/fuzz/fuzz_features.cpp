@@ -22,7 +22,7 @@
 //   negotiation (each input is one); no report reaches the host.
 //
 // Input: lines (up to each line feed; a NUL ends a line, as the module's
-// texts end there); one input in 512 is repeated into lines of 100 KB
+// texts end there); one input in 512 is repeated into one line of 100 KB
 // (exact_lines.h).
 #include <cstddef>
 #include <cstdint>

@@ -19,7 +19,7 @@
 //
 // Input: the header of search_state.h, then lines (up to each line feed; a
 // NUL ends a line, as the module's texts end there); one input in 512 is
-// repeated into lines of 100 KB (exact_lines.h). Each input's
+// repeated into one line of 100 KB (exact_lines.h). Each input's
 // lines belong to one search that the dialect started on the standard start
 // position (its bestmove ends it), the engine's position then set from the
 // header.
