@@ -260,8 +260,10 @@ SearchStart StartSearch(const SearchRequestView& request) {
         if (!WaitForEngineEvent(NothingOwed, kMoveNowPatienceMilliseconds) && g_state.stopRequested == 0 &&
             g_state.engineExited == 0) {
             if (c.droppedSinceGo) {
-                std::lock_guard lock(c.goMutex);
-                c.bestmovesOwed = 0;
+                {
+                    std::lock_guard lock(c.goMutex);
+                    c.bestmovesOwed = 0;
+                }
                 LogNote("the engine lost a bestmove; its answers are counted anew");
             } else {
                 LogNote("the engine did not answer stop with bestmove; its lines count once it has");
