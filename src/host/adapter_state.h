@@ -94,9 +94,13 @@ struct AdapterState {
     std::int32_t lastLevelSeconds = -1;
     std::int32_t lastLevelMoves = -1;
 
-    // The main line last shown to the host.
+    // The main line last shown to the host in this search; it stands until
+    // another line is shown. While lastPvRepeatable is set (a deeper
+    // iteration began, or a line could not be read), the next line is shown
+    // even when it repeats this one.
     MoveWord lastPv[kPvCacheSize] = {};
     Flag lastPvLength{0};
+    Flag lastPvRepeatable{0};
     Flag lastPvScore{0};
     Flag lastPvTime{0};
 

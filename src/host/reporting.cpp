@@ -77,6 +77,7 @@ void BeginSearchReport() {
         g_state.lastPvTime = 0;
         g_state.lastPvScore = 0;
         g_state.lastPvLength = 0;
+        g_state.lastPvRepeatable = 0;
         std::memset(g_state.lastPv, 0, sizeof g_state.lastPv);
         if (void* info = HeldInfoBlock()) SendNotification(info, kNotifyNewSearch);
     }
@@ -102,7 +103,7 @@ void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
         k = g_state.moveTextCache.ParseVariation(text, position, moves, kMainLineMoves);
     }
     if (k < 1) {
-        g_state.lastPvLength = 0;
+        g_state.lastPvRepeatable = 1;
         EchoUnrecognised(text);
         return;
     }
@@ -112,7 +113,11 @@ void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
         ReportLock lock(g_reportMutex);
         int cached = g_state.lastPvLength;
         // A line longer than the cache never counts as a repeat.
-        if (k == cached && std::memcmp(moves, g_state.lastPv, sizeof(MoveWord) * cached) == 0) return;
+        if (g_state.lastPvRepeatable == 0 && k == cached &&
+            std::memcmp(moves, g_state.lastPv, sizeof(MoveWord) * cached) == 0) {
+            return;
+        }
+        g_state.lastPvRepeatable = 0;
         int n = k < static_cast<int>(ib::kMainLineCapacity) ? k : static_cast<int>(ib::kMainLineCapacity);
         g_state.lastPvTime = time;
         StoreField<std::int32_t>(info, ib::kMainLineTime, time);
@@ -132,14 +137,17 @@ int RecogniseMoves(const char* text, MoveWord* moves, int capacity) {
     return g_state.moveTextCache.ParseVariation(text, position, moves, capacity);
 }
 
-MoveWord CachedFirstMove() {
+int ShownMainLine(MoveWord* moves, int capacity) {
     ReportLock lock(g_reportMutex);
-    return g_state.lastPvLength > 0 ? g_state.lastPv[0] : 0;
+    int n = g_state.lastPvLength;
+    if (n > capacity) n = capacity;
+    std::memcpy(moves, g_state.lastPv, sizeof(MoveWord) * static_cast<std::size_t>(n < 0 ? 0 : n));
+    return g_state.lastPvLength;
 }
 
 void SettleReports() { ReportLock lock(g_reportMutex); }
 
-void ForgetCachedMainLine() { g_state.lastPvLength = 0; }
+void AllowMainLineRepeat() { g_state.lastPvRepeatable = 1; }
 
 void RememberLineScoreAndTime(std::int32_t score, std::int32_t time) {
     g_state.lastPvScore = score;

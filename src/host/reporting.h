@@ -20,9 +20,10 @@ constexpr int kMainLineMoves = 128;  // moves recognised per main-line text
 void BeginSearchReport();
 
 // Recognises the moves of a main line in the engine's notation against the
-// engine's position and shows them, unless they equal the line last shown. A
-// line without a recognisable move is echoed as "Move illegal: " to console
-// and log, and empties the cache.
+// engine's position and shows them, unless they equal the line last shown
+// (and no repeat is allowed). A line without a recognisable move is echoed as
+// "Move illegal: " to console and log, shows nothing and leaves the line
+// last shown standing, but lets the next line repeat it.
 void ReportMainLine(const char* text, std::int32_t score, std::int32_t time);
 
 // The same for the move with which the engine answers a request to move now:
@@ -34,16 +35,18 @@ void ReportMoveAfterStop(const char* text, std::int32_t score, std::int32_t time
 // against the engine's position; the number recognised. Safe on any thread.
 int RecogniseMoves(const char* text, MoveWord* moves, int capacity);
 
-// The first move of the cached main line, or 0 when none is cached.
-MoveWord CachedFirstMove();
+// The main line last shown in this search: up to capacity of its moves; the
+// number of its moves (0 when none was shown).
+int ShownMainLine(MoveWord* moves, int capacity);
 
 // The score as the host shows it: the mate band 32001..32767 (and its
 // negative) squeezed to 29234..30000, the protocol's mate scores 100000 + n
 // mapped into that band too, and anything else held within 16 bits.
 std::int16_t MapMateScore(std::int32_t score);
 
-// Clears the cached line so that the next one is shown whatever it holds.
-void ForgetCachedMainLine();
+// The next line is shown even when it repeats the line last shown (a deeper
+// iteration reached the same line), which stands until then.
+void AllowMainLineRepeat();
 
 // Returns once no report is being written on another thread, so that every
 // report made so far is visible to the caller in the host's record.

@@ -7,7 +7,7 @@
 
 namespace cecp {
 
-void TakeEngineMove(const char* move) {
+void TakeEngineMove(const char* answer) {
     // After a request to move now the search waits for exactly this move: the
     // record must not go on showing a line from before the stop, or even from
     // the previous search when none came in this one.
@@ -17,14 +17,16 @@ void TakeEngineMove(const char* move) {
         g_state.pvReported = 1;
         ShowDepth(1, 0);
         ShowNodes(1);
-        report(move, 1, 1);
+        report(answer, 1, 1);
     } else {
-        MoveWord recognised = 0;
-        int found = RecogniseMoves(move, &recognised, 1);
-        MoveWord cachedFirst = CachedFirstMove();
-        if (found > 0 && !(g_state.lastPvLength != 0 && recognised == cachedFirst)) {
-            report(move, CachedScore(), CachedTime());
-        }
+        MoveWord given[2] = {};
+        int found = RecogniseMoves(answer, given, 2);
+        MoveWord shown[2] = {};
+        int shownLength = ShownMainLine(shown, 2);
+        // The host ponders on the second move of the line it is left with: a
+        // line of the move alone is replaced when the engine named a reply.
+        bool shownStands = shownLength > 0 && shown[0] == given[0] && (shownLength >= 2 || found < 2);
+        if (found > 0 && !shownStands) report(answer, CachedScore(), CachedTime());
     }
     EndMoveWait();
 }

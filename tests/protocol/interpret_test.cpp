@@ -78,7 +78,11 @@ TEST_F(Interpret, ShallowerLinesStillReportTheirMainLine) {
     InterpretLine("12 20 100 700 (book move)");
     EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyMainline, kNotifyDepth, kNotifyNodes}));
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("d2d4")}));
-    EXPECT_EQ(g_state.lastPvLength, 0);  // a deeper iteration empties the cache
+    // The deeper iteration's book line shows nothing and removes nothing; the
+    // same line at that depth is shown again.
+    EXPECT_EQ(g_state.lastPvLength, 1);
+    InterpretLine("12 20 100 800 d2d4");
+    EXPECT_EQ(Codes().back(), kNotifyMainline);
 }
 
 TEST_F(Interpret, RejectionsOfAnalyzeTurnAnalysisOff) {

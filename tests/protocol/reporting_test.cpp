@@ -116,12 +116,17 @@ TEST_F(Reports, LongLinesAreCutTo32AndNeverCountAsRepeats) {
     EXPECT_EQ(Codes().size(), 2u);
 }
 
-TEST_F(Reports, AnUnrecognisedLineEmptiesTheCacheAndTellsTheHostNothing) {
-    ReportMainLine("e2e4", 1, 1);
+// A line the module cannot read tells the host nothing and leaves the line
+// shown standing (the engine's move is judged against it); the next line is
+// shown even when it repeats that one.
+TEST_F(Reports, AnUnrecognisedLineKeepsTheShownLineButLetsItRepeat) {
+    ReportMainLine("e2e4 e7e5", 1, 1);
     ReportMainLine("zz9 Qh8", 1, 1);
-    EXPECT_EQ(g_state.lastPvLength, 0);
+    EXPECT_EQ(g_state.lastPvLength, 2);
     EXPECT_EQ(Codes().size(), 1u);
-    ReportMainLine("e2e4", 1, 1);  // shown again: the cache was emptied
+    ReportMainLine("e2e4 e7e5", 1, 1);
+    EXPECT_EQ(Codes().size(), 2u);
+    ReportMainLine("e2e4 e7e5", 1, 1);
     EXPECT_EQ(Codes().size(), 2u);
 }
 

@@ -95,6 +95,12 @@ ClockPlan PlanClock(const SearchRequestView& request) {
     return plan;
 }
 
+void ForgetLevelSent() {
+    g_state.lastLevelIncrement = -1;
+    g_state.lastLevelSeconds = -1;
+    g_state.lastLevelMoves = -1;
+}
+
 void SendTimeCommand(const char* name, std::int32_t centiseconds) {
     char command[32];
     std::snprintf(command, sizeof command, "%s %d\n", name, static_cast<int>(centiseconds));

@@ -23,6 +23,10 @@ struct ClockPlan {
 };
 ClockPlan PlanClock(const SearchRequestView& request);
 
+// The time control sent last is forgotten: the next clock sends its "level"
+// whatever it is (a new game, a new engine).
+void ForgetLevelSent();
+
 // "time N", "otim N".
 void SendTimeCommand(const char* name, std::int32_t centiseconds);
 

@@ -49,14 +49,6 @@ bool IsIgnoredMessage(const char* line) {
     return false;
 }
 
-// "Illegal move", "illegal move", "Unexpected", "unexpected" (the first
-// letter is not compared) and "Error".
-bool IsRejection(const char* line) {
-    return (line[0] != '\0' && (std::strncmp(line + 1, "llegal move", 11) == 0 ||
-                                std::strncmp(line + 1, "nexpected", 9) == 0)) ||
-           std::strncmp(line, "Error", 5) == 0;
-}
-
 bool IsHint(const char* line) {
     Scanner scan(line);
     char word[kTextBufferSize];
@@ -116,7 +108,7 @@ bool HandleThinkingLine(const char* line, ThinkingForm form) {
     if (depth > g_state.reportedDepth) {
         ShowDepth(depth, 0);
         ShowNodes(nodes);
-        ForgetCachedMainLine();
+        AllowMainLineRepeat();
     }
     if (std::strchr(mainLine, '(') != nullptr) return true;
     RememberLineScoreAndTime(score, time);
@@ -174,6 +166,14 @@ const char* MoveWordOf(const Words& words) {
 }
 
 }  // namespace
+
+// "Illegal move", "illegal move", "Unexpected", "unexpected" (the first
+// letter is not compared) and "Error".
+bool IsRejection(const char* line) {
+    return (line[0] != '\0' && (std::strncmp(line + 1, "llegal move", 11) == 0 ||
+                                std::strncmp(line + 1, "nexpected", 9) == 0)) ||
+           std::strncmp(line, "Error", 5) == 0;
+}
 
 const char* SkipBells(const char* line) {
     while (*line == '\a') ++line;

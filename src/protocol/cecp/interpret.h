@@ -22,6 +22,10 @@ bool IsMoveLine(const char* line);
 // move)" notice or a status answer.
 bool IsSearchLine(const char* line);
 
+// A line with which the engine refuses a command or a move: "Error...",
+// "Illegal move...", "Unexpected..." (the first letter in either case).
+bool IsRejection(const char* line);
+
 // The line without the bells some engines put before it.
 const char* SkipBells(const char* line);
 

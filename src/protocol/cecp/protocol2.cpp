@@ -1,9 +1,11 @@
 // Protocol version 2: the greeting "xboard" and "protover 2", the engine's
 // features answered one by one, and a conversation that uses what the engine
 // announced: setboard, usermove, standard notation, no colour commands, its
-// clocks, ping before every search. Pondering follows the host's model: the
-// engine searches the position after the expected reply, and its move waits
-// for the host's confirmation.
+// clocks, ping before every search. The engine's game goes on from search to
+// search: "new" and the whole game only when a request does not continue it,
+// else the new moves alone. Pondering follows the host's model: the engine
+// searches the position after the expected reply, and its move waits for the
+// host's confirmation; a reply that was not played is taken back ("undo").
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -14,12 +16,14 @@
 #include "chess/notation.h"
 #include "engine/echo.h"
 #include "engine/transport.h"
+#include "host/reporting.h"
 #include "host/adapter_state.h"
 #include "host/fixed_text.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/cecp/features.h"
 #include "protocol/cecp/interpret.h"
 #include "protocol/dialect.h"
+#include "protocol/engine_game.h"
 #include "protocol/engine_move.h"
 #include "protocol/engine_options.h"
 #include "protocol/line_scanner.h"
@@ -70,10 +74,21 @@ struct Conversation {
     // until it answers.
     std::atomic<bool> pongSilent{false};
     std::atomic<int> pongsSeen{0};
+    // A rejection ("Error...", "Illegal move...") came while the set-up of a
+    // search awaited its pong: the engine's game is not what it was sent.
+    std::atomic<bool> setupRejected{false};
+    // The engine refused "undo": a ponder search's reply that was not played
+    // is mended with a new game.
+    std::atomic<bool> undoRefused{false};
+    // Eng9's thread only: the last search's "go" awaits the engine's move in
+    // its game, and the start position of that game as the engine has it.
+    bool moveOwed = false;
+    Position gameStart;
 };
 
 Features g_features;
 Conversation g_conversation;
+EngineGame g_game;
 std::mutex g_textMutex;
 
 void ResetFeatures() {
@@ -95,6 +110,10 @@ void ResetFeatures() {
     g_conversation.awaitedPong = 0;
     g_conversation.pongSilent = false;
     g_conversation.pongsSeen = 0;
+    g_conversation.setupRejected = false;
+    g_conversation.undoRefused = false;
+    g_conversation.moveOwed = false;
+    g_game.Forget();
 }
 
 // Features that the module uses, or that only tell it what the engine does
@@ -218,9 +237,19 @@ bool PongArrived() {
 
 bool EngineIdle() { return g_state.engineBusy == 0 || g_state.stopRequested != 0; }
 
-// new, force, the position and the moves, the clock, post, easy, the colour
-// and the clocks of both sides; the engine's position follows.
-bool SendGameAndClock(const SearchRequestView& request) {
+// The request's moves from first on, the engine's position following them.
+void SendMoves(const SearchRequestView& request, int first, Position* position) {
+    int count = request.MoveCount();
+    for (int i = first; i < count; ++i) {
+        SendMove(*position, request.Move(i));
+        position->MakeMove(request.Move(i));
+    }
+}
+
+// A new game: "new", "force", the set-up position and every move; the time
+// control goes out again, and "post" and "easy" (the module decides what the
+// engine ponders on: it must not ponder on its own after its move) once.
+Position SendNewGame(const SearchRequestView& request) {
     SendCommand("new\n");
     SendCommand("force\n");
     Position position = RequestStartPosition(request);
@@ -235,26 +264,87 @@ bool SendGameAndClock(const SearchRequestView& request) {
             SendEditedPosition(request, &position);
         }
     }
-    int count = request.MoveCount();
-    for (int i = 0; i < count; ++i) {
-        SendMove(position, request.Move(i));
-        position.MakeMove(request.Move(i));
-    }
+    g_conversation.gameStart = position;
+    ForgetLevelSent();
+    SendMoves(request, 0, &position);
+    return position;
+}
+
+// The engine's game goes on: "force", the moves to take back, the new moves.
+Position SendContinuation(const SearchRequestView& request, const EngineGame::Follow& follow) {
+    SendCommand("force\n");
+    for (int i = 0; i < follow.takeBack; ++i) SendCommand("undo\n");
+    Position position = g_conversation.gameStart;
+    for (int i = 0; i < follow.firstNew; ++i) position.MakeMove(request.Move(i));
+    SendMoves(request, follow.firstNew, &position);
+    return position;
+}
+
+// The game (new or continued), the clock, the colour and the clocks of both
+// sides; the engine's position and game follow. False when the position has
+// no legal move.
+bool SendGameAndClock(const SearchRequestView& request, const EngineGame::Follow& follow, const char* fen,
+                      bool ponder) {
+    Position position = follow.continues ? SendContinuation(request, follow) : SendNewGame(request);
+    g_game.Take(request, fen, ponder);
     SetEnginePosition(position);
     g_state.engineSideWhite = position.sideToMove == 0 ? 1 : 0;
 
     ClockPlan clock = PlanClock(request);
     if (clock.level[0] != '\0') SendCommand(clock.level);
-    SendCommand("post\n");
-    // The module decides what the engine ponders on: it must not ponder on
-    // its own after its move.
-    SendCommand("easy\n");
+    if (!follow.continues) {
+        SendCommand("post\n");
+        SendCommand("easy\n");
+    }
     if (g_features.colors) SendCommand(g_state.engineSideWhite == 1 ? "white\n" : "black\n");
     if (g_features.time && clock.timed) {
         SendTimeCommand("time", clock.centiseconds);
         SendTimeCommand("otim", clock.centiseconds);
     }
     return !HasNoLegalMove(position);
+}
+
+// How the request follows on from the engine's game. The game is unknown
+// when the last search's move did not come (the engine may make it at any
+// time), and a reply to take back needs an engine that takes back moves and
+// a pong to show that it did.
+EngineGame::Follow PlanGame(const SearchRequestView& request, const char* fen, bool ping) {
+    Conversation& c = g_conversation;
+    if (c.moveOwed && !g_game.EngineMoved()) g_game.Forget();
+    c.moveOwed = false;
+    EngineGame::Follow follow = g_game.FollowOf(request, fen);
+    if (follow.takeBack > 0 && (!ping || c.undoRefused)) follow = EngineGame::Follow{};
+    return follow;
+}
+
+// Sends the ping that the search's lines wait for; its number is the awaited pong.
+void SendPing() {
+    Conversation& c = g_conversation;
+    int number = c.lastPing + 1;
+    c.lastPing = number;
+    c.awaitedPong = number;
+    char command[32];
+    std::snprintf(command, sizeof command, "ping %d\n", number);
+    SendCommand(command);
+}
+
+// The engine answers the ping once it has done all that came before it, an
+// earlier search included: what it says before that is stale. One that has
+// answered pings before is still busy and is searched all the same, its
+// lines stale until the pong; one that never has does not know ping.
+void AwaitPong() {
+    Conversation& c = g_conversation;
+    if (WaitForEngineEvent(PongArrived, kMoveNowPatienceMilliseconds) || g_state.stopRequested != 0 ||
+        g_state.engineExited != 0) {
+        return;
+    }
+    if (c.pongsSeen == 0) {
+        c.pongSilent = true;
+        c.awaitedPong = 0;
+        LogNote("the engine does not answer ping; it is searched without");
+    } else {
+        LogNote("the engine is still busy; its lines count from its pong on");
+    }
 }
 
 SearchStart StartSearch(const SearchRequestView& request) {
@@ -267,34 +357,25 @@ SearchStart StartSearch(const SearchRequestView& request) {
     RestartStatusRequests();
     g_state.awaitingMove = 0;
     bool ponder = g_state.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
-    {
-        CommandSequence sequence;
-        bool movable = SendGameAndClock(request);
-        g_state.lastPvLength = 0;
-        g_state.pvReported = 0;
-        if (!movable || g_state.stopRequested) return SearchStart::kNothing;
-        if (ping) {
-            int number = c.lastPing + 1;
-            c.lastPing = number;
-            c.awaitedPong = number;
-            char command[32];
-            std::snprintf(command, sizeof command, "ping %d\n", number);
-            SendCommand(command);
+    char fen[kFenTextSize] = "";
+    if (!request.StandardStart()) WriteFen(RequestStartPosition(request), 0, 1, fen);
+    EngineGame::Follow follow = PlanGame(request, fen, ping);
+    for (;;) {
+        {
+            CommandSequence sequence;
+            c.setupRejected = false;
+            bool movable = SendGameAndClock(request, follow, fen, ponder);
+            g_state.lastPvLength = 0;
+            g_state.pvReported = 0;
+            if (!movable || g_state.stopRequested) return SearchStart::kNothing;
+            if (ping) SendPing();
         }
-    }
-    // The engine answers the ping once it has done all that came before it,
-    // an earlier search included: what it says before that is stale. One that
-    // has answered pings before is still busy and is searched all the same,
-    // its lines stale until the pong; one that never has does not know ping.
-    if (ping && !WaitForEngineEvent(PongArrived, kMoveNowPatienceMilliseconds) && g_state.stopRequested == 0 &&
-        g_state.engineExited == 0) {
-        if (c.pongsSeen == 0) {
-            c.pongSilent = true;
-            c.awaitedPong = 0;
-            LogNote("the engine does not answer ping; it is searched without");
-        } else {
-            LogNote("the engine is still busy; its lines count from its pong on");
-        }
+        if (ping) AwaitPong();
+        // A continued game that the engine did not take (it refused a move or
+        // "undo") is sent again as a new game, once.
+        if (!(follow.continues && c.setupRejected && c.awaitedPong == 0 && c.pongsSeen > 0)) break;
+        LogNote("the engine refused its game's moves; they are sent again in a new game");
+        follow = EngineGame::Follow{};
     }
     CommandSequence sequence;
     if (g_state.stopRequested || g_state.engineExited) {
@@ -307,6 +388,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
         SendCommand("analyze\n");
         return SearchStart::kSearching;
     }
+    c.moveOwed = true;
     SendCommand("go\n");
     return ponder ? SearchStart::kPondering : SearchStart::kSearching;
 }
@@ -344,8 +426,16 @@ void PonderHit() {
     if (g_state.thinking != 0 && g_state.awaitingMove == 0) g_state.ponderHitEarly = 1;
 }
 
-// Every search begins with "new": there is nothing to reset.
+// The next search tells by its position whether a new game begins.
 void Reset() {}
+
+// The engine's move is made in its game, whether the host takes it, holds it
+// or drops it (a ponder search on a reply that was not played).
+void TakeMoveIntoGame(const char* move) {
+    MoveWord played = 0;
+    if (RecogniseMoves(move, &played, 1) == 1) g_game.Play(played);
+    TakeOrHoldEngineMove(move);
+}
 
 bool IsPong(const char* line, int* number) {
     Scanner scan(line);
@@ -373,6 +463,10 @@ void ReadLine(const char* line) {
         }
         return;
     }
+    if (c.awaitedPong != 0 && IsRejection(line)) {
+        c.setupRejected = true;
+        if (std::strstr(line, "undo") != nullptr) c.undoRefused = true;
+    }
     if (IsSearchLine(line)) {
         // The lines of an earlier search, before the pong that follows them.
         if (c.awaitedPong != 0) return;
@@ -386,7 +480,7 @@ void ReadLine(const char* line) {
             return;
         }
     }
-    InterpretCecpLine(line, ThinkingForm::kExtended, TakeOrHoldEngineMove);
+    InterpretCecpLine(line, ThinkingForm::kExtended, TakeMoveIntoGame);
 }
 
 void SayGoodbye() { SendCommand("quit\n"); }

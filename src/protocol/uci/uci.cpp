@@ -20,8 +20,10 @@
 #include "host/reporting.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/dialect.h"
+#include "protocol/engine_game.h"
 #include "protocol/engine_move.h"
 #include "protocol/engine_options.h"
+#include "protocol/line_scanner.h"
 #include "protocol/ponder_hold.h"
 #include "protocol/request_position.h"
 #include "protocol/search_request.h"
@@ -49,15 +51,6 @@ struct Identity {
     OptionNames options;
 };
 
-// The game the engine was last given, to tell a new game from more moves.
-struct LastGame {
-    bool known = false;
-    bool standardStart = true;
-    char fen[kFenTextSize] = {};
-    int moveCount = 0;
-    MoveWord moves[search_request::kMoveCapacity] = {};
-};
-
 struct Conversation {
     // The "go" count, the number of the last "go" and awaitingMove change
     // together under this lock, so that a bestmove read while a search starts
@@ -76,7 +69,7 @@ struct Conversation {
 };
 
 Identity g_identity;
-LastGame g_lastGame;  // Eng9's thread only
+EngineGame g_game;
 Conversation g_conversation;
 std::mutex g_textMutex;
 
@@ -133,7 +126,7 @@ bool Greet(char* problem, std::size_t size) {
         g_identity.readySilent = false;
         g_identity.greeting = true;
     }
-    g_lastGame.known = false;
+    g_game.Forget();
     g_conversation.bestmovesOwed = 0;
     g_conversation.droppedSinceGo = false;
     g_conversation.analyseModeOn = false;
@@ -155,28 +148,6 @@ bool Greet(char* problem, std::size_t size) {
     if (g_state.ponderMode && OptionAnnounced("Ponder")) SendCommand("setoption name Ponder value true\n");
     AwaitReady(false);
     return true;
-}
-
-// The request's game is the last one given plus more moves.
-bool SameGame(const SearchRequestView& request, const char* fen) {
-    const LastGame& last = g_lastGame;
-    if (!last.known || last.standardStart != request.StandardStart()) return false;
-    if (!last.standardStart && std::strcmp(last.fen, fen) != 0) return false;
-    int count = request.MoveCount();
-    if (count < last.moveCount) return false;
-    for (int i = 0; i < last.moveCount; ++i) {
-        if (request.Move(i) != last.moves[i]) return false;
-    }
-    return true;
-}
-
-void RememberGame(const SearchRequestView& request, const char* fen) {
-    LastGame& last = g_lastGame;
-    last.known = true;
-    last.standardStart = request.StandardStart();
-    CopyText(last.fen, fen);
-    last.moveCount = request.MoveCount();
-    for (int i = 0; i < last.moveCount; ++i) last.moves[i] = request.Move(i);
 }
 
 // "position startpos moves ..." or "position fen FEN moves ...", written
@@ -272,18 +243,20 @@ SearchStart StartSearch(const SearchRequestView& request) {
     }
     if (g_state.stopRequested || g_state.engineExited) return SearchStart::kNothing;
 
-    char fen[kFenTextSize] = "";
-    Position start = RequestStartPosition(request);
-    if (!request.StandardStart()) WriteFen(start, 0, 1, fen);
-    if (!SameGame(request, fen)) {
-        SendCommand("ucinewgame\n");
-        AwaitReady(true);
-    }
-    RememberGame(request, fen);
-
     bool noClock = request.ClockMode() != kClockIncrement && request.ClockMode() != kClockMovesInTime;
     g_state.analyzing = noClock && g_state.analyzeMode ? 1 : 0;
     bool ponder = !noClock && g_state.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
+
+    // A new game only when the request does not go on with the engine's: a
+    // ponder search's reply that was not played is no new game, the next
+    // position leaves it out.
+    char fen[kFenTextSize] = "";
+    if (!request.StandardStart()) WriteFen(RequestStartPosition(request), 0, 1, fen);
+    if (!g_game.FollowOf(request, fen).continues) {
+        SendCommand("ucinewgame\n");
+        AwaitReady(true);
+    }
+    g_game.Take(request, fen, ponder);
 
     CommandSequence sequence;
     SetAnalyseMode(g_state.analyzing != 0);
@@ -370,19 +343,26 @@ void ReadBestMove(const char* rest) {
     NotifyEngineEvent();
     if (!answersSearch) return;
     char move[16] = "";
-    while (*rest == ' ' || *rest == '\t') ++rest;
-    std::size_t length = 0;
-    while (rest[length] != '\0' && rest[length] != ' ' && rest[length] != '\t') ++length;
-    if (length >= sizeof move) length = sizeof move - 1;
-    std::memcpy(move, rest, length);
-    move[length] = '\0';
+    char ponder[16] = "";
+    Scanner scan(rest);
+    scan.Word(move, sizeof move);
     // An analysis ends with the engine's move, which is no answer to show.
-    if (std::strcmp(move, "(none)") == 0 || std::strcmp(move, "0000") == 0 || length == 0 || g_state.analyzing) {
+    if (std::strcmp(move, "(none)") == 0 || std::strcmp(move, "0000") == 0 || move[0] == '\0' ||
+        g_state.analyzing) {
         g_state.analyzing = 0;
         EndMoveWait();
         return;
     }
-    TakeOrHoldEngineMove(move);
+    // The move and the reply the engine expects: the host ponders on it when
+    // the last line shown does not begin with the move.
+    char answer[sizeof move + sizeof ponder];
+    char keyword[sizeof "ponder" + 1] = "";
+    if (scan.Word(keyword, sizeof keyword) && std::strcmp(keyword, "ponder") == 0 && scan.Word(ponder, sizeof ponder)) {
+        std::snprintf(answer, sizeof answer, "%s %s", move, ponder);
+    } else {
+        CopyText(answer, move);
+    }
+    TakeOrHoldEngineMove(answer);
 }
 
 // The root move the engine is on; its number, and the legal moves there.
@@ -410,7 +390,7 @@ void ReadInfo(const char* line) {
     if (!ReadUciInfo(line, &info) || info.isString || info.multipv != 1) return;
     if (info.hasDepth && info.depth > g_state.reportedDepth) {
         ShowDepth(info.depth, 0);
-        ForgetCachedMainLine();
+        AllowMainLineRepeat();
     }
     if (info.hasNodes) ShowNodes(info.nodes);
     if (info.currentMove[0] != '\0') ShowCurrentMove(info);
