@@ -307,6 +307,121 @@ TEST_F(Protocol2, AnEngineThatRefusesToMoveNowIsNotWaitedForAndSpoilsNothing) {
     }
 }
 
+// The engine keeps its game from search to search: "new" and the whole game
+// once, then each move once, in force mode, with the clocks and "go"; the
+// time control only when it changes.
+TEST_F(Protocol2, AGameGoesOnInTheEngineWithEachMoveSentOnce) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("ping=1 usermove=1 colors=0 done=1",
+                                               "moves e7e5 b8c6 g8f6\n"
+                                               "on ping\n  send pong $1\n"
+                                               "at search\n  move\n")));
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"new", "force", "usermove e2e4", "level 0 1:0 0", "post", "easy", "time 6000",
+                                    "otim 6000", "ping 1", "go"}));
+    EXPECT_EQ(FirstMove(), M("e7e5"));
+
+    request.Increment(60, 0).Moves({"e2e4", "e7e5", "g1f3"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"force", "usermove g1f3", "time 6000", "otim 6000", "ping 2", "go"}));
+    EXPECT_EQ(FirstMove(), M("b8c6"));
+
+    request.MovesInTime(38, 300).Moves({"e2e4", "e7e5", "g1f3", "b8c6", "f1b5"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(NewCommands(),
+              (Lines{"force", "usermove f1b5", "level 38 5:0 0", "time 30000", "otim 30000", "ping 3", "go"}));
+    EXPECT_EQ(FirstMove(), M("g8f6")) << "the engine's move list went on: it was not sent new";
+}
+
+// A request that does not go on with the engine's game starts a new one:
+// another game, a move taken back, the engine's move not played, another start.
+TEST_F(Protocol2, ARequestThatDoesNotContinueTheGameStartsANewOne) {
+    ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("ping=1 setboard=1 colors=0 done=1",
+                                               "on ping\n  send pong $1\n"
+                                               "moves g8f6 b8c6\n"
+                                               "at search\n  move\n")));
+    struct Step {
+        std::vector<const char*> moves;
+        bool setUp;
+        const char* first;  // the first command of the search
+    };
+    const Step steps[] = {
+        {{"e2e4"}, false, "new"},
+        {{"e2e4", "g8f6", "b1c3"}, false, "force"},
+        {{"e2e4", "g8f6"}, false, "new"},            // the engine's own move taken back
+        {{"e2e4", "e7e5", "d2d4"}, false, "new"},    // its move not played
+        {{"d2d4"}, false, "new"},
+        {{"d2d4"}, true, "new"},
+        {{"d2d4", "g8f6", "c2c4"}, true, "force"},
+    };
+    for (const Step& step : steps) {
+        SearchRequestBuilder request;
+        request.Increment(60, 0).Moves(step.moves);
+        if (step.setUp) request.Board({{"e1", kWhiteKing}, {"e8", kBlackKing}, {"d2", kWhitePawn}, {"c2", kWhitePawn},
+                                       {"g8", kBlackKnight}}, true);
+        api.Eng9(request.bytes);
+        Lines sent = NewCommands();
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent.front(), step.first) << step.moves.back() << (step.setUp ? " from a set-up position" : "");
+        if (step.setUp && sent.front() == "new") {
+            EXPECT_EQ(sent[2], "setboard 4k1n1/8/8/8/8/8/2PP4/4K3 w - - 0 1");
+        }
+    }
+}
+
+// A ponder search puts the expected reply into the engine's game; when the
+// host plays another, the reply and the engine's answer to it are taken back
+// and the game goes on. An engine that refuses "undo" is given the game anew,
+// and is not asked to take back again.
+TEST_F(Protocol2, APonderMissTakesTheReplyBackAndTheGameGoesOn) {
+    for (bool refusesUndo : {false, true}) {
+        const std::string script = std::string("moves g1f3 d2d4 b1c3\n"
+                                               "on ping\n  send pong $1\n") +
+                                   (refusesUndo ? "on undo\n  send Error (unknown command): undo\n" : "") +
+                                   "at search\n  move\n";
+        ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("ping=1 usermove=1 colors=0 done=1", script),
+                                        "[Support]\nPonderMode=true\n"));
+        // Pondering on 1...e5: the engine answers 2.Nf3 at once, held; the
+        // host plays 1...c5 instead.
+        auto miss = [this](std::vector<const char*> moves, std::size_t commands) {
+            SearchRequestBuilder ponder;
+            ponder.Increment(60, 0).Moves(moves).Ponder();
+            std::thread search = SearchInBackground(ponder);
+            NewCommands(commands);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            api.Eng3();
+            search.join();
+            EXPECT_EQ(NewCommands(), Lines{}) << "the engine had moved: nothing to stop";
+        };
+        miss({"e2e4", "e7e5"}, 11);
+        SearchRequestBuilder real;
+        real.Increment(60, 0).Moves({"e2e4", "c7c5"});
+        api.Eng9(real.bytes);
+        Lines sent = NewCommands();
+        ASSERT_GE(sent.size(), 4u);
+        EXPECT_EQ(Lines(sent.begin(), sent.begin() + 4), (Lines{"force", "undo", "undo", "usermove c7c5"}));
+        if (!refusesUndo) {
+            EXPECT_EQ(Lines(sent.begin() + 4, sent.end()), (Lines{"time 6000", "otim 6000", "ping 2", "go"}));
+            EXPECT_EQ(FirstMove(), M("d2d4")) << "the engine's move list went on: no new game";
+        } else {
+            // Refused before the pong: the game goes out again, whole.
+            EXPECT_EQ(Lines(sent.end() - 11, sent.end()),
+                      (Lines{"new", "force", "usermove e2e4", "usermove c7c5", "level 0 1:0 0", "post", "easy",
+                             "time 6000", "otim 6000", "ping 3", "go"}));
+            EXPECT_EQ(FirstMove(), M("g1f3"));
+            miss({"e2e4", "c7c5", "g1f3", "d7d6"}, 6);
+            real.Moves({"e2e4", "c7c5", "g1f3", "b8c6"});
+            api.Eng9(real.bytes);
+            sent = NewCommands();
+            EXPECT_EQ(sent.front(), "new");
+            EXPECT_EQ(std::count(sent.begin(), sent.end(), "undo"), 0);
+        }
+        EXPECT_EQ(api.Eng2(), 1);
+        engine_.reset();
+    }
+}
+
 TEST_F(Protocol2, ResetSendsNothingAndGoodbyeIsQuit) {
     ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("done=1")));
     api.Eng15();

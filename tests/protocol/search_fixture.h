@@ -88,6 +88,13 @@ protected:
         return LoadField<T>(engine_->infoBlock, offset);
     }
     MoveWord FirstMove() const { return Field<MoveWord>(ib::kMainLine); }
+    // The main line the host reads at the end of a search.
+    std::vector<MoveWord> MainLine() const {
+        std::vector<MoveWord> line;
+        for (int i = 0; i < Field<std::int16_t>(ib::kMainLineLength); ++i)
+            line.push_back(Field<MoveWord>(ib::kMainLine + 2 * static_cast<std::size_t>(i)));
+        return line;
+    }
     // Runs Eng9 on its own thread, calling meanwhile() over and over until it
     // returns; a search still running after 3 s is stopped, so that a test
     // whose search never ends fails instead of hanging.

@@ -236,6 +236,99 @@ TEST_F(Uci, AnAnalysisSetsTheAnalyseModeAndEndsWithoutAMove) {
                                     "go wtime 60000 btime 60000 winc 0 binc 0"}));
 }
 
+// The host reads the main line it is left with at the end of the search: its
+// first move is the engine's, its second the reply to ponder on. A line the
+// module does not show (a bound, a line without pv, another multipv line)
+// never removes the one shown; a bestmove that the shown line does not begin
+// with is shown with its ponder move where that is legal.
+TEST_F(Uci, TheHostIsLeftWithTheLastLineOrTheMoveAndItsReply) {
+    struct Case {
+        const char* last;      // the engine's lines after its exact line "e7e5 g1f3"
+        const char* bestmove;
+        std::vector<const char*> line;
+    };
+    const Case cases[] = {
+        {"info depth 4 seldepth 6 score cp 5 upperbound nodes 900 pv e7e5 g1f3", "e7e5 ponder g1f3", {"e7e5", "g1f3", "b8c6"}},
+        {"info depth 4 currmove d7d5 currmovenumber 2\n  send info depth 5 currmove c7c5 currmovenumber 1",
+         "e7e5 ponder g1f3", {"e7e5", "g1f3", "b8c6"}},
+        {"info depth 3 multipv 2 score cp 0 pv d7d5 e4d5", "e7e5 ponder g1f3", {"e7e5", "g1f3", "b8c6"}},
+        {"info depth 4 score cp -20 lowerbound pv d7d5", "d7d5 ponder e4d5", {"d7d5", "e4d5"}},
+        {"info depth 4 nodes 5000", "d7d5", {"d7d5"}},
+        {"info depth 4 nodes 5000", "d7d5 ponder e2e4", {"d7d5"}},  // no pawn on e2 any more
+        {"info depth 4 nodes 5000", "e7e5 ponder d2d4", {"e7e5", "g1f3", "b8c6"}},
+    };
+    for (const Case& c : cases) {
+        const std::string script = std::string(
+                                       "on uci\n  send uciok\n"
+                                       "now isready\n  send readyok\n"
+                                       "at search\n"
+                                       "  send info depth 3 score cp 25 nodes 500 pv e7e5 g1f3 b8c6\n"
+                                       "  send ") +
+                                   c.last + "\n  send bestmove " + c.bestmove + "\n";
+        ASSERT_NO_FATAL_FAILURE(OpenUci(script));
+        SearchRequestBuilder request;
+        request.Increment(60, 0).Moves({"e2e4"});
+        api.Eng9(request.bytes);
+        std::vector<MoveWord> expected;
+        for (const char* move : c.line) expected.push_back(M(move));
+        EXPECT_EQ(MainLine(), expected) << c.last << " / " << c.bestmove;
+        EXPECT_EQ(Field<std::int16_t>(ib::kScore), 25) << c.last;
+        EXPECT_EQ(api.Eng2(), 1);
+        engine_.reset();
+    }
+
+    // A line of the move alone gives the host nothing to ponder on: the
+    // engine's ponder move completes it.
+    ASSERT_NO_FATAL_FAILURE(OpenUci("on uci\n  send uciok\nnow isready\n  send readyok\n"
+                                    "at search\n  send info depth 2 score cp 7 pv e7e5\n"
+                                    "  send bestmove e7e5 ponder g1f3\n"));
+    SearchRequestBuilder request;
+    request.Increment(60, 0).Moves({"e2e4"});
+    api.Eng9(request.bytes);
+    EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e7e5"), M("g1f3")}));
+}
+
+// The game the engine holds is the host's game whatever it pondered on: a
+// ponder search confirmed or given up on starts no new game; a move taken
+// back does.
+TEST_F(Uci, PonderingNeverStartsANewGame) {
+    ASSERT_NO_FATAL_FAILURE(OpenUci(kUciEngine, "[Support]\nPonderMode=true\n"));
+    SearchRequestBuilder first;
+    first.Increment(60, 0).Moves({"e2e4"});
+    api.Eng9(first.bytes);
+    EXPECT_EQ(NewCommands().front(), "ucinewgame");
+
+    SearchRequestBuilder missed;
+    missed.Increment(60, 0).Moves({"e2e4", "e7e5", "g1f3"}).Ponder();
+    std::thread search = SearchInBackground(missed);
+    NewCommands(2);
+    api.Eng3();
+    search.join();
+    NewCommands();
+    SearchRequestBuilder real;
+    real.Increment(60, 0).Moves({"e2e4", "e7e5", "d2d4"});
+    api.Eng9(real.bytes);
+    EXPECT_EQ(NewCommands(), (Lines{"position startpos moves e2e4 e7e5 d2d4",
+                                    "go wtime 60000 btime 60000 winc 0 binc 0"}));
+
+    SearchRequestBuilder hit;
+    hit.Increment(60, 0).Moves({"e2e4", "e7e5", "d2d4", "e5d4", "g1f3"}).Ponder();
+    search = SearchInBackground(hit);
+    NewCommands(2);
+    api.Eng10();
+    search.join();
+    SearchRequestBuilder after;
+    after.Increment(60, 0).Moves({"e2e4", "e7e5", "d2d4", "e5d4", "g1f3", "g8f6", "f3d4"});
+    api.Eng9(after.bytes);
+    Lines sent = NewCommands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "ucinewgame"), 0) << sent.front();
+
+    SearchRequestBuilder takenBack;
+    takenBack.Increment(60, 0).Moves({"e2e4", "e7e5", "d2d4", "e5d4"});
+    api.Eng9(takenBack.bytes);
+    EXPECT_EQ(NewCommands().front(), "ucinewgame");
+}
+
 // Engines that fail: none of them holds the host beyond the bounds.
 TEST_F(Uci, AnEngineWithoutUciokCannotBeOpened) {
     struct Case {

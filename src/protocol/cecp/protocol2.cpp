@@ -445,6 +445,13 @@ bool IsPong(const char* line, int* number) {
     return true;
 }
 
+// The engine refuses a move of its game or the taking back of one. Other
+// refusals (a command it does not know, such as "post") change no game.
+bool RefusesGame(const char* line) {
+    return (line[0] != '\0' && std::strncmp(line + 1, "llegal move", 11) == 0) ||
+           (IsRejection(line) && std::strstr(line, "undo") != nullptr);
+}
+
 void ReadLine(const char* line) {
     line = SkipBells(line);
     if (IsFeatureLine(line)) {
@@ -463,7 +470,7 @@ void ReadLine(const char* line) {
         }
         return;
     }
-    if (c.awaitedPong != 0 && IsRejection(line)) {
+    if (c.awaitedPong != 0 && RefusesGame(line)) {
         c.setupRejected = true;
         if (std::strstr(line, "undo") != nullptr) c.undoRefused = true;
     }
