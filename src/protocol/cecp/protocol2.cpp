@@ -16,9 +16,9 @@
 #include "chess/notation.h"
 #include "engine/echo.h"
 #include "engine/transport.h"
-#include "host/reporting.h"
 #include "host/adapter_state.h"
 #include "host/fixed_text.h"
+#include "host/reporting.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/cecp/features.h"
 #include "protocol/cecp/interpret.h"
@@ -74,8 +74,8 @@ struct Conversation {
     // until it answers.
     std::atomic<bool> pongSilent{false};
     std::atomic<int> pongsSeen{0};
-    // A rejection ("Error...", "Illegal move...") came while the set-up of a
-    // search awaited its pong: the engine's game is not what it was sent.
+    // The engine refused a move or "undo" while the set-up of a search
+    // awaited its pong: its game is not what it was sent.
     std::atomic<bool> setupRejected{false};
     // The engine refused "undo": a ponder search's reply that was not played
     // is mended with a new game.
