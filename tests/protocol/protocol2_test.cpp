@@ -406,6 +406,7 @@ TEST_F(Protocol2, APonderMissTakesTheReplyBackAndTheGameGoesOn) {
             EXPECT_EQ(FirstMove(), M("d2d4")) << "the engine's move list went on: no new game";
         } else {
             // Refused before the pong: the game goes out again, whole.
+            ASSERT_GE(sent.size(), 11u);
             EXPECT_EQ(Lines(sent.end() - 11, sent.end()),
                       (Lines{"new", "force", "usermove e2e4", "usermove c7c5", "level 0 1:0 0", "post", "easy",
                              "time 6000", "otim 6000", "ping 3", "go"}));

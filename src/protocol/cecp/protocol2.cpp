@@ -74,9 +74,10 @@ struct Conversation {
     // until it answers.
     std::atomic<bool> pongSilent{false};
     std::atomic<int> pongsSeen{0};
-    // The engine refused a move or "undo" while the set-up of a search
-    // awaited its pong: its game is not what it was sent.
-    std::atomic<bool> setupRejected{false};
+    // Refusals of a move or of "undo" read so far: one that comes between a
+    // search's set-up and its pong means that the engine's game is not what
+    // it was sent.
+    std::atomic<int> gameRefusals{0};
     // The engine refused "undo": a ponder search's reply that was not played
     // is mended with a new game.
     std::atomic<bool> undoRefused{false};
@@ -110,7 +111,7 @@ void ResetFeatures() {
     g_conversation.awaitedPong = 0;
     g_conversation.pongSilent = false;
     g_conversation.pongsSeen = 0;
-    g_conversation.setupRejected = false;
+    g_conversation.gameRefusals = 0;
     g_conversation.undoRefused = false;
     g_conversation.moveOwed = false;
     g_game.Forget();
@@ -361,9 +362,9 @@ SearchStart StartSearch(const SearchRequestView& request) {
     if (!request.StandardStart()) WriteFen(RequestStartPosition(request), 0, 1, fen);
     EngineGame::Follow follow = PlanGame(request, fen, ping);
     for (;;) {
+        int refusals = c.gameRefusals;
         {
             CommandSequence sequence;
-            c.setupRejected = false;
             bool movable = SendGameAndClock(request, follow, fen, ponder);
             g_state.lastPvLength = 0;
             g_state.pvReported = 0;
@@ -373,7 +374,8 @@ SearchStart StartSearch(const SearchRequestView& request) {
         if (ping) AwaitPong();
         // A continued game that the engine did not take (it refused a move or
         // "undo") is sent again as a new game, once.
-        if (!(follow.continues && c.setupRejected && c.awaitedPong == 0 && c.pongsSeen > 0)) break;
+        bool refused = c.gameRefusals != refusals;
+        if (!(follow.continues && refused && c.awaitedPong == 0 && c.pongsSeen > 0)) break;
         LogNote("the engine refused its game's moves; they are sent again in a new game");
         follow = EngineGame::Follow{};
     }
@@ -470,8 +472,8 @@ void ReadLine(const char* line) {
         }
         return;
     }
-    if (c.awaitedPong != 0 && RefusesGame(line)) {
-        c.setupRejected = true;
+    if (RefusesGame(line)) {
+        ++c.gameRefusals;
         if (std::strstr(line, "undo") != nullptr) c.undoRefused = true;
     }
     if (IsSearchLine(line)) {
