@@ -1,7 +1,8 @@
 // enghost's own rules: adjudication, standard notation, FEN and typed moves,
 // the clock fields of a search request, the PGN it writes; what an engine's
 // answers to the install probe mean and the settings written from them; the
-// openings, the schedule and the score table of a match.
+// openings, the schedule and the score table of a match, and the line that
+// sums up an engine's pondering.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -700,6 +701,30 @@ TEST(Standings, RoundRobinPairsEveryoneAndAlternatesColoursAndOpenings) {
     EXPECT_EQ(wrap[4].opening, 0);
     EXPECT_EQ(enghost::RoundRobin(2, 2, 0)[1].opening, -1);
     EXPECT_TRUE(enghost::RoundRobin(1, 2, 0).empty());
+}
+
+// Summed over games as the match sums them: the median of an even count is
+// the mean of the middle two; shares are rounded, counts singular at one.
+TEST(Standings, PonderLineSumsGamesAndGivesMeanAndMedianAfterAHit) {
+    enghost::PonderStats first;
+    first.searches = 20;
+    first.hits = 10;
+    first.misses = 9;
+    first.hitMs = {100, 1500, 40};
+    enghost::PonderStats second;
+    second.searches = 11;
+    second.hits = 7;
+    second.misses = 3;
+    second.hitMs = {200};
+    first.Add(second);
+    EXPECT_EQ(enghost::PonderText("Stockfish", first),
+              "ponder  Stockfish: 31 searches, 17 hits (55 %), 12 misses, after a hit 0.46 s on average "
+              "(median 0.15 s)");
+
+    enghost::PonderStats one;
+    one.searches = one.misses = 1;
+    EXPECT_EQ(enghost::PonderText("X", one), "ponder  X: 1 search, 0 hits (0 %), 1 miss");
+    EXPECT_EQ(enghost::PonderText("X", {}), "ponder  X: 0 searches");
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #   answers nothing and a program that is no engine; no probe is left running;
 # - check: an engine with every capability, and the same engine refusing each
 #   capability in turn, which must show as that capability's line alone;
+# - pondering: play and match count a pondering engine's hits and misses,
+#   and its clock runs from the opponent's move;
 # - match: games that engines lose by their faults are listed and set the
 #   exit status; bad input; Ctrl-C closes every engine.
 # usage: enghost_testengine.sh BIN_DIR [LAUNCHER...]
@@ -275,6 +277,72 @@ SCRIPT
   [ "$(engines_running)" -eq 0 ] || fail "check left $(engines_running) engine processes running"
 else
   echo "SKIP: check refusals: this test engine has no await"
+fi
+
+# --- Pondering: hits and misses, and the clock --------------------------------
+
+# White, a UCI engine, answers a search with 1. Nf3 expecting ...Nf6 at once,
+# and a ponder search with Ng1 expecting ...Nc6, 0.8 s after ponderhit or
+# stop. Black takes its knight out and back, twice, 0.8 s a move. White's
+# ponder searches: on 1... Nf6 (a hit: 2. Ng1 is the ponder search's move),
+# on 2... Nc6 (missed: Black plays 2... Ng8), on 3... Nf6 (a hit), and on
+# 4... Nc6, cut short by the threefold repetition after 4... Ng8: four
+# searches, two hits, one miss. White's clock runs from Black's move: a hit
+# is charged its 0.8 s and not the ponder search's time before it, a miss
+# the 0.8 s its stop takes.
+if grep -q '^  await' testengine-help.txt; then
+  cat > ponderer.txt <<'SCRIPT'
+moveformat bestmove $m
+on uci
+  send id name Ponderer
+  send option name Ponder type check default false
+  send uciok
+now isready
+  send readyok
+on go ponder
+  await ponderhit stop
+  sleep 800
+  move f3g1 b8c6
+at search
+  move g1f3 g8f6
+SCRIPT
+  cat > shuffler.txt <<'SCRIPT'
+moves g8f6 f6g8 g8f6 f6g8
+on protover
+  send feature myname="Shuffler" ping=1 usermove=1 sigint=0 sigterm=0 done=1
+on ping
+  send pong $1
+at search
+  sleep 800
+  move
+SCRIPT
+  $run "$enghost" install ponderer --exe "testengine$exe" --args="--script ponderer.txt" --file ponderer.txt \
+    --no-probe --protocol uci --ponder --display-name Ponderer >/dev/null 2>&1 || fail "install ponderer"
+  $run "$enghost" install shuffler --exe "testengine$exe" --args="--script shuffler.txt" --file shuffler.txt \
+    --no-probe --protocol 2 --no-ponder >/dev/null 2>&1 || fail "install shuffler"
+  counted="4 searches, 2 hits (50 %), 1 miss, after a hit"
+  $run "$enghost" play engines/ponderer.eng engines/shuffler.eng --tc 60 --ponder >ponder-play.out 2>&1
+  # The seconds a move of White's was charged, as the move's line shows them.
+  charged() { sed -n "s/^$1  *\(ponder hit, \)*\([0-9.]*\) s, depth.*/\2/p" ponder-play.out; }
+  hit=$(charged "2\. Ng1")
+  miss=$(charged "3\. Nf3")
+  if ! grep -q "^Result 1/2-1/2: drawn by threefold" ponder-play.out ||
+      ! grep -q "^ponder  Ponderer (White): $counted" ponder-play.out; then
+    fail "play: the pondering engine's hits and misses are not counted as played"
+    cat ponder-play.out
+  elif ! awk -v hit="$hit" -v miss="$miss" 'BEGIN { exit !(hit >= 0.8 && hit < 1.2 && miss >= 0.8) }'; then
+    fail "play: a hit charged ${hit} s and a miss ${miss} s, not 0.8 s or so each from the opponent's move"
+    cat ponder-play.out
+  fi
+  # The same count in a match, after the table.
+  $run "$enghost" match engines/ponderer.eng engines/shuffler.eng --games 1 --tc 60 --ponder >ponder-match.out 2>&1
+  if ! sed -n '/^engine  /,$p' ponder-match.out | grep -q "^ponder  Ponderer: $counted"; then
+    fail "match: the pondering engine's hits and misses are not counted after the table"
+    cat ponder-match.out
+  fi
+  printf '%s\n' "pondering: $(grep '^ponder ' ponder-play.out | tr -d '\r'); a hit charged $hit s, a miss $miss s"
+else
+  echo "SKIP: pondering: this test engine has no await"
 fi
 
 # --- match --------------------------------------------------------------------

@@ -32,6 +32,7 @@ struct Player {
     std::optional<SideClock> clock;
     bool pondering = false;       // a ponder search runs
     cecp::MoveWord expected = 0;  // the reply it ponders on
+    PonderStats ponder;
 };
 
 // What the terminal shows while an engine thinks: its search on this board.
@@ -176,6 +177,9 @@ GameOutcome PlayGame(const GameSetup& setup, const GameSide sides[2]) {
     pgn.firstMoveNumber = setup.start.FullMoveNumber();
     pgn.blackMovesFirst = !setup.start.WhiteToMove();
     std::optional<GameOutcome> ending;
+    // When the last move was made: a pondering engine's clock runs from its
+    // opponent's move, as it would at a board.
+    auto moveMadeAt = Clock::now();
 
     for (cecp::MoveWord move : setup.opening) {
         if (!board.IsLegal(move)) {
@@ -223,18 +227,25 @@ GameOutcome PlayGame(const GameSetup& setup, const GameSide sides[2]) {
         if (!mover.side->engine) {
             ending = HumanMove(mover, index, board, &move, &detail);
             if (ending) break;
+            moveMadeAt = Clock::now();
         } else {
             EngineSession& engine = *mover.side->engine;
             const std::string colour = mover.colour;
-            auto began = Clock::now();
+            // A side that pondered is charged from the opponent's move: on a
+            // hit its search goes on as the move's, on a miss stopping it is
+            // part of its move.
+            const bool pondered = mover.pondering;
+            auto began = pondered ? moveMadeAt : Clock::now();
             bool running = false;
-            if (mover.pondering) {
+            if (pondered) {
                 mover.pondering = false;
                 if (engine.Searching() && !moves.empty() && moves.back() == mover.expected) {
                     engine.PonderHit();
+                    ++mover.ponder.hits;
                     running = true;
                     detail = "ponder hit, ";
                 } else if (engine.Searching()) {
+                    ++mover.ponder.misses;
                     engine.Stop();
                     if (!engine.WaitDone(static_cast<int>(kGiveUpMs))) {
                         ending = Loss(index, colour + "'s engine did not stop pondering when told to", "time forfeit",
@@ -254,11 +265,13 @@ GameOutcome PlayGame(const GameSetup& setup, const GameSide sides[2]) {
                 record.SetGame(setup.start, setup.standardStart, moves);
                 record.SetClock(mover.clock->Fields());
                 record.SetPonder(false);
-                began = Clock::now();
+                if (!pondered) began = Clock::now();
                 engine.Begin(record);
             }
             const std::int64_t left = mover.clock->LeftMs();
             const SearchOutcome outcome = AwaitSearch(engine, began, left + MarginMs(left), kGiveUpMs);
+            moveMadeAt = Clock::now();
+            if (running && outcome.end == SearchEnd::kMove) mover.ponder.hitMs.push_back(outcome.elapsedMs);
             {
                 std::lock_guard lock(view.mutex);
                 view.engine = nullptr;
@@ -318,6 +331,7 @@ GameOutcome PlayGame(const GameSetup& setup, const GameSide sides[2]) {
                     record.SetPonder(true);
                     engine.Begin(record);
                     mover.pondering = true;
+                    ++mover.ponder.searches;
                     mover.expected = progress.line[1];
                 }
             }
@@ -338,6 +352,7 @@ GameOutcome PlayGame(const GameSetup& setup, const GameSide sides[2]) {
 
     GameOutcome outcome = *ending;
     outcome.plies = static_cast<int>(moves.size());
+    for (int i = 0; i < 2; ++i) outcome.ponder[i] = players[i].ponder;
     pgn.tags = {{"Event", setup.event},         {"Site", setup.site},           {"Date", TodayText()},
                 {"Round", setup.round},         {"White", sides[0].name},       {"Black", sides[1].name},
                 {"Result", outcome.result},     {"TimeControl", setup.control.PgnText()}};

@@ -10,6 +10,7 @@
 #include "chess/move_word.h"
 #include "clock.h"
 #include "session.h"
+#include "standings.h"
 
 namespace enghost {
 
@@ -49,6 +50,7 @@ struct GameOutcome {
     EndKind kind = EndKind::kUnfinished;
     int faultySide = -1;       // kFault: 0 White, 1 Black
     int plies = 0;             // moves played, the opening's included
+    PonderStats ponder[2];     // White's and Black's
     std::string pgn;           // the whole game in PGN
 };
 

@@ -42,7 +42,10 @@ int main(int argc, char** argv) {
         "quit (leaves the game unfinished) or moves (lists the legal moves). The game ends by checkmate, "
         "stalemate, threefold repetition, the fifty-move rule or insufficient material; an engine loses when it "
         "dies, makes a move that is illegal or not recognised, or runs out of time (it is told to move at once a "
-        "second past its time, and given up five seconds later). Progress is shown as the game goes; the PGN "
+        "second past its time, and given up five seconds later). A side that ponders is timed from its "
+        "opponent's move, a ponder hit's search and a miss's stop included. Progress is shown as the game goes; "
+        "with --ponder a line for each engine that may ponder gives its ponder searches, hits (their share of "
+        "the searches) and misses, and the time it took to move after a hit, on average and the median; the PGN "
         "follows at the end. Exit status: 0 when the game was played, 1 when an engine could not be opened or "
         "the PGN file not written, 2 for bad input.");
 
@@ -146,8 +149,9 @@ int main(int argc, char** argv) {
         "ended and the running score. At the end a table gives each engine's games, wins, draws, losses, score "
         "and the Elo difference to its opponents (the logistic model, -400 log10(1/score - 1), with a 95 % "
         "interval from the standard error of the score over the games; a score of 0 or 100 % has no finite "
-        "value), and lists every game that did not end by the rules of chess or by a clock: an engine that "
-        "could not be opened, died, moved illegally or unrecognisably, or did not move when told (these count "
+        "value), with --ponder a line for each engine that may ponder (as enghost play gives it, summed over "
+        "the engine's games), and lists every game that did not end by the rules of chess or by a clock: an "
+        "engine that could not be opened, died, moved illegally or unrecognisably, or did not move when told (these count "
         "as losses where a game was begun), and games stopped by --max-moves (not counted). Ctrl-C stops the "
         "match: every engine of every running game is closed first. Exit status: 0 when no engine was at "
         "fault, 1 when one was or the PGN file could not be written, 2 for bad input, 130 when interrupted.");

@@ -30,6 +30,8 @@ struct Entrant {
     EngineSettings settings;
     std::string name;
     Tally tally;
+    bool ponders = false;  // allowed to: --ponder, and its settings say PonderMode=true
+    PonderStats ponder;    // summed over its games
 };
 
 struct Finished {
@@ -93,6 +95,8 @@ void Record(MatchState& state, const Pairing& pairing, const GameOutcome& outcom
         ++white.tally.draws;
         ++black.tally.draws;
     }
+    white.ponder.Add(outcome.ponder[0]);
+    black.ponder.Add(outcome.ponder[1]);
     state.finished.push_back({pairing, outcome});
 
     std::string standing;
@@ -157,7 +161,7 @@ GameOutcome PlayOne(MatchState& state, const GameJob& job, const Pairing& pairin
         }
         sides[i].engine = engines[i].get();
         sides[i].name = players[i]->name;
-        sides[i].ponders = job.options->ponder && players[i]->settings.ponder;
+        sides[i].ponders = players[i]->ponders;
     }
     if (Interrupted()) {
         for (auto& engine : engines) Dispose(engine);
@@ -192,6 +196,8 @@ void PrintTable(const MatchState& state) {
                           tally.draws, tally.losses, 100.0 * tally.score());
         PrintLine(padded(entrant->name, width) + numbers + EloText(tally));
     }
+    for (const Entrant& entrant : state.entrants)
+        if (entrant.ponders) PrintLine(PonderText(entrant.name, entrant.ponder));
 }
 
 }  // namespace
@@ -240,6 +246,7 @@ int RunMatch(const MatchOptions& options) {
             return 2;
         }
         entrant.settings = ReadSettings(entrant.installation.settings);
+        entrant.ponders = options.ponder && entrant.settings.ponder;
         state.entrants.push_back(std::move(entrant));
     }
     NameEntrants(state.entrants);

@@ -91,6 +91,8 @@ int RunPlay(const PlayOptions& options) {
               (options.fen.empty() ? "" : ", from " + setup.start.Fen()) + (options.ponder ? ", pondering" : ""));
     const GameOutcome outcome = PlayGame(setup, sides);
     PrintLine("Result " + outcome.result + ": " + outcome.reason);
+    for (int i = 0; i < 2; ++i)
+        if (sides[i].ponders) PrintLine(PonderText(sides[i].name + " (" + colours[i] + ")", outcome.ponder[i]));
     PrintLine("");
     std::cout << outcome.pgn << std::flush;
 

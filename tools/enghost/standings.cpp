@@ -1,5 +1,6 @@
 #include "standings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -12,6 +13,10 @@ std::string Signed(double elo) {
     const long rounded = std::lround(elo);
     std::snprintf(text, sizeof text, rounded > 0 ? "+%ld" : "%ld", rounded);
     return text;
+}
+
+std::string Counted(int count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 }  // namespace
@@ -63,6 +68,35 @@ std::vector<Pairing> RoundRobin(int engines, int gamesPerPair, int openings) {
         }
     }
     return games;
+}
+
+void PonderStats::Add(const PonderStats& other) {
+    searches += other.searches;
+    hits += other.hits;
+    misses += other.misses;
+    hitMs.insert(hitMs.end(), other.hitMs.begin(), other.hitMs.end());
+}
+
+std::string PonderText(const std::string& name, const PonderStats& stats) {
+    std::string text = "ponder  " + name + ": " + Counted(stats.searches, "search", "searches");
+    if (stats.searches == 0) return text;
+    text += ", " + Counted(stats.hits, "hit", "hits") + " (" +
+            std::to_string(static_cast<int>(100.0 * stats.hits / stats.searches + 0.5)) + " %), " +
+            Counted(stats.misses, "miss", "misses");
+    if (!stats.hitMs.empty()) {
+        std::vector<std::int64_t> sorted = stats.hitMs;
+        std::sort(sorted.begin(), sorted.end());
+        const std::size_t middle = sorted.size() / 2;
+        const double median = sorted.size() % 2 == 1 ? static_cast<double>(sorted[middle])
+                                                     : (sorted[middle - 1] + sorted[middle]) / 2.0;
+        double sum = 0;
+        for (std::int64_t ms : sorted) sum += static_cast<double>(ms);
+        char seconds[96];
+        std::snprintf(seconds, sizeof seconds, ", after a hit %.2f s on average (median %.2f s)",
+                      sum / static_cast<double>(sorted.size()) / 1000.0, median / 1000.0);
+        text += seconds;
+    }
+    return text;
 }
 
 }  // namespace enghost

@@ -1,7 +1,9 @@
 // A match's arithmetic: the order of its games, the score of an engine over
-// its games, and the Elo difference to its opponents that the score gives.
+// its games, the Elo difference to its opponents that the score gives, and
+// what its pondering came to.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,5 +50,25 @@ struct Pairing {
 // with each colour: games 1 and 2 of a pair the first opening, 3 and 4 the
 // next, and so on, starting over when the openings run out.
 std::vector<Pairing> RoundRobin(int engines, int gamesPerPair, int openings);
+
+// What one side's pondering came to. A ponder search that is neither hit
+// nor missed was cut short by the end of the game, or ended by itself before
+// the opponent moved.
+struct PonderStats {
+    int searches = 0;  // ponder searches started
+    int hits = 0;      // the opponent played the reply pondered on: the search went on as the move's
+    int misses = 0;    // it played another: the search was stopped, and a new one begun
+    // For each hit, the time charged to the clock: from the opponent's move
+    // to the engine's, in milliseconds.
+    std::vector<std::int64_t> hitMs;
+
+    void Add(const PonderStats& other);
+};
+
+// "ponder  NAME: 31 searches, 17 hits (55 %), 12 misses, after a hit 0.41 s
+// on average (median 0.12 s)", the share of the searches that were hits; the
+// part after a hit only when there was one, "ponder  NAME: 0 searches" alone
+// when there was no ponder search.
+std::string PonderText(const std::string& name, const PonderStats& stats);
 
 }  // namespace enghost
