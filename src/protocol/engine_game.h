@@ -9,7 +9,6 @@
 // 2, UCI) ask this record how a request follows on from it.
 #pragma once
 
-#include <cstdint>
 #include <mutex>
 
 #include "chess/move_word.h"
@@ -48,8 +47,7 @@ public:
     // Nothing is known of the engine's game: the next request starts a new one.
     void Forget();
 
-    // The request's moves that the engine has (from the game it was last
-    // given), with its own move after them: false when it has not moved.
+    // The engine's own move has been played into the game it was last given.
     bool EngineMoved() const;
 
 private:
