@@ -312,9 +312,11 @@ TEST_F(Protocol2, AnEngineThatRefusesToMoveNowIsNotWaitedForAndSpoilsNothing) {
 // time control only when it changes.
 TEST_F(Protocol2, AGameGoesOnInTheEngineWithEachMoveSentOnce) {
     ASSERT_NO_FATAL_FAILURE(OpenTwo(Announcing("ping=1 usermove=1 colors=0 done=1",
-                                               "moves e7e5 b8c6 g8f6\n"
+                                               "moves e7e5 b8c6 g8f6 f8c5\n"
+                                               "analyze 50 $d 5 $d 100 a7a6\n"
                                                "on ping\n  send pong $1\n"
-                                               "at search\n  move\n")));
+                                               "at search\n  move\n"),
+                                    "[Support]\nAnalyzeMode=true\n"));
     SearchRequestBuilder request;
     request.Increment(60, 0).Moves({"e2e4"});
     api.Eng9(request.bytes);
@@ -332,6 +334,26 @@ TEST_F(Protocol2, AGameGoesOnInTheEngineWithEachMoveSentOnce) {
     EXPECT_EQ(NewCommands(),
               (Lines{"force", "usermove f1b5", "level 38 5:0 0", "time 30000", "otim 30000", "ping 3", "go"}));
     EXPECT_EQ(FirstMove(), M("g8f6")) << "the engine's move list went on: it was not sent new";
+
+    // An analysis of the game goes on from it too, and leaves it usable.
+    SearchRequestBuilder analysis;
+    analysis.NoClock().Moves({"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "g8f6", "e1g1"});
+    std::thread search = SearchInBackground(analysis);
+    Lines started = NewCommands(4);
+    ASSERT_GE(started.size(), 4u);
+    EXPECT_EQ(Lines(started.begin(), started.begin() + 4), (Lines{"force", "usermove e1g1", "ping 4", "analyze"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    api.Eng3();
+    search.join();
+    Lines ended = NewCommands(1);
+    ASSERT_FALSE(ended.empty());
+    EXPECT_EQ(ended.back(), "exit");
+    request.MovesInTime(37, 290).Moves({"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "g8f6", "e1g1", "a7a6", "b5a4"});
+    api.Eng9(request.bytes);
+    Lines sent = NewCommands();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(Lines(sent.begin(), sent.begin() + 3), (Lines{"force", "usermove a7a6", "usermove b5a4"}));
+    EXPECT_EQ(FirstMove(), M("f8c5"));
 }
 
 // A request that does not go on with the engine's game starts a new one:
