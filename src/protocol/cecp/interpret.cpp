@@ -167,11 +167,12 @@ const char* MoveWordOf(const Words& words) {
 
 }  // namespace
 
-// "Illegal move", "illegal move", "Unexpected", "unexpected" (the first
-// letter is not compared) and "Error".
+// "Illegal move" or "illegal move": the first letter is not compared.
+bool IsIllegalMoveLine(const char* line) { return line[0] != '\0' && std::strncmp(line + 1, "llegal move", 11) == 0; }
+
+// An illegal-move line, "Unexpected", "unexpected" and "Error".
 bool IsRejection(const char* line) {
-    return (line[0] != '\0' && (std::strncmp(line + 1, "llegal move", 11) == 0 ||
-                                std::strncmp(line + 1, "nexpected", 9) == 0)) ||
+    return IsIllegalMoveLine(line) || (line[0] != '\0' && std::strncmp(line + 1, "nexpected", 9) == 0) ||
            std::strncmp(line, "Error", 5) == 0;
 }
 

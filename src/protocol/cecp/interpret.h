@@ -22,6 +22,9 @@ bool IsMoveLine(const char* line);
 // move)" notice or a status answer.
 bool IsSearchLine(const char* line);
 
+// "Illegal move..." (the first letter in either case): the engine refuses a move.
+bool IsIllegalMoveLine(const char* line);
+
 // A line with which the engine refuses a command or a move: "Error...",
 // "Illegal move...", "Unexpected..." (the first letter in either case).
 bool IsRejection(const char* line);

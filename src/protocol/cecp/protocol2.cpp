@@ -247,17 +247,16 @@ void SendMoves(const SearchRequestView& request, int first, Position* position) 
     }
 }
 
-// A new game: "new", "force", the set-up position and every move; the time
-// control goes out again, and "post" and "easy" (the module decides what the
-// engine ponders on: it must not ponder on its own after its move) once.
-Position SendNewGame(const SearchRequestView& request) {
+// A new game: "new", "force", the set-up position (fen: the request's start,
+// written once per search) and every move; the time control goes out again,
+// and "post" and "easy" (the module decides what the engine ponders on: it
+// must not ponder on its own after its move) once.
+Position SendNewGame(const SearchRequestView& request, const char* fen) {
     SendCommand("new\n");
     SendCommand("force\n");
     Position position = RequestStartPosition(request);
     if (!request.StandardStart()) {
         if (g_features.setboard) {
-            char fen[kFenTextSize];
-            WriteFen(position, 0, 1, fen);
             char command[kFenTextSize + sizeof "setboard \n"];
             std::snprintf(command, sizeof command, "setboard %s\n", fen);
             SendCommand(command);
@@ -286,7 +285,7 @@ Position SendContinuation(const SearchRequestView& request, const EngineGame::Fo
 // no legal move.
 bool SendGameAndClock(const SearchRequestView& request, const EngineGame::Follow& follow, const char* fen,
                       bool ponder) {
-    Position position = follow.continues ? SendContinuation(request, follow) : SendNewGame(request);
+    Position position = follow.continues ? SendContinuation(request, follow) : SendNewGame(request, fen);
     g_game.Take(request, fen, ponder);
     SetEnginePosition(position);
     g_state.engineSideWhite = position.sideToMove == 0 ? 1 : 0;
@@ -447,13 +446,6 @@ bool IsPong(const char* line, int* number) {
     return true;
 }
 
-// The engine refuses a move of its game or the taking back of one. Other
-// refusals (a command it does not know, such as "post") change no game.
-bool RefusesGame(const char* line) {
-    return (line[0] != '\0' && std::strncmp(line + 1, "llegal move", 11) == 0) ||
-           (IsRejection(line) && std::strstr(line, "undo") != nullptr);
-}
-
 void ReadLine(const char* line) {
     line = SkipBells(line);
     if (IsFeatureLine(line)) {
@@ -472,9 +464,13 @@ void ReadLine(const char* line) {
         }
         return;
     }
-    if (RefusesGame(line)) {
-        ++c.gameRefusals;
-        if (std::strstr(line, "undo") != nullptr) c.undoRefused = true;
+    // A refused move or "undo" means the engine's game is not what it was
+    // sent; other refusals (a command it does not know, such as "post")
+    // change no game.
+    if (IsRejection(line)) {
+        bool undo = std::strstr(line, "undo") != nullptr;
+        if (undo) c.undoRefused = true;
+        if (undo || IsIllegalMoveLine(line)) ++c.gameRefusals;
     }
     if (IsSearchLine(line)) {
         // The lines of an earlier search, before the pong that follows them.
