@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/adapter_state.h"
+#include "host/host_link.h"
 #include "host/info_block.h"
 #include "protocol/dialect.h"
 #include "protocol/search_request.h"
@@ -53,16 +53,16 @@ alignas(8) unsigned char g_infoBlock[256];
 // so that every line is read alike (a new depth's report would also empty
 // the cache of the line last shown).
 void BeginSearch(const Dialect& dialect) {
-    g_state.infoBlock = g_infoBlock;
-    g_state.stopRequested = 0;
+    g_host.infoBlock = g_infoBlock;
+    g_host.stopRequested = 0;
     alignas(8) unsigned char request[search_request::kEnd] = {};
     StoreField<std::uint8_t>(request, search_request::kStandardStart, 1);
     StoreField<std::uint8_t>(request, search_request::kWhiteToMove, 1);
     StoreField<std::int16_t>(request, search_request::kClockMode, kClockIncrement);
     StoreField<std::int32_t>(request, search_request::kTimeLeft, 600);
     dialect.startSearch(SearchRequestView(request));
-    g_state.reportedDepth = 100;
-    g_state.lastPvLength = 0;
+    g_host.reportedDepth = 100;
+    g_host.lastPvLength = 0;
 }
 
 // The engine's move ends the search, so that the next benchmark begins anew.
@@ -78,7 +78,7 @@ void ReadMainLines(benchmark::State& state, const char* dialectName, const char*
         dialect.readLine(text[which].c_str());
         which ^= 1;
     }
-    if (g_state.lastPvLength != 32) state.SkipWithError("the main line was not recognised");
+    if (g_host.lastPvLength != 32) state.SkipWithError("the main line was not recognised");
     state.SetItemsProcessed(state.iterations());
     EndSearch(dialect, moveLine);
 }

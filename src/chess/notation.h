@@ -32,4 +32,18 @@ constexpr int kFenTextSize = 71 + 2 + 5 + 3 + 11 + 11 + 1;
 // length written.
 int WriteFen(const Position& position, int halfMoveClock, int fullMoveNumber, char (&out)[kFenTextSize]);
 
+// Room for the reason a text is not FEN.
+constexpr int kFenProblemSize = 128;
+
+// Reads FEN: the placement (eight ranks of eight squares, piece letters and
+// digits), the side to move (w or b), the castling rights (- or letters of
+// KQkq, each once), the en-passant square (- or a square) and, when given,
+// the half-move clock and the move number (from 1; without them 0 and 1).
+// The position is set up from the fields as the host's board is
+// (Position::SetFromBoard), whatever it holds: whether a game can reach it
+// is the caller's to judge. False, and the reason in problem, for text that
+// is not FEN.
+bool ReadFen(const char* text, Position* out, int* halfMoveClock, int* fullMoveNumber,
+             char (&problem)[kFenProblemSize]);
+
 }  // namespace cecp

@@ -9,18 +9,18 @@ namespace cecp {
 
 void EchoLine(const char* text, std::size_t length) {
     HandleUse use;
-    platform::Handle console = g_state.consoleBuffer.load();
+    platform::Handle console = g_engine.consoleBuffer.load();
     if (console != platform::kNoFile) {
         platform::WriteBytes(console, text, length);
         platform::WriteBytes(console, "\r", 1);
     }
-    platform::Handle log = g_state.logFile.load();
+    platform::Handle log = g_engine.logFile.load();
     if (log != platform::kNoFile) platform::WriteBytes(log, text, length);
 }
 
 void LogNote(const char* text) {
     HandleUse use;
-    platform::Handle log = g_state.logFile.load();
+    platform::Handle log = g_engine.logFile.load();
     if (log == platform::kNoFile) return;
     char line[512];
     int length = std::snprintf(line, sizeof line, "-- %.500s\n", text);

@@ -11,6 +11,7 @@ constexpr const char* kSupport = "Support";
 constexpr const char* kParameter = "Parameter";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool ReadSwitch(const char* initPath, const char* section, const char* key, std::size_t limit) {
     char value[kLongSettingLimit + 1];
@@ -24,12 +25,36 @@ bool IsSwitchOn(const char* value) {
     for (const char* at = value; *at != '\0'; ++at) {
         const char* want = "true";
         const char* c = at;
-        while (*want != '\0' && *c != '\0' &&
-               ((*c >= 'A' && *c <= 'Z') ? *c - 'A' + 'a' : *c) == *want) {
+        while (*want != '\0' && *c != '\0' && AsciiLower(*c) == *want) {
             ++c;
             ++want;
         }
         if (*want == '\0') return true;
+    }
+    return false;
+}
+
+bool ReadDialectSetting(const char* value, DialectKind* out) {
+    struct Named {
+        const char* value;
+        DialectKind kind;
+    };
+    constexpr Named kNamed[] = {
+        {"", DialectKind::kClassic},
+        {"1", DialectKind::kClassic},
+        {"2", DialectKind::kProtocol2},
+        {"uci", DialectKind::kUci},
+    };
+    while (IsBlank(*value)) ++value;
+    std::size_t length = std::strlen(value);
+    while (length > 0 && IsBlank(value[length - 1])) --length;
+    for (const Named& named : kNamed) {
+        if (std::strlen(named.value) != length) continue;
+        std::size_t i = 0;
+        while (i < length && AsciiLower(value[i]) == named.value[i]) ++i;
+        if (i < length) continue;
+        *out = named.kind;
+        return true;
     }
     return false;
 }

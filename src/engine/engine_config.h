@@ -33,6 +33,14 @@ void ForEachEngineOption(const char* options, void (*visit)(const char* name, co
 // A switch is on when its value, lower-cased, contains "true" anywhere.
 bool IsSwitchOn(const char* value);
 
+// The ways of speaking to an engine that "Protocol" names.
+enum class DialectKind { kClassic, kProtocol2, kUci };
+
+// The dialect a "Protocol" value names: empty or "1" the classic
+// conversation, "2" protocol version 2, "uci" UCI, in any case and with
+// blanks around it. False for any other value.
+bool ReadDialectSetting(const char* value, DialectKind* out);
+
 // Reads, in this order, "AnalyzeMode", "PonderMode", "CastleAndEP" and
 // "EvaluationWhite" from "Support", then "CommandLine", "Author", "Engine"
 // and "Protocol" from "Parameter", then the section "Options". A missing

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "host/adapter_state.h"
+#include "engine/engine_process.h"
 #include "platform/handle.h"
 
 namespace cecp {
@@ -12,8 +12,8 @@ namespace cecp {
 // Held around every write: the handles loaded under it stay open.
 class HandleUse {
 public:
-    HandleUse() { g_state.handleUsers.fetch_add(1); }
-    ~HandleUse() { g_state.handleUsers.fetch_sub(1); }
+    HandleUse() { g_engine.handleUsers.fetch_add(1); }
+    ~HandleUse() { g_engine.handleUsers.fetch_sub(1); }
     HandleUse(const HandleUse&) = delete;
     HandleUse& operator=(const HandleUse&) = delete;
 };

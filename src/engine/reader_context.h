@@ -36,6 +36,9 @@ struct ReaderContext {
     // would in one.
     std::int32_t lastReceived = -1;
     LineHandler handLine = nullptr;
+    // Called once the output has ended (the engine has ended), after its last
+    // line was handed on.
+    void (*handEnd)() = nullptr;
 };
 
 }  // namespace cecp

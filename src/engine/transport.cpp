@@ -5,12 +5,11 @@
 
 #include "engine/echo.h"
 #include "engine/handle_use.h"
-#include "host/adapter_state.h"
+#include "engine/engine_process.h"
 #include "platform/log_file.h"
 #include "platform/pipe.h"
 #include "platform/process.h"
 #include "platform/thread.h"
-#include "protocol/search_wait.h"
 
 namespace cecp {
 namespace {
@@ -39,7 +38,7 @@ void HandLine(ReaderContext* context, char* text, std::int32_t length) {
         if (length == 0) return;
     }
     char saved = text[length];
-    if (g_state.consoleBuffer.load() != platform::kNoFile || g_state.logFile.load() != platform::kNoFile) {
+    if (g_engine.consoleBuffer.load() != platform::kNoFile || g_engine.logFile.load() != platform::kNoFile) {
         text[length] = '\n';
         char* begin = text;
         while (IsBlank(*begin)) ++begin;
@@ -63,14 +62,14 @@ std::uint64_t CommandsSentBeforeLine() { return t_commandsBeforeLine; }
 
 void SendCommand(const char* command) {
     HandleUse use;
-    platform::Handle input = g_state.engineStdinWrite.load();
+    platform::Handle input = g_engine.stdinWrite.load();
     CommandWriter writer = g_commandWriter.load();
-    if ((input == platform::kNoPipe && writer == nullptr) || g_state.engineExited != 0) return;
+    if ((input == platform::kNoPipe && writer == nullptr) || g_engine.exited != 0) return;
     ++g_commandsSent;
     std::size_t length = std::strlen(command);
     // The log has the command before the engine can answer it: written after
     // the pipe, an answer read meanwhile stood above its command.
-    platform::Handle log = g_state.logFile.load();
+    platform::Handle log = g_engine.logFile.load();
     if (log != platform::kNoFile) {
         // Mark and command in one write where they fit, so that a line of the
         // reader's never falls between them.
@@ -92,10 +91,10 @@ void SendCommand(const char* command) {
     // then waits a while for room and is dropped, and until the engine reads
     // again later commands are dropped at once, so that no host thread (nor
     // the shutdown) is held by it.
-    bool stalled = g_state.engineInputStalled != 0;
+    bool stalled = g_engine.inputStalled != 0;
     platform::WriteOutcome outcome =
         platform::WritePipeWithin(input, command, length, stalled ? 0 : kCommandWaitMilliseconds);
-    g_state.engineInputStalled = outcome == platform::WriteOutcome::kTimedOut ? 1 : 0;
+    g_engine.inputStalled = outcome == platform::WriteOutcome::kTimedOut ? 1 : 0;
     // A host's command lets the engine read it before the host goes on; the
     // reader's answers (protocol 2's to every feature announced) need not,
     // and giving up the time slice for each would slow the reading of an
@@ -171,7 +170,7 @@ void DispatchLines(ReaderContext* context) {
 
 void ReaderThread(void* argument) {
     auto* context = static_cast<ReaderContext*>(argument);
-    g_state.readerRunning = 1;
+    g_engine.readerRunning = 1;
     t_onReaderThread = true;
     platform::LowerThreadPriority();
     while (context->keepReading != 0) {
@@ -191,9 +190,9 @@ void ReaderThread(void* argument) {
         if (context->readCount == 0) {
             // The engine is gone: no move will come, and nothing more is
             // written to it. An ended child is reaped at once.
-            g_state.engineExited = 1;
+            g_engine.exited = 1;
             if (platform::WaitProcess(context->process, 0)) platform::ReapProcess(context->process);
-            EndMoveWait();
+            if (context->handEnd != nullptr) context->handEnd();
             for (int waited = 0; waited < kEndOfStreamPauseMilliseconds && context->keepReading != 0; waited += 10) {
                 platform::SleepMilliseconds(10);
             }
@@ -204,7 +203,7 @@ void ReaderThread(void* argument) {
     }
     platform::ClosePipe(context->pipeRead);
     context->pipeRead = platform::kNoPipe;
-    g_state.readerRunning = 0;
+    g_engine.readerRunning = 0;
 }
 
 }  // namespace cecp

@@ -5,8 +5,8 @@
 #include <mutex>
 
 #include "engine/echo.h"
-#include "host/adapter_state.h"
-#include "host/exports.h"
+#include "engine/engine_settings.h"
+#include "host/host_link.h"
 #include "host/info_block.h"
 
 namespace cecp {
@@ -26,9 +26,9 @@ using ReportLock = std::lock_guard<std::recursive_mutex>;
 constexpr int kDepthForNodes = 4;        // node counts notified from depth 5 on
 constexpr int kDepthForCurrentMove = 5;  // current moves notified from depth 6 on
 
-void* HeldInfoBlock() { return g_state.infoBlock.load(); }
+void* HeldInfoBlock() { return g_host.infoBlock.load(); }
 
-bool ScoreFromWhitesSide() { return g_state.evaluationWhite != 0 && g_state.engineSideWhite == 0; }
+bool ScoreFromWhitesSide() { return g_settings.evaluationWhite != 0 && g_host.engineSideWhite == 0; }
 
 // Writes a main line of n moves and its score into the record.
 void StoreMainLine(void* info, const MoveWord* moves, int n, std::int16_t score) {
@@ -74,17 +74,17 @@ std::int16_t MapMateScore(std::int32_t score) {
 void BeginSearchReport() {
     {
         ReportLock lock(g_reportMutex);
-        g_state.lastPvTime = 0;
-        g_state.lastPvScore = 0;
-        g_state.lastPvLength = 0;
-        g_state.lastPvRepeatable = 0;
-        std::memset(g_state.lastPv, 0, sizeof g_state.lastPv);
+        g_host.lastPvTime = 0;
+        g_host.lastPvScore = 0;
+        g_host.lastPvLength = 0;
+        g_host.lastPvRepeatable = 0;
+        std::memset(g_host.lastPv, 0, sizeof g_host.lastPv);
         if (void* info = HeldInfoBlock()) SendNotification(info, kNotifyNewSearch);
     }
 }
 
 void ReportMainLine(const char* text, std::int32_t score, std::int32_t time) {
-    if (g_state.stopRequested) return;
+    if (g_host.stopRequested) return;
     ShowMainLineText(text, score, time);
 }
 
@@ -100,10 +100,10 @@ void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
     int k = 0;
     {
         ReportLock lock(g_reportMutex);
-        k = g_state.moveTextCache.ParseVariation(text, position, moves, kMainLineMoves);
+        k = g_host.moveTextCache.ParseVariation(text, position, moves, kMainLineMoves);
     }
     if (k < 1) {
-        g_state.lastPvRepeatable = 1;
+        g_host.lastPvRepeatable = 1;
         EchoUnrecognised(text);
         return;
     }
@@ -111,19 +111,19 @@ void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
     if (info == nullptr) return;
     {
         ReportLock lock(g_reportMutex);
-        int cached = g_state.lastPvLength;
+        int cached = g_host.lastPvLength;
         // A line longer than the cache never counts as a repeat.
-        if (g_state.lastPvRepeatable == 0 && k == cached &&
-            std::memcmp(moves, g_state.lastPv, sizeof(MoveWord) * cached) == 0) {
+        if (g_host.lastPvRepeatable == 0 && k == cached &&
+            std::memcmp(moves, g_host.lastPv, sizeof(MoveWord) * cached) == 0) {
             return;
         }
-        g_state.lastPvRepeatable = 0;
+        g_host.lastPvRepeatable = 0;
         int n = k < static_cast<int>(ib::kMainLineCapacity) ? k : static_cast<int>(ib::kMainLineCapacity);
-        g_state.lastPvTime = time;
+        g_host.lastPvTime = time;
         StoreField<std::int32_t>(info, ib::kMainLineTime, time);
-        g_state.lastPvScore = score;
-        std::memcpy(g_state.lastPv, moves, sizeof(MoveWord) * n);
-        g_state.lastPvLength = n;
+        g_host.lastPvScore = score;
+        std::memcpy(g_host.lastPv, moves, sizeof(MoveWord) * n);
+        g_host.lastPvLength = n;
         StoreMainLine(info, moves, n, MapMateScore(score));
         SendNotification(info, kNotifyMainline);
     }
@@ -134,88 +134,81 @@ void ShowMainLineText(const char* text, std::int32_t score, std::int32_t time) {
 int RecogniseMoves(const char* text, MoveWord* moves, int capacity) {
     Position position = EnginePositionCopy();
     ReportLock lock(g_reportMutex);
-    return g_state.moveTextCache.ParseVariation(text, position, moves, capacity);
+    return g_host.moveTextCache.ParseVariation(text, position, moves, capacity);
 }
 
 int ShownMainLine(MoveWord* moves, int capacity) {
     ReportLock lock(g_reportMutex);
-    int n = g_state.lastPvLength;
+    int n = g_host.lastPvLength;
     if (n > capacity) n = capacity;
-    std::memcpy(moves, g_state.lastPv, sizeof(MoveWord) * static_cast<std::size_t>(n < 0 ? 0 : n));
-    return g_state.lastPvLength;
+    std::memcpy(moves, g_host.lastPv, sizeof(MoveWord) * static_cast<std::size_t>(n < 0 ? 0 : n));
+    return g_host.lastPvLength;
 }
 
 void SettleReports() { ReportLock lock(g_reportMutex); }
 
-void AllowMainLineRepeat() { g_state.lastPvRepeatable = 1; }
+void AllowMainLineRepeat() { g_host.lastPvRepeatable = 1; }
 
 void RememberLineScoreAndTime(std::int32_t score, std::int32_t time) {
-    g_state.lastPvScore = score;
-    g_state.lastPvTime = time;
+    g_host.lastPvScore = score;
+    g_host.lastPvTime = time;
 }
 
-std::int32_t CachedScore() { return g_state.lastPvScore; }
-std::int32_t CachedTime() { return g_state.lastPvTime; }
+std::int32_t CachedScore() { return g_host.lastPvScore; }
+std::int32_t CachedTime() { return g_host.lastPvTime; }
 
-}  // namespace cecp
-
-using cecp::g_state;
-namespace ib = cecp::info_block;
-
-extern "C" {
-
-void CECP_CALL ShowNodes(std::int64_t nodes) {
-    if (g_state.stopRequested) return;
-    void* info = g_state.infoBlock.load();
+void ReportNodes(std::int64_t nodes) {
+    if (g_host.stopRequested) return;
+    void* info = g_host.infoBlock.load();
     if (info == nullptr) return;
     {
-        cecp::ReportLock lock(cecp::g_reportMutex);
-        cecp::StoreField<std::uint16_t>(info, ib::kNodesAux, 0);
-        cecp::StoreField<std::int64_t>(info, ib::kNodes, nodes);
-        if (g_state.reportedDepth > cecp::kDepthForNodes) cecp::SendNotification(info, cecp::kNotifyNodes);
+        ReportLock lock(g_reportMutex);
+        StoreField<std::uint16_t>(info, ib::kNodesAux, 0);
+        StoreField<std::int64_t>(info, ib::kNodes, nodes);
+        if (g_host.reportedDepth > kDepthForNodes) SendNotification(info, kNotifyNodes);
     }
 }
 
-void CECP_CALL ShowDepth(std::int32_t depth, std::int16_t depthExtra) {
-    if (g_state.stopRequested) return;
-    void* info = g_state.infoBlock.load();
+void ReportDepth(std::int32_t depth, std::int16_t depthExtra) {
+    if (g_host.stopRequested) return;
+    void* info = g_host.infoBlock.load();
     if (info == nullptr) return;
     {
-        cecp::ReportLock lock(cecp::g_reportMutex);
-        if (depth <= g_state.reportedDepth) return;
-        g_state.reportedDepth = depth;
-        cecp::StoreField<std::int16_t>(info, ib::kDepth, static_cast<std::int16_t>(depth));
-        cecp::StoreField<std::int16_t>(info, ib::kDepthExtra, depthExtra);
-        cecp::SendNotification(info, cecp::kNotifyDepth);
+        ReportLock lock(g_reportMutex);
+        if (depth <= g_host.reportedDepth) return;
+        g_host.reportedDepth = depth;
+        StoreField<std::int16_t>(info, ib::kDepth, static_cast<std::int16_t>(depth));
+        StoreField<std::int16_t>(info, ib::kDepthExtra, depthExtra);
+        SendNotification(info, kNotifyDepth);
     }
 }
 
-void CECP_CALL ShowMove(cecp::MoveWord move, std::int16_t number, std::int16_t count) {
-    if (g_state.stopRequested) return;
-    void* info = g_state.infoBlock.load();
+void ReportCurrentMove(MoveWord move, std::int16_t number, std::int16_t count) {
+    if (g_host.stopRequested) return;
+    void* info = g_host.infoBlock.load();
     if (info == nullptr) return;
     {
-        cecp::ReportLock lock(cecp::g_reportMutex);
-        cecp::StoreField<cecp::MoveWord>(info, ib::kCurrentMove, move);
-        cecp::StoreField<std::int16_t>(info, ib::kCurrentMoveNumber, number);
-        cecp::StoreField<std::int16_t>(info, ib::kRootMoveCount, count);
-        if (g_state.reportedDepth > cecp::kDepthForCurrentMove) {
-            cecp::SendNotification(info, cecp::kNotifyCurrentMove);
+        ReportLock lock(g_reportMutex);
+        StoreField<MoveWord>(info, ib::kCurrentMove, move);
+        StoreField<std::int16_t>(info, ib::kCurrentMoveNumber, number);
+        StoreField<std::int16_t>(info, ib::kRootMoveCount, count);
+        if (g_host.reportedDepth > kDepthForCurrentMove) {
+            SendNotification(info, kNotifyCurrentMove);
         }
     }
 }
 
-void CECP_CALL ShowMainline(const cecp::MoveWord* moves, std::int32_t count, std::int16_t score) {
-    if (g_state.stopRequested) return;
-    void* info = g_state.infoBlock.load();
+void ReportMainLineMoves(const MoveWord* moves, std::int32_t count, std::int16_t score) {
+    if (g_host.stopRequested) return;
+    void* info = g_host.infoBlock.load();
     if (info == nullptr) return;
     int n = count < 0 ? 0 : (count > static_cast<int>(ib::kMainLineCapacity) ? ib::kMainLineCapacity : count);
     if (moves == nullptr) n = 0;
     {
-        cecp::ReportLock lock(cecp::g_reportMutex);
-        cecp::StoreMainLine(info, moves, n, score);
-        cecp::SendNotification(info, cecp::kNotifyMainline);
+        ReportLock lock(g_reportMutex);
+        StoreMainLine(info, moves, n, score);
+        SendNotification(info, kNotifyMainline);
     }
 }
 
-}  // extern "C"
+}  // namespace cecp

@@ -1,7 +1,8 @@
 // Search progress: what the engine says about a running search becomes fields
 // of the host's info block and notifications through Func3.
 //
-// The four Show operations are also exported for the host to call itself.
+// The exports ShowNodes, ShowDepth, ShowMove and ShowMainline, which the
+// host may call itself, are the four Report operations below.
 // Reports come from the reader thread (the engine's lines) and from the
 // host's threads; each report writes its fields and calls Func3 under one
 // lock, so that reports never interleave.
@@ -14,6 +15,16 @@
 namespace cecp {
 
 constexpr int kMainLineMoves = 128;  // moves recognised per main-line text
+
+// The node count; notified from depth 5 on. Nothing after a stop.
+void ReportNodes(std::int64_t nodes);
+// A depth deeper than the last reported one, notified.
+void ReportDepth(std::int32_t depth, std::int16_t depthExtra);
+// The root move searched, its number and the number of root moves; notified
+// from depth 6 on.
+void ReportCurrentMove(MoveWord move, std::int16_t number, std::int16_t count);
+// A main line of moves as the host gives it (count cut to the record's room).
+void ReportMainLineMoves(const MoveWord* moves, std::int32_t count, std::int16_t score);
 
 // Opens the reporting of a new search: empties the cached main line and tells
 // the host that a new search begins.

@@ -1,7 +1,7 @@
 #include "protocol/engine_move.h"
 
-#include "host/adapter_state.h"
-#include "host/exports.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "host/reporting.h"
 #include "protocol/search_wait.h"
 
@@ -11,12 +11,12 @@ void TakeEngineMove(const char* answer) {
     // After a request to move now the search waits for exactly this move: the
     // record must not go on showing a line from before the stop, or even from
     // the previous search when none came in this one.
-    bool answersMoveNow = g_state.stopRequested && g_state.awaitingMove && g_state.moveNowSentAt != 0;
+    bool answersMoveNow = g_host.stopRequested && g_search.awaitingMove && g_search.moveNowSentAt != 0;
     auto report = answersMoveNow ? ReportMoveAfterStop : ReportMainLine;
-    if (g_state.pvReported == 0) {
-        g_state.pvReported = 1;
-        ShowDepth(1, 0);
-        ShowNodes(1);
+    if (g_host.pvReported == 0) {
+        g_host.pvReported = 1;
+        ReportDepth(1, 0);
+        ReportNodes(1);
         report(answer, 1, 1);
     } else {
         MoveWord given[2] = {};

@@ -6,7 +6,7 @@
 #include "engine/echo.h"
 #include "engine/engine_config.h"
 #include "engine/transport.h"
-#include "host/adapter_state.h"
+#include "engine/engine_settings.h"
 
 namespace cecp {
 namespace {
@@ -47,7 +47,7 @@ bool OptionNames::Has(const char* name) const {
 
 void SendSettingsOptions(const OptionNames& announced, const char* format) {
     Sending sending{&announced, format};
-    ForEachEngineOption(g_state.engineOptions, SendOne, &sending);
+    ForEachEngineOption(g_settings.engineOptions, SendOne, &sending);
 }
 
 }  // namespace cecp

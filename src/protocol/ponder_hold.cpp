@@ -3,7 +3,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "host/adapter_state.h"
+#include "protocol/search_state.h"
 #include "protocol/engine_move.h"
 #include "protocol/search_wait.h"
 
@@ -44,7 +44,7 @@ HeldMove HoldEngineMove(const char* move) {
 
 void BeginPonderHold() {
     std::lock_guard lock(g_holdMutex);
-    g_hold = g_state.ponderHitEarly.exchange(0) != 0 ? Hold::kConfirmed : Hold::kUnconfirmed;
+    g_hold = g_search.ponderHitEarly.exchange(0) != 0 ? Hold::kConfirmed : Hold::kUnconfirmed;
     g_moveHeld = false;
 }
 

@@ -78,4 +78,53 @@ private:
     const void* record_;
 };
 
+// The clock fields of a request, as a host gives them for the side to move.
+struct SearchClock {
+    std::int16_t mode = 1;  // kClockIncrement, kClockMovesInTime, else none
+    std::int32_t timeLeft = 0;
+    std::int32_t increment = 0;
+    std::int32_t timeUsed = 0;
+    std::int16_t movesToGo = 0;
+    std::int16_t movesPlayed = 0;
+};
+
+// A host's side of the request: the fields written in place, as enghost and
+// the tests fill a record of kEnd bytes or more.
+class SearchRequestWriter {
+public:
+    explicit SearchRequestWriter(void* record) : record_(record) {}
+
+    // The position the game started from: 64 piece-code bytes, a1 first.
+    void SetStart(const std::uint8_t* board, bool whiteToMove, int epSquare, int castling, bool standardStart) {
+        for (int square = 0; square < kSquareCount; ++square) {
+            StoreField<std::uint8_t>(record_, search_request::kBoard + static_cast<std::size_t>(square), board[square]);
+        }
+        StoreField<std::uint8_t>(record_, search_request::kStandardStart, standardStart ? 1 : 0);
+        StoreField<std::uint8_t>(record_, search_request::kWhiteToMove, whiteToMove ? 1 : 0);
+        StoreField<std::uint8_t>(record_, search_request::kEpSquare, static_cast<std::uint8_t>(epSquare));
+        StoreField<std::uint8_t>(record_, search_request::kCastling, static_cast<std::uint8_t>(castling));
+    }
+    // The moves played since, oldest first; those beyond the record's room
+    // are left out.
+    void SetMoves(const MoveWord* moves, std::size_t count) {
+        if (count > search_request::kMoveCapacity) count = search_request::kMoveCapacity;
+        for (std::size_t i = 0; i < count; ++i) StoreField<MoveWord>(record_, search_request::kMoves + 2 * i, moves[i]);
+        StoreField<std::int16_t>(record_, search_request::kMoveCount, static_cast<std::int16_t>(count));
+    }
+    void SetClock(const SearchClock& clock) {
+        StoreField<std::int16_t>(record_, search_request::kClockMode, clock.mode);
+        StoreField<std::int32_t>(record_, search_request::kTimeLeft, clock.timeLeft);
+        StoreField<std::int32_t>(record_, search_request::kIncrement, clock.increment);
+        StoreField<std::int32_t>(record_, search_request::kTimeUsed, clock.timeUsed);
+        StoreField<std::int16_t>(record_, search_request::kMovesToGo, clock.movesToGo);
+        StoreField<std::int16_t>(record_, search_request::kMovesPlayed, clock.movesPlayed);
+    }
+    void SetPonderRequest(bool ponder) {
+        StoreField<std::int16_t>(record_, search_request::kPonderRequest, ponder ? 1 : 0);
+    }
+
+private:
+    void* record_;
+};
+
 }  // namespace cecp

@@ -4,7 +4,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "host/adapter_state.h"
+#include "engine/engine_process.h"
+#include "protocol/search_state.h"
 
 namespace cecp {
 namespace {
@@ -48,12 +49,12 @@ Signal& EventSignal() {
 }  // namespace
 
 void EndMoveWait() {
-    g_state.awaitingMove = 0;
+    g_search.awaitingMove = 0;
     MoveSignal().Notify();
     EventSignal().Notify();
 }
 
-void NoteMoveOwedToNoSearch() { g_state.engineBusy = g_state.searchRefused ? 0 : 1; }
+void NoteMoveOwedToNoSearch() { g_search.engineBusy = g_search.searchRefused ? 0 : 1; }
 
 std::uint64_t MoveWaitTicket() { return MoveSignal().Ticket(); }
 
@@ -69,7 +70,7 @@ bool WaitForEngineEvent(bool (*done)(), int milliseconds) {
     for (;;) {
         std::uint64_t ticket = signal.Ticket();
         if (done()) return true;
-        if (g_state.engineExited != 0 || g_state.engineOpen == 0) return false;
+        if (g_engine.exited != 0 || g_search.engineOpen == 0) return false;
         if (!signal.Wait(ticket, until)) return done();
     }
 }

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/adapter_state.h"
+#include "engine/engine_process.h"
 #include "module_loader.h"
 #include "platform/log_file.h"
 #include "platform/pipe.h"
@@ -157,8 +157,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(platform::CreatePipeEnds(&pipe_));
         logPath_ = (scratch_.path() / "log.text").string();
-        g_state.logFile = platform::CreateLogFile(logPath_.c_str());
-        ASSERT_NE(g_state.logFile.load(), platform::kNoFile);
+        g_engine.logFile = platform::CreateLogFile(logPath_.c_str());
+        ASSERT_NE(g_engine.logFile.load(), platform::kNoFile);
         context_.pipeRead = pipe_.read;
         context_.process = platform::kNoProcess;
         context_.writePos = 0;
@@ -175,8 +175,8 @@ protected:
     void TearDown() override {
         if (pipe_.write != platform::kNoPipe) platform::ClosePipe(pipe_.write);
         platform::JoinThread(thread_);
-        platform::CloseLogFile(g_state.logFile.exchange(platform::kNoFile));
-        g_state.engineExited = 0;
+        platform::CloseLogFile(g_engine.logFile.exchange(platform::kNoFile));
+        g_engine.exited = 0;
     }
     void Write(const std::string& bytes) { ASSERT_TRUE(platform::WritePipe(pipe_.write, bytes.data(), bytes.size())); }
     // Ends the stream as a vanished engine does, and waits for the reader.
@@ -187,7 +187,7 @@ protected:
         thread_ = platform::kNoThread;
     }
     std::string Log() {
-        platform::CloseLogFile(g_state.logFile.exchange(platform::kNoFile));
+        platform::CloseLogFile(g_engine.logFile.exchange(platform::kNoFile));
         return test::ReadFile(logPath_);
     }
 
@@ -208,8 +208,8 @@ TEST_F(ReaderOnPipe, FramesWritesInAnyTimingAndLogsWithoutLeadingBlanks) {
     EXPECT_EQ(TakeLines(), (std::vector<std::string>{"move e2e4", "  \t1 10 0 5 e2e4", "", "x\ry", "tail"}));
     EXPECT_EQ(Log(), "move e2e4\n1 10 0 5 e2e4\n\nx\ry\ntail\n");
     EXPECT_EQ(context_.pipeRead, platform::kNoPipe);
-    EXPECT_EQ(g_state.readerRunning, 0);
-    EXPECT_EQ(g_state.engineExited, 1);
+    EXPECT_EQ(g_engine.readerRunning, 0);
+    EXPECT_EQ(g_engine.exited, 1);
 }
 
 TEST_F(ReaderOnPipe, EndsWithoutHandingOnOnceTheShutdownHasBegun) {
@@ -220,8 +220,8 @@ TEST_F(ReaderOnPipe, EndsWithoutHandingOnOnceTheShutdownHasBegun) {
     platform::JoinThread(thread_);
     thread_ = platform::kNoThread;
     EXPECT_TRUE(TakeLines().empty());
-    EXPECT_EQ(g_state.readerRunning, 0);
-    EXPECT_EQ(g_state.engineExited, 0);
+    EXPECT_EQ(g_engine.readerRunning, 0);
+    EXPECT_EQ(g_engine.exited, 0);
 }
 
 TEST_F(ReaderOnPipe, CarriesAFloodWhole) {
@@ -243,16 +243,16 @@ class Commands : public ::testing::Test {
 protected:
     void SetUp() override {
         logPath_ = (scratch_.path() / "log.text").string();
-        g_state.logFile = platform::CreateLogFile(logPath_.c_str());
-        g_state.engineExited = 0;
+        g_engine.logFile = platform::CreateLogFile(logPath_.c_str());
+        g_engine.exited = 0;
     }
     void TearDown() override {
-        platform::CloseLogFile(g_state.logFile.exchange(platform::kNoFile));
-        platform::ClosePipe(g_state.engineStdinWrite.exchange(platform::kNoPipe));
-        g_state.engineExited = 0;
+        platform::CloseLogFile(g_engine.logFile.exchange(platform::kNoFile));
+        platform::ClosePipe(g_engine.stdinWrite.exchange(platform::kNoPipe));
+        g_engine.exited = 0;
     }
     std::string Log() {
-        platform::CloseLogFile(g_state.logFile.exchange(platform::kNoFile));
+        platform::CloseLogFile(g_engine.logFile.exchange(platform::kNoFile));
         return test::ReadFile(logPath_);
     }
     test::ScratchFolder scratch_;
@@ -262,7 +262,7 @@ protected:
 TEST_F(Commands, GoToTheEngineInOneWriteAndToTheLogMarked) {
     platform::PipeEnds pipe;
     ASSERT_TRUE(platform::CreatePipeEnds(&pipe));
-    g_state.engineStdinWrite = pipe.write;
+    g_engine.stdinWrite = pipe.write;
     SendCommand("xboard\n");
     SendCommand("level 40 5 0\n");
     char got[64] = {};
@@ -276,10 +276,10 @@ TEST_F(Commands, WriteNothingWithoutAnEngineOrToOneThatHasEnded) {
     SendCommand("new\n");
     platform::PipeEnds pipe;
     ASSERT_TRUE(platform::CreatePipeEnds(&pipe));
-    g_state.engineStdinWrite = pipe.write;
-    g_state.engineExited = 1;
+    g_engine.stdinWrite = pipe.write;
+    g_engine.exited = 1;
     SendCommand("quit\n");
-    platform::ClosePipe(g_state.engineStdinWrite.exchange(platform::kNoPipe));
+    platform::ClosePipe(g_engine.stdinWrite.exchange(platform::kNoPipe));
     char got[16];
     EXPECT_EQ(platform::ReadPipe(pipe.read, got, sizeof got), 0);
     platform::ClosePipe(pipe.read);

@@ -35,7 +35,7 @@
 
 #include "engine/transport.h"
 #include "exact_lines.h"
-#include "host/adapter_state.h"
+#include "engine/engine_process.h"
 #include "host/info_block.h"
 #include "protocol/cecp/features.h"
 #include "protocol/dialect.h"
@@ -245,9 +245,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A negotiation of its own: the greeting, with the engine already gone,
     // starts one and ends it at once.
     char problem[256];
-    cecp::g_state.engineExited = 1;
+    cecp::g_engine.exited = 1;
     if (Protocol2().greet(problem, sizeof problem)) std::abort();
-    cecp::g_state.engineExited = 0;
+    cecp::g_engine.exited = 0;
     g_input = Input{};
 
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -34,13 +34,14 @@
 #include "engine/reader_context.h"
 #include "engine/transport.h"
 #include "framing_stream.h"
-#include "host/adapter_state.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "host/info_block.h"
 #include "protocol/dialect.h"
 
 extern "C" std::int32_t CECP_CALL Func3(std::uint32_t code, std::uint32_t, std::uint32_t, void* infoBlock) {
     if (code < cecp::kNotifyMainline || code > cecp::kNotifyNodes) std::abort();
-    if (infoBlock == nullptr || infoBlock != cecp::g_state.infoBlock.load()) std::abort();
+    if (infoBlock == nullptr || infoBlock != cecp::g_host.infoBlock.load()) std::abort();
     return 0;
 }
 
@@ -85,12 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cecp::Position start;
         start.SetStartPosition();
         cecp::SetEnginePosition(start);
-        cecp::g_state.infoBlock = info;
-        cecp::g_state.stopRequested = 0;
-        cecp::g_state.reportedDepth = 0;
-        cecp::g_state.pvReported = 0;
-        cecp::g_state.lastPvLength = 0;
-        cecp::g_state.awaitingMove = 1;
+        cecp::g_host.infoBlock = info;
+        cecp::g_host.stopRequested = 0;
+        cecp::g_host.reportedDepth = 0;
+        cecp::g_host.pvReported = 0;
+        cecp::g_host.lastPvLength = 0;
+        cecp::g_search.awaitingMove = 1;
     }
 
     cecp::ReaderContext& context = cecp::fuzz::FreshReader(CheckLine);
@@ -121,6 +122,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (context.writePos != 0) std::abort();
     }
     if (g_run.handed != g_run.expected.size()) std::abort();
-    cecp::g_state.infoBlock = nullptr;
+    cecp::g_host.infoBlock = nullptr;
     return 0;
 }

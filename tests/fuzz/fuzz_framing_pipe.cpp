@@ -30,7 +30,7 @@
 #include "engine/reader_context.h"
 #include "engine/transport.h"
 #include "framing_stream.h"
-#include "host/adapter_state.h"
+#include "engine/engine_process.h"
 #include "host/info_block.h"
 #include "platform/log_file.h"
 #include "platform/pipe.h"
@@ -76,10 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static std::vector<std::string_view> expected;
     cecp::fuzz::ExpectedLines(raw, true, &folded, &expected);
 
-    using cecp::g_state;
+    using cecp::g_engine;
     if (ftruncate(g_log, 0) != 0) std::abort();
-    g_state.logFile = g_log;
-    g_state.engineExited = 0;
+    g_engine.logFile = g_log;
+    g_engine.exited = 0;
     g_handed.clear();
 
     cecp::platform::PipeEnds pipe;
@@ -101,11 +101,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cecp::platform::ClosePipe(pipe.write);
     // The reader pauses at the end of the stream until it is told to stop, as
     // the shutdown would.
-    while (g_state.engineExited == 0) cecp::platform::YieldTimeSlice();
+    while (g_engine.exited == 0) cecp::platform::YieldTimeSlice();
     context.keepReading = 0;
     cecp::platform::JoinThread(reader);
-    g_state.logFile = cecp::platform::kNoFile;
-    if (context.pipeRead != cecp::platform::kNoPipe || g_state.readerRunning != 0) std::abort();
+    g_engine.logFile = cecp::platform::kNoFile;
+    if (context.pipeRead != cecp::platform::kNoPipe || g_engine.readerRunning != 0) std::abort();
 
     if (g_handed.size() != expected.size()) std::abort();
     std::string log;
@@ -119,6 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (got != static_cast<ssize_t>(log.size())) std::abort();
     written.resize(static_cast<std::size_t>(got));
     if (written != log) std::abort();
-    g_state.engineExited = 0;
+    g_engine.exited = 0;
     return 0;
 }

@@ -27,7 +27,10 @@
 
 #include "chess/move_list.h"
 #include "engine/transport.h"
-#include "host/adapter_state.h"
+#include "engine/engine_settings.h"
+#include "engine/engine_process.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "host/info_block.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/search_request.h"
@@ -132,7 +135,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    using cecp::g_state;
+    using cecp::g_settings;
+using cecp::g_engine;
+using cecp::g_host;
+using cecp::g_search;
     const std::uint8_t flags = data[0];
 
     // The record at its exact size (allocated once, refilled for each input);
@@ -145,13 +151,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ASAN_POISON_MEMORY_REGION(record, sr::kBoard);
     ASAN_POISON_MEMORY_REGION(record + sr::kMovesPlayed + 2, 2);
 
-    g_state.engineExited = 0;
-    g_state.ponderMode = (flags & 1) ? 1 : 0;
-    g_state.castleAndEP = (flags & 2) ? 1 : 0;
-    g_state.analyzeMode = (flags & 4) ? 1 : 0;
-    g_state.analyzing = 0;
-    if (!(flags & 8)) g_state.lastLevelIncrement = g_state.lastLevelSeconds = g_state.lastLevelMoves = -1;
-    g_state.ponderMove.Clear();
+    g_engine.exited = 0;
+    g_settings.ponderMode = (flags & 1) ? 1 : 0;
+    g_settings.castleAndEP = (flags & 2) ? 1 : 0;
+    g_settings.analyzeMode = (flags & 4) ? 1 : 0;
+    g_search.analyzing = 0;
+    if (!(flags & 8)) g_search.lastLevelIncrement = g_search.lastLevelSeconds = g_search.lastLevelMoves = -1;
+    g_search.ponderMove.Clear();
 
     const cecp::SearchRequestView request(record);
     for (int round = 0; round < ((flags & 16) ? 2 : 1); ++round) {
@@ -160,13 +166,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cecp::SendPosition(request);
 
         const int count = request.MoveCount();
-        const bool ponder = g_state.ponderMode != 0 && request.PonderRequest() && count >= 1;
+        const bool ponder = g_settings.ponderMode != 0 && request.PonderRequest() && count >= 1;
         CheckCommands(g_sent, count, ponder);
         char held[cecp::PonderMove::kTextSize];
-        g_state.ponderMove.Peek(held);
+        g_search.ponderMove.Peek(held);
         if (ponder != (held[0] != '\0')) std::abort();
         if (ponder && !IsMoveText(held)) std::abort();
-        if (g_state.engineSideWhite != 0 && g_state.engineSideWhite != 1) std::abort();
+        if (g_host.engineSideWhite != 0 && g_host.engineSideWhite != 1) std::abort();
 
         cecp::HasNoLegalMove(cecp::EnginePositionCopy());
     }

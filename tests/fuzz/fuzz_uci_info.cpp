@@ -186,11 +186,13 @@ void StartSearch() {
     record[cecp::search_request::kWhiteToMove] = 1;
     cecp::StoreField<std::int16_t>(record, cecp::search_request::kClockMode, cecp::kClockIncrement);
     cecp::StoreField<std::int32_t>(record, cecp::search_request::kTimeLeft, 60);
-    using cecp::g_state;
-    g_state.engineOpen = 0;  // the dialect's waits for the engine end at once
-    g_state.engineExited = 0;
-    g_state.stopRequested = 0;
-    g_state.awaitingMove = 0;
+    using cecp::g_engine;
+using cecp::g_host;
+using cecp::g_search;
+    g_search.engineOpen = 0;  // the dialect's waits for the engine end at once
+    g_engine.exited = 0;
+    g_host.stopRequested = 0;
+    g_search.awaitingMove = 0;
     const cecp::Dialect* uci = cecp::DialectNamed("uci");
     uci->readLine("bestmove");  // pays any search still owed an answer
     if (uci->startSearch(cecp::SearchRequestView(record)) != cecp::SearchStart::kSearching) std::abort();

@@ -21,7 +21,9 @@
 #include <cstring>
 
 #include "chess/position.h"
-#include "host/adapter_state.h"
+#include "engine/engine_settings.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "host/info_block.h"
 #include "move_listed.h"
 
@@ -64,19 +66,19 @@ inline void SetUpSearch(const std::uint8_t* header) {
     g_search.mainLines = 0;
     SetEnginePosition(g_search.position);
 
-    g_state.infoBlock = g_search.info;
-    g_state.pvReported = (flags & 4) ? 1 : 0;
-    g_state.stopRequested = (flags & 8) ? 1 : 0;
-    g_state.evaluationWhite = (flags & 16) ? 1 : 0;
-    g_state.engineSideWhite = (flags & 32) ? 1 : 0;
-    g_state.analyzeMode = g_state.analyzing = (flags & 128) ? 1 : 0;
-    g_state.reportedDepth = static_cast<std::int8_t>(header[68]);
-    g_state.awaitingMove = 1;
-    g_state.statusRequestsLeft = 1;
-    g_state.lastPvLength = 0;
-    g_state.lastPvScore = 0;
-    g_state.lastPvTime = 0;
-    std::memset(g_state.lastPv, 0, sizeof g_state.lastPv);
+    g_host.infoBlock = g_search.info;
+    g_host.pvReported = (flags & 4) ? 1 : 0;
+    g_host.stopRequested = (flags & 8) ? 1 : 0;
+    g_settings.evaluationWhite = (flags & 16) ? 1 : 0;
+    g_host.engineSideWhite = (flags & 32) ? 1 : 0;
+    g_settings.analyzeMode = g_search.analyzing = (flags & 128) ? 1 : 0;
+    g_host.reportedDepth = static_cast<std::int8_t>(header[68]);
+    g_search.awaitingMove = 1;
+    g_search.statusRequestsLeft = 1;
+    g_host.lastPvLength = 0;
+    g_host.lastPvScore = 0;
+    g_host.lastPvTime = 0;
+    std::memset(g_host.lastPv, 0, sizeof g_host.lastPv);
 }
 
 // Func3's checks.
@@ -85,7 +87,7 @@ inline void CheckReport(std::uint32_t code, void* infoBlock) {
     if (code < kNotifyMainline || code > kNotifyNodes) std::abort();
     if (infoBlock == nullptr || infoBlock != g_search.info) std::abort();
     // Reports after a stop are dropped.
-    if (g_state.stopRequested != 0) std::abort();
+    if (g_host.stopRequested != 0) std::abort();
     if (code != kNotifyMainline) return;
     ++g_search.mainLines;
     const int n = LoadField<std::int16_t>(infoBlock, ib::kMainLineLength);
@@ -102,19 +104,19 @@ inline bool IsFlag(std::int32_t value) { return value == 0 || value == 1; }
 
 // After every line.
 inline void CheckSearchState() {
-    if (!IsFlag(g_state.awaitingMove) || !IsFlag(g_state.pvReported) || !IsFlag(g_state.analyzeMode) ||
-        !IsFlag(g_state.analyzing)) {
+    if (!IsFlag(g_search.awaitingMove) || !IsFlag(g_host.pvReported) || !IsFlag(g_settings.analyzeMode) ||
+        !IsFlag(g_search.analyzing)) {
         std::abort();
     }
-    const int cached = g_state.lastPvLength;
+    const int cached = g_host.lastPvLength;
     if (cached < 0 || cached > static_cast<int>(info_block::kMainLineCapacity)) std::abort();
-    if (g_state.statusRequestsLeft != 1 && g_state.statusRequestsLeft != -1) std::abort();
+    if (g_search.statusRequestsLeft != 1 && g_search.statusRequestsLeft != -1) std::abort();
 }
 
 // At the end of the input: no main line reached a stopped search's block.
 inline void EndSearch() {
     if (g_search.info != nullptr && (g_search.flags & 8) && g_search.mainLines != 0) std::abort();
-    g_state.infoBlock = nullptr;
+    g_host.infoBlock = nullptr;
 }
 
 }  // namespace cecp::fuzz

@@ -19,16 +19,16 @@ protected:
     void SetUp() override {
         ReportingTest::SetUp();
         ASSERT_TRUE(platform::CreatePipeEnds(&pipe));
-        g_state.engineStdinWrite = pipe.write;
-        g_state.engineExited = 0;
-        g_state.lastLevelIncrement = g_state.lastLevelSeconds = g_state.lastLevelMoves = -1;
-        g_state.ponderMode = 0;
-        g_state.castleAndEP = 0;
-        g_state.statusPolling = 0;
-        g_state.ponderMove.Clear();
+        g_engine.stdinWrite = pipe.write;
+        g_engine.exited = 0;
+        g_search.lastLevelIncrement = g_search.lastLevelSeconds = g_search.lastLevelMoves = -1;
+        g_settings.ponderMode = 0;
+        g_settings.castleAndEP = 0;
+        g_search.statusPolling = 0;
+        g_search.ponderMove.Clear();
     }
     void TearDown() override {
-        g_state.engineStdinWrite = platform::kNoPipe;
+        g_engine.stdinWrite = platform::kNoPipe;
         platform::ClosePipe(pipe.write);
         platform::ClosePipe(pipe.read);
         ReportingTest::TearDown();
@@ -69,9 +69,9 @@ using Lines = std::vector<std::string>;
 
 TEST_F(Commands, IncrementClockSendsTheLevelOnlyWhenItChanges) {
     EXPECT_EQ(Clock(SearchRequestBuilder().Increment(300, 12)), (Lines{"new", "level 0 5:0 12", "time 30000"}));
-    EXPECT_EQ(g_state.lastLevelMoves, 0);
-    EXPECT_EQ(g_state.lastLevelSeconds, 300);
-    EXPECT_EQ(g_state.lastLevelIncrement, 12);
+    EXPECT_EQ(g_search.lastLevelMoves, 0);
+    EXPECT_EQ(g_search.lastLevelSeconds, 300);
+    EXPECT_EQ(g_search.lastLevelIncrement, 12);
     // Base time = used - played * increment + left = 10 - 12 + 302 = 300.
     EXPECT_EQ(Clock(SearchRequestBuilder().Increment(302, 12, 10, 1)), (Lines{"new", "time 30200"}));
     EXPECT_EQ(Clock(SearchRequestBuilder().Increment(301, 12)), (Lines{"new", "time 30100"}));
@@ -85,7 +85,7 @@ TEST_F(Commands, ASecondsPartOf59BecomesTheNextMinute) {
         {179, "level 0 3:0 0"}, {119, "level 0 2:0 0"}, {61, "level 0 1:1 0"}, {59, "level 0 1:0 0"},
         {125, "level 0 2:5 0"}, {7199, "level 0 120:0 0"}};
     for (auto [seconds, level] : cases) {
-        g_state.lastLevelSeconds = -100;
+        g_search.lastLevelSeconds = -100;
         EXPECT_EQ(Clock(SearchRequestBuilder().Increment(seconds, 0))[1], level) << seconds;
     }
 }
@@ -112,17 +112,17 @@ TEST_F(Commands, NoClockGivesAnUnlimitedLevelOrPreparesAnAnalysis) {
         SearchRequestBuilder request;
         request.Set<std::int16_t>(search_request::kClockMode, static_cast<std::int16_t>(mode));
         EXPECT_EQ(Clock(request), (Lines{"new", "level 10 30000:0 0", "time 180000000"})) << mode;
-        EXPECT_EQ(g_state.statusPolling, 1);
-        EXPECT_EQ(g_state.analyzing, 0);
+        EXPECT_EQ(g_search.statusPolling, 1);
+        EXPECT_EQ(g_search.analyzing, 0);
     }
     // The cache is left alone: the earlier level still counts.
     EXPECT_EQ(Clock(SearchRequestBuilder().Increment(300, 12)), (Lines{"new", "time 30000"}));
-    EXPECT_EQ(g_state.statusPolling, 0);
+    EXPECT_EQ(g_search.statusPolling, 0);
 
-    g_state.analyzeMode = 1;
+    g_settings.analyzeMode = 1;
     EXPECT_EQ(Clock(SearchRequestBuilder().NoClock()), (Lines{"new"}));
-    EXPECT_EQ(g_state.analyzing, 1);
-    EXPECT_EQ(g_state.statusPolling, 1);
+    EXPECT_EQ(g_search.analyzing, 1);
+    EXPECT_EQ(g_search.statusPolling, 1);
 }
 
 TEST_F(Commands, HostileClockFieldsWrapInsteadOfOverflowing) {
@@ -136,7 +136,7 @@ TEST_F(Commands, HostileClockFieldsWrapInsteadOfOverflowing) {
 TEST_F(Commands, TheStartPositionNeedsOnlyTheMoves) {
     EXPECT_EQ(Transmit(SearchRequestBuilder().Moves({"e2e4", "e7e5"})),
               (Lines{"hard", "easy", "force", "e2e4", "e7e5"}));
-    EXPECT_EQ(g_state.engineSideWhite, 1);
+    EXPECT_EQ(g_host.engineSideWhite, 1);
     Position expected;
     expected.SetStartPosition();
     expected.MakeMove(M("e2e4"));
@@ -146,25 +146,25 @@ TEST_F(Commands, TheStartPositionNeedsOnlyTheMoves) {
 }
 
 TEST_F(Commands, APonderRequestHoldsTheExpectedReplyBack) {
-    g_state.ponderMode = 1;
+    g_settings.ponderMode = 1;
     EXPECT_EQ(Transmit(SearchRequestBuilder().Moves({"e2e4", "e7e5"}).Ponder()), (Lines{"hard", "force", "e2e4"}));
     char move[PonderMove::kTextSize];
-    g_state.ponderMove.Peek(move);
+    g_search.ponderMove.Peek(move);
     EXPECT_STREQ(move, "e7e5");
-    EXPECT_EQ(g_state.engineSideWhite, 0);
+    EXPECT_EQ(g_host.engineSideWhite, 0);
     EXPECT_EQ(EnginePositionCopy().sideToMove, 0);  // after the held-back reply too
 
     EXPECT_EQ(Transmit(SearchRequestBuilder().Moves({"e2e4"}).Ponder()), (Lines{"hard", "force"}));
-    g_state.ponderMove.Peek(move);
+    g_search.ponderMove.Peek(move);
     EXPECT_STREQ(move, "e2e4");
     // Without moves the held-back move stays as it was.
     EXPECT_EQ(Transmit(SearchRequestBuilder().Ponder()), (Lines{"hard", "easy"}));
-    EXPECT_FALSE(g_state.ponderMove.Empty());
+    EXPECT_FALSE(g_search.ponderMove.Empty());
 
-    g_state.ponderMode = 0;
+    g_settings.ponderMode = 0;
     EXPECT_EQ(Transmit(SearchRequestBuilder().Moves({"e2e4", "e7e5"}).Ponder()),
               (Lines{"hard", "easy", "force", "e2e4", "e7e5"}));
-    EXPECT_TRUE(g_state.ponderMove.Empty());
+    EXPECT_TRUE(g_search.ponderMove.Empty());
 }
 
 TEST_F(Commands, PromotionsCarryTheirLetter) {
@@ -184,14 +184,14 @@ TEST_F(Commands, ASetUpPositionIsEntered) {
     black.Board({{"e1", kWhiteKing}, {"a1", kWhiteRook}, {"e8", kBlackKing}, {"d7", kBlackPawn}}, false, 15, 0);
     EXPECT_EQ(Transmit(black), (Lines{"force", "a2a3", "edit", "#", "Ra1", "Ke1", "c", "Pd7", "Ke8", ".", "hard",
                                       "easy"}));
-    EXPECT_EQ(g_state.engineSideWhite, 0);
+    EXPECT_EQ(g_host.engineSideWhite, 0);
     // Castling rights follow the placement, not the request; no ep square.
     EXPECT_EQ(EnginePositionCopy().castlingRights, kWhiteLong);
 
     SearchRequestBuilder white;
     white.Board({{"e1", kWhiteKing}, {"e8", kBlackKing}}, true);
     EXPECT_EQ(Transmit(white), (Lines{"edit", "#", "Ke1", "c", "Ke8", "c", ".", "hard", "easy"}));
-    EXPECT_EQ(g_state.engineSideWhite, 1);
+    EXPECT_EQ(g_host.engineSideWhite, 1);
 
     // A side byte other than 0 or 1 is White, for the engine's side as for
     // the edit; one move later Black is to move.
@@ -199,11 +199,11 @@ TEST_F(Commands, ASetUpPositionIsEntered) {
     odd.Board({{"e1", kWhiteKing}, {"e8", kBlackKing}}, true).Set<std::uint8_t>(search_request::kWhiteToMove, 12);
     odd.Moves({"e1e2"});
     EXPECT_EQ(Transmit(odd), (Lines{"edit", "#", "Ke1", "c", "Ke8", "c", ".", "hard", "easy", "force", "e1e2"}));
-    EXPECT_EQ(g_state.engineSideWhite, 0);
+    EXPECT_EQ(g_host.engineSideWhite, 0);
 }
 
 TEST_F(Commands, CastleAndEnPassantCommandsOnlyWhenTheEngineTakesThem) {
-    g_state.castleAndEP = 1;
+    g_settings.castleAndEP = 1;
     SearchRequestBuilder request;
     request.Board({{"e1", kWhiteKing}, {"h1", kWhiteRook}, {"e8", kBlackKing}, {"d5", kWhitePawn}, {"e5", kBlackPawn}},
                   true, kWhiteShort | kBlackLong, MakeSquare(4, 5));
@@ -214,7 +214,7 @@ TEST_F(Commands, CastleAndEnPassantCommandsOnlyWhenTheEngineTakesThem) {
 }
 
 TEST_F(Commands, EnPassantNeedsACapturingPawnOfTheSideToMove) {
-    g_state.castleAndEP = 1;
+    g_settings.castleAndEP = 1;
     struct Case {
         const char* pawn;
         int ep;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/exports.h"
+#include "module/exports.h"
 #include "host/reporting.h"
 #include "module_loader.h"
 #include "protocol_fixture.h"
@@ -22,7 +22,7 @@ void InterpretLine(const char* line) { OpenDialect().readLine(line); }
 
 TEST_F(Interpret, AMoveBeforeAnyLineIsReportedAsTheMainLine) {
     InterpretLine("\a\amove e2e4");
-    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(g_search.awaitingMove, 0);
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 1);
     EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 1);
@@ -35,15 +35,15 @@ TEST_F(Interpret, TheMoveEndsTheSearchAndRepeatsOnlyADifferentLine) {
     EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 12);  // centiseconds, rounded
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 567890);
     InterpretLine("move e2e4");
-    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(g_search.awaitingMove, 0);
     EXPECT_EQ(MainLine().size(), 3u);
 
-    g_state.awaitingMove = 1;
+    g_search.awaitingMove = 1;
     InterpretLine("move d2d4");
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("d2d4")}));
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 35);
     EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 12);
-    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(g_search.awaitingMove, 0);
 }
 
 TEST_F(Interpret, NumberedMoveLinesNeedTheEllipsis) {
@@ -52,9 +52,9 @@ TEST_F(Interpret, NumberedMoveLinesNeedTheEllipsis) {
     afterE4.MakeMove(M("e2e4"));
     SetPosition(afterE4);
     InterpretLine("12. Nf6");
-    EXPECT_EQ(g_state.awaitingMove, 1);
+    EXPECT_EQ(g_search.awaitingMove, 1);
     InterpretLine("12. ... Nf6");
-    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(g_search.awaitingMove, 0);
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("g8f6")}));
 }
 
@@ -80,7 +80,7 @@ TEST_F(Interpret, ShallowerLinesStillReportTheirMainLine) {
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("d2d4")}));
     // The deeper iteration's book line shows nothing and removes nothing; the
     // same line at that depth is shown again.
-    EXPECT_EQ(g_state.lastPvLength, 1);
+    EXPECT_EQ(g_host.lastPvLength, 1);
     InterpretLine("12 20 100 800 d2d4");
     EXPECT_EQ(Codes().back(), kNotifyMainline);
 }
@@ -89,19 +89,19 @@ TEST_F(Interpret, RejectionsOfAnalyzeTurnAnalysisOff) {
     const char* offLines[] = {"Illegal move: analyze", "Error (unknown command): analyze",
                               "unexpected command analyze"};
     for (const char* line : offLines) {
-        g_state.analyzeMode = 1;
-        g_state.analyzing = 1;
+        g_settings.analyzeMode = 1;
+        g_search.analyzing = 1;
         InterpretLine(line);
-        EXPECT_EQ(g_state.analyzeMode, 0) << line;
-        EXPECT_EQ(g_state.analyzing, 0) << line;
+        EXPECT_EQ(g_settings.analyzeMode, 0) << line;
+        EXPECT_EQ(g_search.analyzing, 0) << line;
     }
     const char* keepLines[] = {"Illegal move: e2e5", "error (unknown command): analyze",
                                "Error: analyze not found", "Illegal move (No such file): analyze"};
     for (const char* line : keepLines) {
-        g_state.analyzeMode = 1;
-        g_state.analyzing = 1;
+        g_settings.analyzeMode = 1;
+        g_search.analyzing = 1;
         InterpretLine(line);
-        EXPECT_EQ(g_state.analyzeMode, 1) << line;
+        EXPECT_EQ(g_settings.analyzeMode, 1) << line;
     }
     EXPECT_TRUE(Codes().empty());
 }
@@ -112,22 +112,22 @@ TEST_F(Interpret, StatusLinesReportDepthNodesAndTheMoveBeingSearched) {
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 567890);
     EXPECT_EQ(Field<std::int16_t>(ib::kCurrentMoveNumber), 18);
     EXPECT_EQ(Field<std::int16_t>(ib::kRootMoveCount), 30);
-    EXPECT_EQ(g_state.statusRequestsLeft, -1);
+    EXPECT_EQ(g_search.statusRequestsLeft, -1);
     EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyNodes, kNotifyCurrentMove}));
 }
 
 TEST_F(Interpret, HugeNumbersAreHeldAtTheirLimits) {
     InterpretLine("stat01: 99999999999999 999999999999999999999999 99999999999 5 99999999999");
-    EXPECT_EQ(g_state.reportedDepth, INT32_MAX);
+    EXPECT_EQ(g_host.reportedDepth, INT32_MAX);
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), INT64_MAX);
-    EXPECT_EQ(g_state.statusRequestsLeft, -1);
+    EXPECT_EQ(g_search.statusRequestsLeft, -1);
     InterpretLine("-99999999999 -99999999999 99999999999 -99999999999999999999999 e2e4");
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
 }
 
 TEST_F(Interpret, OnlyMoveEndsTheSearch) {
     InterpretLine("(only move) e2e4");
-    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(g_search.awaitingMove, 0);
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 0);
 }
@@ -137,9 +137,9 @@ TEST_F(Interpret, OtherLinesChangeNothing) {
                            "tellics say Fairy-Max 5.0b", "feature done=1", "# times @ 1294890975",
                            "move", "stat01: 1 2 3", "e2e4 not found"};
     for (const char* line : lines) InterpretLine(line);
-    EXPECT_EQ(g_state.awaitingMove, 1);
+    EXPECT_EQ(g_search.awaitingMove, 1);
     EXPECT_TRUE(Codes().empty());
-    EXPECT_EQ(g_state.statusRequestsLeft, 1);
+    EXPECT_EQ(g_search.statusRequestsLeft, 1);
 }
 
 TEST_F(Interpret, OverlongLinesAreCutNotOverrun) {
@@ -147,9 +147,9 @@ TEST_F(Interpret, OverlongLinesAreCutNotOverrun) {
     InterpretLine(longLine.c_str());
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
     std::string longMove = "move " + std::string(5000, 'e');
-    g_state.pvReported = 1;
+    g_host.pvReported = 1;
     InterpretLine(longMove.c_str());
-    EXPECT_EQ(g_state.awaitingMove, 0);
+    EXPECT_EQ(g_search.awaitingMove, 0);
     std::string manyMoves = "9 35 100 500";
     for (int i = 0; i < 200; ++i) manyMoves += " g1f3 g8f6 f3g1 f6g8";
     InterpretLine(manyMoves.c_str());
@@ -194,8 +194,8 @@ TEST_P(RealEngineSession, IsInterpretedLineByLine) {
         if (line.rfind("Error (unknown command): foo", 0) == 0) {
             phase = 2;
             SetPosition(*phases[2]);
-            g_state.reportedDepth = 0;
-            g_state.pvReported = 0;
+            g_host.reportedDepth = 0;
+            g_host.pvReported = 0;
             BeginSearchReport();
         }
         std::size_t first = line.find_first_not_of(' ');
@@ -205,11 +205,11 @@ TEST_P(RealEngineSession, IsInterpretedLineByLine) {
         InterpretLine(line.c_str());
         if (thinking) {
             ++thinkingLines;
-            if (g_state.lastPvLength > 0) ++recognised;
+            if (g_host.lastPvLength > 0) ++recognised;
         }
         if (status) ++statusLines;
         if (line.rfind("move ", 0) == 0) {
-            EXPECT_EQ(g_state.awaitingMove, 0);
+            EXPECT_EQ(g_search.awaitingMove, 0);
             ASSERT_FALSE(MainLine().empty()) << line;
             char text[8];
             MoveWord first = MainLine()[0];
@@ -219,12 +219,12 @@ TEST_P(RealEngineSession, IsInterpretedLineByLine) {
             text[3] = RankDigit(MoveTo(first));
             text[4] = '\0';
             EXPECT_EQ(line.substr(5, 4), text) << GetParam().file << " phase " << phase;
-            g_state.awaitingMove = 1;
+            g_search.awaitingMove = 1;
             if (phase == 0) {
                 phase = 1;
                 SetPosition(*phases[1]);
-                g_state.reportedDepth = 0;
-                g_state.pvReported = 0;
+                g_host.reportedDepth = 0;
+                g_host.pvReported = 0;
                 BeginSearchReport();
             }
         }
@@ -235,7 +235,7 @@ TEST_P(RealEngineSession, IsInterpretedLineByLine) {
     // every thinking line leaves a recognised line cached.
     EXPECT_EQ(recognised, thinkingLines) << GetParam().file;
     if (statusLines > 0) {
-        EXPECT_EQ(g_state.statusRequestsLeft, -1);
+        EXPECT_EQ(g_search.statusRequestsLeft, -1);
     }
 }
 

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "chess/position.h"
-#include "host/adapter_state.h"
+#include "engine/engine_process.h"
+#include "engine/engine_settings.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "host/info_block.h"
 #include "host_side.h"
 #include "search_request_builder.h"
@@ -21,25 +24,25 @@ class ReportingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::memset(info, 0, sizeof info);
-        g_state.infoBlock = info;
-        g_state.stopRequested = 0;
-        g_state.reportedDepth = 0;
-        g_state.pvReported = 0;
-        g_state.lastPvLength = 0;
-        g_state.lastPvScore = 0;
-        g_state.lastPvTime = 0;
-        g_state.evaluationWhite = 0;
-        g_state.engineSideWhite = 1;
-        g_state.awaitingMove = 1;
-        g_state.analyzeMode = 0;
-        g_state.analyzing = 0;
-        g_state.statusRequestsLeft = 1;
+        g_host.infoBlock = info;
+        g_host.stopRequested = 0;
+        g_host.reportedDepth = 0;
+        g_host.pvReported = 0;
+        g_host.lastPvLength = 0;
+        g_host.lastPvScore = 0;
+        g_host.lastPvTime = 0;
+        g_settings.evaluationWhite = 0;
+        g_host.engineSideWhite = 1;
+        g_search.awaitingMove = 1;
+        g_settings.analyzeMode = 0;
+        g_search.analyzing = 0;
+        g_search.statusRequestsLeft = 1;
         Position start;
         start.SetStartPosition();
         SetEnginePosition(start);
         HostClearNotifications();
     }
-    void TearDown() override { g_state.infoBlock = nullptr; }
+    void TearDown() override { g_host.infoBlock = nullptr; }
 
     std::vector<std::uint32_t> Codes() const {
         std::vector<std::uint32_t> codes;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/exports.h"
+#include "module/exports.h"
 #include "protocol_fixture.h"
 
 namespace cecp::test {
@@ -33,18 +33,18 @@ INSTANTIATE_TEST_SUITE_P(Scores, MateScore,
 using Reports = ReportingTest;
 
 TEST_F(Reports, NodesAndCurrentMoveAreHeldBackUntilDeepEnough) {
-    g_state.reportedDepth = 4;
+    g_host.reportedDepth = 4;
     ShowNodes(0x123456789LL);
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 0x123456789LL);
     EXPECT_EQ(Field<std::uint32_t>(ib::kNodes), 0x23456789u);  // low half first
     EXPECT_TRUE(Codes().empty());
-    g_state.reportedDepth = 5;
+    g_host.reportedDepth = 5;
     ShowNodes(7);
     ShowMove(M("e2e4"), 3, 20);
     EXPECT_EQ(Field<std::int16_t>(ib::kCurrentMoveNumber), 3);
     EXPECT_EQ(Field<std::int16_t>(ib::kRootMoveCount), 20);
     EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyNodes}));
-    g_state.reportedDepth = 6;
+    g_host.reportedDepth = 6;
     ShowMove(M("d2d4"), 4, 20);
     EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyNodes, kNotifyCurrentMove}));
 }
@@ -58,7 +58,7 @@ TEST_F(Reports, DepthOnlyEverRises) {
     EXPECT_EQ(Field<std::int16_t>(ib::kDepthExtra), 3);
     ShowDepth(70000, 0);
     EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 4464);
-    EXPECT_EQ(g_state.reportedDepth, 70000);
+    EXPECT_EQ(g_host.reportedDepth, 70000);
     ShowDepth(0, 0);
     EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyDepth, kNotifyDepth}));
 }
@@ -91,8 +91,8 @@ TEST_F(Reports, AMainLineIsShownOnceWhateverItsScore) {
 }
 
 TEST_F(Reports, ScoresFromWhitesSideAreTurnedForBlack) {
-    g_state.evaluationWhite = 1;
-    g_state.engineSideWhite = 0;
+    g_settings.evaluationWhite = 1;
+    g_host.engineSideWhite = 0;
     ReportMainLine("e2e4", 150, 0);
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), -150);
     ReportMainLine("d2d4", 32767, 0);
@@ -100,7 +100,7 @@ TEST_F(Reports, ScoresFromWhitesSideAreTurnedForBlack) {
     MoveWord line[] = {M("c2c4")};
     ShowMainline(line, 1, 40);
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), -40);
-    g_state.engineSideWhite = 1;
+    g_host.engineSideWhite = 1;
     ReportMainLine("g1f3", 32767, 0);
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 30000);
 }
@@ -111,7 +111,7 @@ TEST_F(Reports, LongLinesAreCutTo32AndNeverCountAsRepeats) {
     for (int i = 0; i < 20; ++i) line += shuffle[i % 2];  // 40 moves
     ReportMainLine(line.c_str(), 0, 0);
     EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 32);
-    EXPECT_EQ(g_state.lastPvLength, 32);
+    EXPECT_EQ(g_host.lastPvLength, 32);
     ReportMainLine(line.c_str(), 0, 0);
     EXPECT_EQ(Codes().size(), 2u);
 }
@@ -122,7 +122,7 @@ TEST_F(Reports, LongLinesAreCutTo32AndNeverCountAsRepeats) {
 TEST_F(Reports, AnUnrecognisedLineKeepsTheShownLineButLetsItRepeat) {
     ReportMainLine("e2e4 e7e5", 1, 1);
     ReportMainLine("zz9 Qh8", 1, 1);
-    EXPECT_EQ(g_state.lastPvLength, 2);
+    EXPECT_EQ(g_host.lastPvLength, 2);
     EXPECT_EQ(Codes().size(), 1u);
     ReportMainLine("e2e4 e7e5", 1, 1);
     EXPECT_EQ(Codes().size(), 2u);
@@ -132,7 +132,7 @@ TEST_F(Reports, AnUnrecognisedLineKeepsTheShownLineButLetsItRepeat) {
 
 TEST_F(Reports, StopSilencesEveryReportButTheNewSearch) {
     ReportMainLine("e2e4", 1, 1);
-    g_state.stopRequested = 1;
+    g_host.stopRequested = 1;
     ShowDepth(20, 0);
     ShowNodes(5);
     ShowMove(0, 1, 2);
@@ -141,9 +141,9 @@ TEST_F(Reports, StopSilencesEveryReportButTheNewSearch) {
     ReportMainLine("d2d4", 1, 1);
     EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 0);
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
-    EXPECT_EQ(g_state.lastPvLength, 1);
+    EXPECT_EQ(g_host.lastPvLength, 1);
     BeginSearchReport();
-    EXPECT_EQ(g_state.lastPvLength, 0);
+    EXPECT_EQ(g_host.lastPvLength, 0);
     EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyMainline, kNotifyNewSearch}));
 }
 
@@ -158,14 +158,14 @@ TEST_F(Reports, TheHostsOwnMainLineIsCutAndNotCached) {
     EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 0);
     ShowMainline(line, -5, 7);
     EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 0);
-    EXPECT_EQ(g_state.lastPvLength, 0);
+    EXPECT_EQ(g_host.lastPvLength, 0);
     EXPECT_EQ(Codes().size(), 3u);
 }
 
 TEST_F(Reports, NothingReachesARecordThatIsNotHeld) {
-    g_state.infoBlock = nullptr;
+    g_host.infoBlock = nullptr;
     ShowDepth(5, 0);
-    EXPECT_EQ(g_state.reportedDepth, 0);
+    EXPECT_EQ(g_host.reportedDepth, 0);
     ReportMainLine("e2e4", 1, 1);
     BeginSearchReport();
     EXPECT_TRUE(Codes().empty());

@@ -7,7 +7,9 @@
 
 #include "chess/move_list.h"
 #include "engine/transport.h"
-#include "host/adapter_state.h"
+#include "engine/engine_settings.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/cecp/interpret.h"
 #include "protocol/dialect.h"
@@ -27,7 +29,7 @@ bool Greet(char*, std::size_t) {
 // when there was one.
 bool SendPonderMove() {
     char move[PonderMove::kTextSize];
-    if (!g_state.ponderMove.Take(move)) return false;
+    if (!g_search.ponderMove.Take(move)) return false;
     char command[sizeof move + 1];
     std::snprintf(command, sizeof command, "%s\n", move);
     SendCommand(command);
@@ -35,7 +37,7 @@ bool SendPonderMove() {
     return true;
 }
 
-bool EngineIdle() { return g_state.engineBusy == 0 || g_state.stopRequested != 0; }
+bool EngineIdle() { return g_search.engineBusy == 0 || g_host.stopRequested != 0; }
 
 // Sends the clock, the position and the command that starts the search (or
 // none, when the position has no legal move or a stop came first). The
@@ -45,34 +47,34 @@ SearchStart StartSearch(const SearchRequestView& request) {
     // An engine that refused to move now still owes the move of that search:
     // it is waited for (and dropped), so that it cannot end this one. Without
     // ping the conversation has no surer sign that the engine is done.
-    if (g_state.engineBusy) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
-    g_state.engineBusy = 0;
+    if (g_search.engineBusy) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
+    g_search.engineBusy = 0;
     RestartStatusRequests();
 
     CommandSequence sequence;
     SendClockCommands(request);
     SendPosition(request);
-    g_state.awaitingMove = 0;
-    if (g_state.stopRequested) return SearchStart::kNothing;
-    g_state.lastPvLength = 0;
-    g_state.pvReported = 0;
+    g_search.awaitingMove = 0;
+    if (g_host.stopRequested) return SearchStart::kNothing;
+    g_host.lastPvLength = 0;
+    g_host.pvReported = 0;
     SendCommand("post\n");
-    SendCommand(g_state.engineSideWhite == 1 ? "white\n" : "black\n");
-    if (g_state.stopRequested) return SearchStart::kNothing;
-    g_state.awaitingMove = 1;
+    SendCommand(g_host.engineSideWhite == 1 ? "white\n" : "black\n");
+    if (g_host.stopRequested) return SearchStart::kNothing;
+    g_search.awaitingMove = 1;
     char ponder[PonderMove::kTextSize];
-    g_state.ponderMove.Peek(ponder);
+    g_search.ponderMove.Peek(ponder);
     if (HasNoLegalMove(EnginePositionCopy())) {
-        g_state.awaitingMove = 0;
+        g_search.awaitingMove = 0;
         return SearchStart::kNothing;
     }
-    if (g_state.analyzeMode && g_state.analyzing) {
+    if (g_settings.analyzeMode && g_search.analyzing) {
         SendCommand("analyze\n");
-    } else if (g_state.ponderMode && request.PonderRequest() && ponder[0] != '\0') {
+    } else if (g_settings.ponderMode && request.PonderRequest() && ponder[0] != '\0') {
         char command[sizeof "ponder " + sizeof ponder + 1];
         std::snprintf(command, sizeof command, "ponder %s\n", ponder);
         SendCommand(command);
-        if (g_state.ponderHitEarly.exchange(0) != 0) SendPonderMove();
+        if (g_search.ponderHitEarly.exchange(0) != 0) SendPonderMove();
         return SearchStart::kPondering;
     } else {
         SendCommand("go\n");
@@ -85,10 +87,10 @@ void EndSearch() {}
 void Stop() {
     // A search still being set up sees the stop and does not start.
     CommandSequence sequence;
-    if (g_state.awaitingMove) {
-        if (g_state.analyzing) {
+    if (g_search.awaitingMove) {
+        if (g_search.analyzing) {
             SendCommand("exit\n");
-            g_state.analyzing = 0;
+            g_search.analyzing = 0;
             EndMoveWait();
             return;
         }
@@ -96,9 +98,9 @@ void Stop() {
         SendPonderMove();
         SendCommand("?\n");
     }
-    if (g_state.analyzing) {
+    if (g_search.analyzing) {
         SendCommand("exit\n");
-        g_state.analyzing = 0;
+        g_search.analyzing = 0;
         EndMoveWait();
     }
 }
@@ -108,7 +110,7 @@ void PonderHit() {
     if (SendPonderMove()) return;
     // Eng9 has begun but not yet started the engine's search (which happens
     // under the lock this call holds): the hit is kept for it.
-    if (g_state.thinking != 0 && g_state.awaitingMove == 0) g_state.ponderHitEarly = 1;
+    if (g_search.thinking != 0 && g_search.awaitingMove == 0) g_search.ponderHitEarly = 1;
 }
 
 void Reset() {
@@ -117,11 +119,11 @@ void Reset() {
 }
 
 void ReadLine(const char* line) {
-    if (g_state.engineBusy && !g_state.awaitingMove && IsSearchLine(line)) {
+    if (g_search.engineBusy && !g_search.awaitingMove && IsSearchLine(line)) {
         // A line of the search the engine would not cut short: its move is
         // the last of them.
         if (IsMoveLine(line)) {
-            g_state.engineBusy = 0;
+            g_search.engineBusy = 0;
             NotifyEngineEvent();
         }
         return;

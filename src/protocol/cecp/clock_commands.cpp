@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "engine/transport.h"
-#include "host/adapter_state.h"
+#include "engine/engine_settings.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "protocol/cecp/commands.h"
 
 namespace cecp {
@@ -24,7 +26,7 @@ std::int32_t Mul(std::int32_t a, std::int32_t b) {
 
 // Within a second of the level sent last counts as the same level.
 bool NearLastSeconds(std::int32_t seconds) {
-    std::int32_t last = g_state.lastLevelSeconds;
+    std::int32_t last = g_search.lastLevelSeconds;
     return Sub(last, 1) <= seconds && seconds <= Add(last, 1);
 }
 
@@ -44,8 +46,8 @@ constexpr std::int32_t kUnlimitedCentiseconds = 180000000;
 
 ClockPlan PlanClock(const SearchRequestView& request) {
     ClockPlan plan;
-    g_state.reportedDepth = 0;
-    g_state.statusPolling = 0;
+    g_host.reportedDepth = 0;
+    g_search.statusPolling = 0;
     char* command = plan.level;
     constexpr std::size_t kCommandSize = sizeof plan.level;
 
@@ -53,11 +55,11 @@ ClockPlan PlanClock(const SearchRequestView& request) {
     case kClockIncrement: {
         std::int32_t increment = request.Increment();
         std::int32_t base = Add(Sub(request.TimeUsed(), Mul(request.MovesPlayed(), increment)), request.TimeLeft());
-        if (!(NearLastSeconds(base) && increment == g_state.lastLevelIncrement)) {
+        if (!(NearLastSeconds(base) && increment == g_search.lastLevelIncrement)) {
             base = RoundedBase(base);
-            g_state.lastLevelMoves = 0;
-            g_state.lastLevelSeconds = base;
-            g_state.lastLevelIncrement = increment;
+            g_search.lastLevelMoves = 0;
+            g_search.lastLevelSeconds = base;
+            g_search.lastLevelIncrement = increment;
             std::snprintf(command, kCommandSize, "level 0 %d:%d %d\n", static_cast<int>(base / 60),
                           static_cast<int>(base % 60), static_cast<int>(increment));
         }
@@ -68,12 +70,12 @@ ClockPlan PlanClock(const SearchRequestView& request) {
     case kClockMovesInTime: {
         std::int32_t base = Add(request.TimeUsed(), request.TimeLeft());
         std::int32_t moves = Add(request.MovesToGo(), request.MovesPlayed());
-        if (!(NearLastSeconds(base) && moves == g_state.lastLevelMoves &&
-              request.Increment() == g_state.lastLevelIncrement)) {
+        if (!(NearLastSeconds(base) && moves == g_search.lastLevelMoves &&
+              request.Increment() == g_search.lastLevelIncrement)) {
             base = RoundedBase(base);
-            g_state.lastLevelSeconds = base;
-            g_state.lastLevelMoves = moves;
-            g_state.lastLevelIncrement = 0;
+            g_search.lastLevelSeconds = base;
+            g_search.lastLevelMoves = moves;
+            g_search.lastLevelIncrement = 0;
             std::snprintf(command, kCommandSize, "level %d %d:%d 0\n", static_cast<int>(moves),
                           static_cast<int>(base / 60), static_cast<int>(base % 60));
         }
@@ -82,23 +84,23 @@ ClockPlan PlanClock(const SearchRequestView& request) {
         break;
     }
     default:
-        if (g_state.analyzeMode == 0) {
+        if (g_settings.analyzeMode == 0) {
             std::memcpy(plan.level, kUnlimitedLevel, sizeof kUnlimitedLevel);
             plan.centiseconds = kUnlimitedCentiseconds;
             plan.timed = true;
         } else {
-            g_state.analyzing = 1;
+            g_search.analyzing = 1;
         }
-        g_state.statusPolling = 1;
+        g_search.statusPolling = 1;
         break;
     }
     return plan;
 }
 
 void ForgetLevelSent() {
-    g_state.lastLevelIncrement = -1;
-    g_state.lastLevelSeconds = -1;
-    g_state.lastLevelMoves = -1;
+    g_search.lastLevelIncrement = -1;
+    g_search.lastLevelSeconds = -1;
+    g_search.lastLevelMoves = -1;
 }
 
 void SendTimeCommand(const char* name, std::int32_t centiseconds) {
@@ -111,8 +113,8 @@ void RestartStatusRequests() { g_statusPasses = kPassesPerStatusRequest; }
 
 void TickStatusRequests() {
     ++g_statusPasses;
-    if (g_state.statusPolling && g_state.statusRequestsLeft != 0 && g_statusPasses >= kPassesPerStatusRequest) {
-        --g_state.statusRequestsLeft;
+    if (g_search.statusPolling && g_search.statusRequestsLeft != 0 && g_statusPasses >= kPassesPerStatusRequest) {
+        --g_search.statusRequestsLeft;
         g_statusPasses = 0;
         SendCommand(".\n");
     }

@@ -47,8 +47,8 @@ bool FeatureReader::Next(Feature* out) {
     }
 }
 
-bool FeatureOn(const Feature& feature) {
-    const char* at = feature.value;
+bool FeatureOn(const char* value) {
+    const char* at = value;
     if (*at == '+' || *at == '-') ++at;
     bool digits = false, nonZero = false;
     for (; *at >= '0' && *at <= '9'; ++at) {

@@ -35,6 +35,7 @@ private:
 };
 
 // The value as a boolean: true for a number other than 0.
-bool FeatureOn(const Feature& feature);
+bool FeatureOn(const char* value);
+inline bool FeatureOn(const Feature& feature) { return FeatureOn(feature.value); }
 
 }  // namespace cecp

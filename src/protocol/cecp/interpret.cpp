@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/adapter_state.h"
-#include "host/exports.h"
+#include "engine/engine_settings.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "host/reporting.h"
 #include "protocol/engine_move.h"
 #include "protocol/line_scanner.h"
@@ -105,14 +106,14 @@ bool HandleThinkingLine(const char* line, ThinkingForm form) {
 
     // A blank after the depth marks centiseconds.
     if (mark == ' ' || mark == '\t') time = static_cast<std::int32_t>((static_cast<std::int64_t>(time) + 50) / 100);
-    if (depth > g_state.reportedDepth) {
-        ShowDepth(depth, 0);
-        ShowNodes(nodes);
+    if (depth > g_host.reportedDepth) {
+        ReportDepth(depth, 0);
+        ReportNodes(nodes);
         AllowMainLineRepeat();
     }
     if (std::strchr(mainLine, '(') != nullptr) return true;
     RememberLineScoreAndTime(score, time);
-    g_state.pvReported = 1;
+    g_host.pvReported = 1;
     ReportMainLine(mainLine, score, time);
     return true;
 }
@@ -122,8 +123,8 @@ void HandleOnlyMove(const char* notice) {
     char move[kTextBufferSize] = "";
     scan.Literal("(only move)");
     scan.Word(move, sizeof move);
-    ShowDepth(1, 0);
-    ShowNodes(1);
+    ReportDepth(1, 0);
+    ReportNodes(1);
     ReportMainLine(move, 0, 0);
     EndMoveWait();
 }
@@ -137,10 +138,10 @@ bool HandleStatusLine(const char* line) {
           scan.Int(&left) && scan.Int(&total))) {
         return false;
     }
-    ShowDepth(depth, 0);
-    ShowNodes(nodes);
-    ShowMove(0, static_cast<std::int16_t>(total - left), static_cast<std::int16_t>(total));
-    g_state.statusRequestsLeft = -1;
+    ReportDepth(depth, 0);
+    ReportNodes(nodes);
+    ReportCurrentMove(0, static_cast<std::int16_t>(total - left), static_cast<std::int16_t>(total));
+    g_search.statusRequestsLeft = -1;
     return true;
 }
 
@@ -203,14 +204,14 @@ void InterpretCecpLine(const char* line, ThinkingForm form, void (*takeMove)(con
         // An engine that does not know "analyze" is never asked again until
         // it is opened anew.
         if (Contains(line, "analyze")) {
-            g_state.analyzeMode = 0;
-            g_state.analyzing = 0;
-            if (g_state.awaitingMove) g_state.searchRefused = 1;
+            g_settings.analyzeMode = 0;
+            g_search.analyzing = 0;
+            if (g_search.awaitingMove) g_search.searchRefused = 1;
         }
         // An engine that refuses to move now goes on thinking: the search
         // ends at once with the last line shown standing, and the move the
         // engine still owes belongs to no search.
-        if (RefusesMoveNow(line) && g_state.awaitingMove && g_state.moveNowSentAt != 0) {
+        if (RefusesMoveNow(line) && g_search.awaitingMove && g_search.moveNowSentAt != 0) {
             NoteMoveOwedToNoSearch();
             EndMoveWait();
         }

@@ -4,7 +4,9 @@
 
 #include "chess/position.h"
 #include "engine/transport.h"
-#include "host/adapter_state.h"
+#include "engine/engine_settings.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "protocol/cecp/commands.h"
 
 namespace cecp {
@@ -45,7 +47,7 @@ void SendEditedPosition(const SearchRequestView& request, Position* position) {
     position->CastlingFromPlacement();
     // Any non-zero byte means White, as for the position itself: the engine
     // is told the side it was edited for, and the flag stays 0 or 1.
-    g_state.engineSideWhite = whiteToMove ? 1 : 0;
+    g_host.engineSideWhite = whiteToMove ? 1 : 0;
 
     if (!whiteToMove) {
         // The engine has just been reset with White to move: one move in
@@ -65,7 +67,7 @@ void SendEditedPosition(const SearchRequestView& request, Position* position) {
     }
     if (whiteToMove) SendCommand("c\n");
 
-    if (g_state.castleAndEP) {
+    if (g_settings.castleAndEP) {
         int castling = request.Castling();
         SendCommand(castling & kWhiteShort ? "castle +w00\n" : "castle -w00\n");
         SendCommand(castling & kWhiteLong ? "castle +w000\n" : "castle -w000\n");
@@ -90,7 +92,7 @@ void MoveText(MoveWord move, char* out) {
 
 void SendPosition(const SearchRequestView& request) {
     Position position;
-    g_state.engineSideWhite = 1;
+    g_host.engineSideWhite = 1;
     if (request.StandardStart()) {
         // "new" has already put the engine at the start position.
         position.SetStartPosition();
@@ -99,17 +101,17 @@ void SendPosition(const SearchRequestView& request) {
     }
 
     int count = request.MoveCount();
-    bool ponder = g_state.ponderMode && request.PonderRequest() && count >= 1;
+    bool ponder = g_settings.ponderMode && request.PonderRequest() && count >= 1;
     SendCommand("hard\n");
     if (!ponder) SendCommand("easy\n");
 
     if (count > 0) {
-        g_state.ponderMove.Clear();
+        g_search.ponderMove.Clear();
         char text[PonderMove::kTextSize];
         int sent = count;
         if (ponder) {
             MoveText(request.Move(count - 1), text);
-            g_state.ponderMove.Set(text);
+            g_search.ponderMove.Set(text);
             --sent;
         }
         SendCommand("force\n");
@@ -120,7 +122,7 @@ void SendPosition(const SearchRequestView& request) {
             text[length + 1] = '\0';
             SendCommand(text);
             position.MakeMove(request.Move(i));
-            g_state.engineSideWhite = 1 - g_state.engineSideWhite;
+            g_host.engineSideWhite = 1 - g_host.engineSideWhite;
         }
         // The expected reply is not sent, but the engine will think in the
         // position after it.

@@ -16,7 +16,10 @@
 #include "chess/notation.h"
 #include "engine/echo.h"
 #include "engine/transport.h"
-#include "host/adapter_state.h"
+#include "engine/engine_settings.h"
+#include "engine/engine_process.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "host/fixed_text.h"
 #include "host/reporting.h"
 #include "protocol/cecp/commands.h"
@@ -202,18 +205,18 @@ bool Greet(char* problem, std::size_t size) {
             left = static_cast<int>(kExtendedFeatureMilliseconds - (SteadyMilliseconds() - g_features.doneZeroAt));
         }
         if (left <= 0 || WaitForEngineEvent(NegotiationOver, left)) break;
-        if (g_state.engineExited != 0) break;
+        if (g_engine.exited != 0) break;
     }
     {
         std::lock_guard lock(g_textMutex);
         g_features.negotiating = false;
     }
-    if (g_state.engineExited != 0) {
+    if (g_engine.exited != 0) {
         std::snprintf(problem, size, "the engine ended during the protocol 2 feature negotiation");
         return false;
     }
-    if (!g_features.analyze) g_state.analyzeMode = 0;
-    if (g_state.engineName[0] == '\0') CopyText(g_state.engineName, g_features.myname);
+    if (!g_features.analyze) g_settings.analyzeMode = 0;
+    if (g_settings.engineName[0] == '\0') CopyText(g_settings.engineName, g_features.myname);
     SendSettingsOptions(g_features.options, "option %s=%s\n");
     return true;
 }
@@ -233,10 +236,10 @@ void SendMove(const Position& position, MoveWord move) {
 }
 
 bool PongArrived() {
-    return g_conversation.awaitedPong == 0 || g_state.stopRequested != 0;
+    return g_conversation.awaitedPong == 0 || g_host.stopRequested != 0;
 }
 
-bool EngineIdle() { return g_state.engineBusy == 0 || g_state.stopRequested != 0; }
+bool EngineIdle() { return g_search.engineBusy == 0 || g_host.stopRequested != 0; }
 
 // The request's moves from first on, the engine's position following them.
 void SendMoves(const SearchRequestView& request, int first, Position* position) {
@@ -288,7 +291,7 @@ bool SendGameAndClock(const SearchRequestView& request, const EngineGame::Follow
     Position position = follow.continues ? SendContinuation(request, follow) : SendNewGame(request, fen);
     g_game.Take(request, fen, ponder);
     SetEnginePosition(position);
-    g_state.engineSideWhite = position.sideToMove == 0 ? 1 : 0;
+    g_host.engineSideWhite = position.sideToMove == 0 ? 1 : 0;
 
     ClockPlan clock = PlanClock(request);
     if (clock.level[0] != '\0') SendCommand(clock.level);
@@ -296,7 +299,7 @@ bool SendGameAndClock(const SearchRequestView& request, const EngineGame::Follow
         SendCommand("post\n");
         SendCommand("easy\n");
     }
-    if (g_features.colors) SendCommand(g_state.engineSideWhite == 1 ? "white\n" : "black\n");
+    if (g_features.colors) SendCommand(g_host.engineSideWhite == 1 ? "white\n" : "black\n");
     if (g_features.time && clock.timed) {
         SendTimeCommand("time", clock.centiseconds);
         SendTimeCommand("otim", clock.centiseconds);
@@ -334,8 +337,8 @@ void SendPing() {
 // lines stale until the pong; one that never has does not know ping.
 void AwaitPong() {
     Conversation& c = g_conversation;
-    if (WaitForEngineEvent(PongArrived, kMoveNowPatienceMilliseconds) || g_state.stopRequested != 0 ||
-        g_state.engineExited != 0) {
+    if (WaitForEngineEvent(PongArrived, kMoveNowPatienceMilliseconds) || g_host.stopRequested != 0 ||
+        g_engine.exited != 0) {
         return;
     }
     if (c.pongsSeen == 0) {
@@ -352,11 +355,11 @@ SearchStart StartSearch(const SearchRequestView& request) {
     bool ping = g_features.ping && !c.pongSilent;
     // An engine that would not cut its last search short still owes that
     // search's move; without ping it is waited for (and dropped) here.
-    if (g_state.engineBusy && !ping) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
-    g_state.engineBusy = 0;
+    if (g_search.engineBusy && !ping) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
+    g_search.engineBusy = 0;
     RestartStatusRequests();
-    g_state.awaitingMove = 0;
-    bool ponder = g_state.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
+    g_search.awaitingMove = 0;
+    bool ponder = g_settings.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
     char fen[kFenTextSize] = "";
     if (!request.StandardStart()) WriteFen(RequestStartPosition(request), 0, 1, fen);
     EngineGame::Follow follow = PlanGame(request, fen, ping);
@@ -365,9 +368,9 @@ SearchStart StartSearch(const SearchRequestView& request) {
         {
             CommandSequence sequence;
             bool movable = SendGameAndClock(request, follow, fen, ponder);
-            g_state.lastPvLength = 0;
-            g_state.pvReported = 0;
-            if (!movable || g_state.stopRequested) return SearchStart::kNothing;
+            g_host.lastPvLength = 0;
+            g_host.pvReported = 0;
+            if (!movable || g_host.stopRequested) return SearchStart::kNothing;
             if (ping) SendPing();
         }
         if (ping) AwaitPong();
@@ -379,13 +382,13 @@ SearchStart StartSearch(const SearchRequestView& request) {
         follow = EngineGame::Follow{};
     }
     CommandSequence sequence;
-    if (g_state.stopRequested || g_state.engineExited) {
+    if (g_host.stopRequested || g_engine.exited) {
         c.awaitedPong = 0;
         return SearchStart::kNothing;
     }
-    if (ponder && !g_state.analyzing) BeginPonderHold();
-    g_state.awaitingMove = 1;
-    if (g_state.analyzeMode && g_state.analyzing) {
+    if (ponder && !g_search.analyzing) BeginPonderHold();
+    g_search.awaitingMove = 1;
+    if (g_settings.analyzeMode && g_search.analyzing) {
         SendCommand("analyze\n");
         return SearchStart::kSearching;
     }
@@ -398,10 +401,10 @@ void EndSearch() { EndPonderHold(); }
 
 void Stop() {
     CommandSequence sequence;
-    if (!g_state.awaitingMove) return;
-    if (g_state.analyzing) {
+    if (!g_search.awaitingMove) return;
+    if (g_search.analyzing) {
         SendCommand("exit\n");
-        g_state.analyzing = 0;
+        g_search.analyzing = 0;
         EndMoveWait();
         return;
     }
@@ -424,7 +427,7 @@ void PonderHit() {
     if (ConfirmPonder(&stillSearching)) return;
     // Eng9 has begun but not yet started the engine's search: the hit is
     // kept for it.
-    if (g_state.thinking != 0 && g_state.awaitingMove == 0) g_state.ponderHitEarly = 1;
+    if (g_search.thinking != 0 && g_search.awaitingMove == 0) g_search.ponderHitEarly = 1;
 }
 
 // The next search tells by its position whether a new game begins.
@@ -459,7 +462,7 @@ void ReadLine(const char* line) {
         ++c.pongsSeen;
         if (pong == c.awaitedPong) {
             c.awaitedPong = 0;
-            g_state.engineBusy = 0;
+            g_search.engineBusy = 0;
             NotifyEngineEvent();
         }
         return;
@@ -477,9 +480,9 @@ void ReadLine(const char* line) {
         if (c.awaitedPong != 0) return;
         // No search waits: these lines belong to none (the one the engine
         // would not cut short, its move last; or a move it makes unasked).
-        if (!g_state.awaitingMove) {
-            if (g_state.engineBusy && IsMoveLine(line)) {
-                g_state.engineBusy = 0;
+        if (!g_search.awaitingMove) {
+            if (g_search.engineBusy && IsMoveLine(line)) {
+                g_search.engineBusy = 0;
                 NotifyEngineEvent();
             }
             return;

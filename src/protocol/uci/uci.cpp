@@ -14,8 +14,10 @@
 #include "chess/notation.h"
 #include "engine/echo.h"
 #include "engine/transport.h"
-#include "host/adapter_state.h"
-#include "host/exports.h"
+#include "engine/engine_settings.h"
+#include "engine/engine_process.h"
+#include "host/host_link.h"
+#include "protocol/search_state.h"
 #include "host/fixed_text.h"
 #include "host/reporting.h"
 #include "protocol/cecp/commands.h"
@@ -94,7 +96,7 @@ bool UciOk() { return g_identity.uciOk.load(); }
 std::atomic<int> g_readyAwaited{0};
 bool ReadyAnswered() { return g_identity.readyAnswers >= g_readyAwaited; }
 
-bool ReadyAnsweredOrStopped() { return ReadyAnswered() || g_state.stopRequested != 0; }
+bool ReadyAnsweredOrStopped() { return ReadyAnswered() || g_host.stopRequested != 0; }
 
 // Sends "isready" and waits (bounded, and in a search until the host stops
 // it) for its "readyok"; an engine that does not answer is searched all the
@@ -105,7 +107,7 @@ void AwaitReady(bool inSearch) {
     SendCommand("isready\n");
     if (g_identity.readySilent) return;
     if (WaitForEngineEvent(inSearch ? ReadyAnsweredOrStopped : ReadyAnswered, kReadyMilliseconds) ||
-        g_state.engineExited != 0) {
+        g_engine.exited != 0) {
         return;
     }
     if (g_identity.readyAnswers == 0) {
@@ -138,14 +140,14 @@ bool Greet(char* problem, std::size_t size) {
     }
     if (!answered) {
         std::snprintf(problem, size,
-                      g_state.engineExited != 0 ? "the engine ended before it answered uci with uciok"
+                      g_engine.exited != 0 ? "the engine ended before it answered uci with uciok"
                                                 : "the engine did not answer uci with uciok within 10 seconds");
         return false;
     }
-    if (g_state.engineName[0] == '\0') CopyText(g_state.engineName, g_identity.name);
-    if (g_state.authorName[0] == '\0') CopyText(g_state.authorName, g_identity.author);
+    if (g_settings.engineName[0] == '\0') CopyText(g_settings.engineName, g_identity.name);
+    if (g_settings.authorName[0] == '\0') CopyText(g_settings.authorName, g_identity.author);
     SendSettingsOptions(g_identity.options, "setoption name %s value %s\n");
-    if (g_state.ponderMode && OptionAnnounced("Ponder")) SendCommand("setoption name Ponder value true\n");
+    if (g_settings.ponderMode && OptionAnnounced("Ponder")) SendCommand("setoption name Ponder value true\n");
     AwaitReady(false);
     return true;
 }
@@ -168,7 +170,7 @@ void SendPosition(const SearchRequestView& request, const char* fen) {
     std::snprintf(command + length, sizeof command - length, "\n");
     SendCommand(command);
     SetEnginePosition(position);
-    g_state.engineSideWhite = position.sideToMove == 0 ? 1 : 0;
+    g_host.engineSideWhite = position.sideToMove == 0 ? 1 : 0;
     MoveList list;
     int legal = 0;
     int generated = list.Generate(position);
@@ -207,7 +209,7 @@ void SendGo(const SearchRequestView& request, bool ponder) {
     SendCommand(command);
 }
 
-bool NothingOwed() { return g_conversation.bestmovesOwed == 0 || g_state.stopRequested != 0; }
+bool NothingOwed() { return g_conversation.bestmovesOwed == 0 || g_host.stopRequested != 0; }
 
 void SetAnalyseMode(bool on) {
     if (!OptionAnnounced("UCI_AnalyseMode") || g_conversation.analyseModeOn == on) return;
@@ -217,9 +219,9 @@ void SetAnalyseMode(bool on) {
 
 SearchStart StartSearch(const SearchRequestView& request) {
     Conversation& c = g_conversation;
-    g_state.awaitingMove = 0;
-    g_state.reportedDepth = 0;
-    g_state.engineBusy = 0;
+    g_search.awaitingMove = 0;
+    g_host.reportedDepth = 0;
+    g_search.engineBusy = 0;
     // An engine still busy with an earlier search is told to stop and given
     // time to answer. One that has not answered by then is searched all the
     // same, its lines counting once it has: every "go" gets one bestmove,
@@ -228,8 +230,8 @@ SearchStart StartSearch(const SearchRequestView& request) {
     // and owes nothing after all had lost a bestmove: the count starts anew.
     if (c.bestmovesOwed > 0) {
         SendCommand("stop\n");
-        if (!WaitForEngineEvent(NothingOwed, kMoveNowPatienceMilliseconds) && g_state.stopRequested == 0 &&
-            g_state.engineExited == 0) {
+        if (!WaitForEngineEvent(NothingOwed, kMoveNowPatienceMilliseconds) && g_host.stopRequested == 0 &&
+            g_engine.exited == 0) {
             if (c.droppedSinceGo) {
                 {
                     std::lock_guard lock(c.goMutex);
@@ -241,11 +243,11 @@ SearchStart StartSearch(const SearchRequestView& request) {
             }
         }
     }
-    if (g_state.stopRequested || g_state.engineExited) return SearchStart::kNothing;
+    if (g_host.stopRequested || g_engine.exited) return SearchStart::kNothing;
 
     bool noClock = request.ClockMode() != kClockIncrement && request.ClockMode() != kClockMovesInTime;
-    g_state.analyzing = noClock && g_state.analyzeMode ? 1 : 0;
-    bool ponder = !noClock && g_state.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
+    g_search.analyzing = noClock && g_settings.analyzeMode ? 1 : 0;
+    bool ponder = !noClock && g_settings.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
 
     // A new game only when the request does not go on with the engine's: a
     // ponder search's reply that was not played is no new game, the next
@@ -259,14 +261,14 @@ SearchStart StartSearch(const SearchRequestView& request) {
     g_game.Take(request, fen, ponder);
 
     CommandSequence sequence;
-    SetAnalyseMode(g_state.analyzing != 0);
+    SetAnalyseMode(g_search.analyzing != 0);
     SendPosition(request, fen);
-    g_state.lastPvLength = 0;
-    g_state.pvReported = 0;
-    if (c.rootMoveCount == 0 || g_state.stopRequested) return SearchStart::kNothing;
+    g_host.lastPvLength = 0;
+    g_host.pvReported = 0;
+    if (c.rootMoveCount == 0 || g_host.stopRequested) return SearchStart::kNothing;
     bool hitEarly = false;
     if (ponder) {
-        hitEarly = g_state.ponderHitEarly != 0;
+        hitEarly = g_search.ponderHitEarly != 0;
         BeginPonderHold();
     }
     {
@@ -274,7 +276,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
         c.droppedSinceGo = false;
         c.goCommand = CommandsSent() + 1;
         ++c.bestmovesOwed;
-        g_state.awaitingMove = 1;
+        g_search.awaitingMove = 1;
     }
     SendGo(request, ponder);
     if (hitEarly) SendCommand("ponderhit\n");
@@ -287,7 +289,7 @@ void EndSearch() { EndPonderHold(); }
 
 void Stop() {
     CommandSequence sequence;
-    if (!g_state.awaitingMove) return;
+    if (!g_search.awaitingMove) return;
     bool stillSearching = true;
     if (MissPonder(&stillSearching)) {
         // Its bestmove answers a reply that was not played: dropped when it
@@ -311,7 +313,7 @@ void PonderHit() {
     }
     // Eng9 has begun but not yet sent "go ponder" (which happens under the
     // lock this call holds): the hit is kept for it.
-    if (g_state.thinking != 0 && g_state.awaitingMove == 0) g_state.ponderHitEarly = 1;
+    if (g_search.thinking != 0 && g_search.awaitingMove == 0) g_search.ponderHitEarly = 1;
 }
 
 // The next search tells by its position whether a new game begins.
@@ -333,7 +335,7 @@ void ReadBestMove(const char* rest) {
         if (!answersNoGo && owed > 0) {
             c.bestmovesOwed = owed - 1;
             if (owed > 1) c.droppedSinceGo = true;
-            answersSearch = owed == 1 && g_state.awaitingMove != 0;
+            answersSearch = owed == 1 && g_search.awaitingMove != 0;
         }
     }
     if (answersNoGo) {
@@ -348,8 +350,8 @@ void ReadBestMove(const char* rest) {
     scan.Word(move, sizeof move);
     // An analysis ends with the engine's move, which is no answer to show.
     if (std::strcmp(move, "(none)") == 0 || std::strcmp(move, "0000") == 0 || move[0] == '\0' ||
-        g_state.analyzing) {
-        g_state.analyzing = 0;
+        g_search.analyzing) {
+        g_search.analyzing = 0;
         EndMoveWait();
         return;
     }
@@ -369,7 +371,7 @@ void ReadBestMove(const char* rest) {
 void ShowCurrentMove(const UciInfo& info) {
     MoveWord move = 0;
     if (RecogniseMoves(info.currentMove, &move, 1) != 1) return;
-    ShowMove(move, static_cast<std::int16_t>(info.currentMoveNumber),
+    ReportCurrentMove(move, static_cast<std::int16_t>(info.currentMoveNumber),
              static_cast<std::int16_t>(g_conversation.rootMoveCount));
 }
 
@@ -385,14 +387,14 @@ void ReadInfo(const char* line) {
     // Only the search under way speaks: lines of an earlier one (also while
     // the next waits for its bestmove), and the other lines of a multi-line
     // search, are passed over.
-    if (g_conversation.bestmovesOwed != 1 || !g_state.awaitingMove) return;
+    if (g_conversation.bestmovesOwed != 1 || !g_search.awaitingMove) return;
     UciInfo info;
     if (!ReadUciInfo(line, &info) || info.isString || info.multipv != 1) return;
-    if (info.hasDepth && info.depth > g_state.reportedDepth) {
-        ShowDepth(info.depth, 0);
+    if (info.hasDepth && info.depth > g_host.reportedDepth) {
+        ReportDepth(info.depth, 0);
         AllowMainLineRepeat();
     }
-    if (info.hasNodes) ShowNodes(info.nodes);
+    if (info.hasNodes) ReportNodes(info.nodes);
     if (info.currentMove[0] != '\0') ShowCurrentMove(info);
     if (info.mainLine == nullptr || !info.hasScore || info.bound) return;
     std::int32_t score = ScoreOf(info);
@@ -401,7 +403,7 @@ void ReadInfo(const char* line) {
     std::int64_t seconds = info.hasTime ? info.milliseconds / 1000 + (info.milliseconds % 1000 >= 500 ? 1 : 0) : 0;
     std::int32_t time = seconds > 0x7fffffff ? 0x7fffffff : static_cast<std::int32_t>(seconds < 0 ? 0 : seconds);
     RememberLineScoreAndTime(score, time);
-    g_state.pvReported = 1;
+    g_host.pvReported = 1;
     ReportMainLine(info.mainLine, score, time);
 }
 

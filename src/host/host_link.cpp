@@ -1,4 +1,4 @@
-#include "host/adapter_state.h"
+#include "host/host_link.h"
 
 #include <mutex>
 
@@ -7,7 +7,7 @@ namespace cecp {
 // Constant initialisation: no constructor runs at load, so the load hook and
 // the exports never see a half-built record. The destructor frees the move
 // list of the move-text recogniser at unload.
-constinit AdapterState g_state;
+constinit HostLink g_host;
 
 namespace {
 std::mutex g_positionMutex;
@@ -15,12 +15,12 @@ std::mutex g_positionMutex;
 
 Position EnginePositionCopy() {
     std::lock_guard lock(g_positionMutex);
-    return g_state.enginePosition;
+    return g_host.enginePosition;
 }
 
 void SetEnginePosition(const Position& position) {
     std::lock_guard lock(g_positionMutex);
-    g_state.enginePosition = position;
+    g_host.enginePosition = position;
 }
 
 }  // namespace cecp
