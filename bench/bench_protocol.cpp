@@ -52,7 +52,8 @@ alignas(8) unsigned char g_infoBlock[256];
 // once without an engine. The depth already reported is above the lines' 20,
 // so that every line is read alike (a new depth's report would also empty
 // the cache of the line last shown).
-void BeginSearch(const Dialect& dialect) {
+DialectState* BeginSearch(const Dialect& dialect) {
+    DialectState* open = dialect.open();
     g_host.infoBlock = g_infoBlock;
     g_host.stopRequested = 0;
     alignas(8) unsigned char request[search_request::kEnd] = {};
@@ -60,27 +61,31 @@ void BeginSearch(const Dialect& dialect) {
     StoreField<std::uint8_t>(request, search_request::kWhiteToMove, 1);
     StoreField<std::int16_t>(request, search_request::kClockMode, kClockIncrement);
     StoreField<std::int32_t>(request, search_request::kTimeLeft, 600);
-    dialect.startSearch(SearchRequestView(request));
+    dialect.startSearch(open, SearchRequestView(request));
     g_host.reportedDepth = 100;
     g_host.lastPvLength = 0;
+    return open;
 }
 
-// The engine's move ends the search, so that the next benchmark begins anew.
-void EndSearch(const Dialect& dialect, const char* moveLine) { dialect.readLine(moveLine); }
+// The engine's move ends the search; the dialect's state goes with it.
+void EndSearch(const Dialect& dialect, DialectState* open, const char* moveLine) {
+    dialect.readLine(open, moveLine);
+    dialect.close(open);
+}
 
 void ReadMainLines(benchmark::State& state, const char* dialectName, const char* prefix, const char* const* lines,
                    const char* moveLine) {
     const Dialect& dialect = *DialectNamed(dialectName);
-    BeginSearch(dialect);
+    DialectState* open = BeginSearch(dialect);
     std::string text[2] = {std::string(prefix) + lines[0], std::string(prefix) + lines[1]};
     int which = 0;
     for (auto _ : state) {
-        dialect.readLine(text[which].c_str());
+        dialect.readLine(open, text[which].c_str());
         which ^= 1;
     }
     if (g_host.lastPvLength != 32) state.SkipWithError("the main line was not recognised");
     state.SetItemsProcessed(state.iterations());
-    EndSearch(dialect, moveLine);
+    EndSearch(dialect, open, moveLine);
 }
 
 void BM_ThinkingLineCoordinate(benchmark::State& state) {
@@ -101,14 +106,14 @@ void BM_UciInfoLine(benchmark::State& state) {
 
 void BM_UciCurrentMoveLine(benchmark::State& state) {
     const Dialect& uci = *DialectNamed("uci");
-    BeginSearch(uci);
+    DialectState* open = BeginSearch(uci);
     StoreField<MoveWord>(g_infoBlock, info_block::kCurrentMove, 0);
-    for (auto _ : state) uci.readLine(kUciCurrentMove);
+    for (auto _ : state) uci.readLine(open, kUciCurrentMove);
     if (LoadField<MoveWord>(g_infoBlock, info_block::kCurrentMove) != MakeMoveWord(12, 28)) {
         state.SkipWithError("the current move was not recognised");
     }
     state.SetItemsProcessed(state.iterations());
-    EndSearch(uci, "bestmove e2e4");
+    EndSearch(uci, open, "bestmove e2e4");
 }
 
 BENCHMARK(BM_ThinkingLineCoordinate);

@@ -91,7 +91,8 @@ void CECP_CALL Eng11() {}
 std::uint32_t CECP_CALL Eng12() { return kModuleCapabilities; }
 
 void CECP_CALL Eng15() {
-    if (g_search.engineOpen != 0) cecp::OpenDialect().reset();
+    cecp::DialectUse use;
+    if (use) use.dialect().reset(use.state());
 }
 
 void CECP_CALL ShowNodes(std::int64_t nodes) { cecp::ReportNodes(nodes); }

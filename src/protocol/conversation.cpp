@@ -30,7 +30,21 @@ const char* FileNameOf(const char* path) {
 
 void SayGoodbye() {
     StopSearch();
-    OpenDialect().sayGoodbye();
+    DialectUse use;
+    if (use) use.dialect().sayGoodbye(use.state());
+}
+
+// The reader thread's way with each line of the engine's output.
+void ReadLine(const char* line) {
+    DialectUse use;
+    if (use) use.dialect().readLine(use.state(), line);
+}
+
+// Drops the open dialect's state once no operation holds it.
+void CloseDialect() {
+    const Dialect* dialect = g_search.dialect.load();
+    DialectState* state = SwapOpenDialect(nullptr, nullptr);
+    if (dialect != nullptr && state != nullptr) dialect->close(state);
 }
 
 }  // namespace
@@ -43,11 +57,6 @@ bool OpenEngine(char* problem, std::size_t size) {
     s.analyzeMode = 0;
     g_search.analyzing = 0;
     g_search.engineBusy = 0;
-    g_search.statusPolling = 0;
-    g_search.statusRequestsLeft = 1;
-    g_search.lastLevelIncrement = -1;
-    g_search.lastLevelSeconds = -1;
-    g_search.lastLevelMoves = -1;
     EnginePaths paths;
     if (s.installProblem[0] != '\0' || !BuildEnginePaths(s.engineDirectory, s.engineFileName, &paths)) {
         platform::ShowError(s.engineFileName[0] != '\0' ? s.engineFileName : "cecp-adapter",
@@ -80,12 +89,16 @@ bool OpenEngine(char* problem, std::size_t size) {
     launch.caption = s.engineFileName;
     launch.consoleTitle = ReadDebugSwitch(paths.initPath) ? s.engineName : nullptr;
     launch.logPath = ReadLogfileSwitch(paths.initPath) ? paths.logPath : nullptr;
-    launch.line = dialect->readLine;
+    launch.line = ReadLine;
     launch.ended = EndMoveWait;
-    if (!StartEngineProcess(launch)) return false;
-    g_search.dialect = dialect;
-
-    if (!dialect->greet(problem, size)) {
+    // The dialect's state is there before the engine's first line.
+    DialectState* state = dialect->open();
+    SwapOpenDialect(dialect, state);
+    if (!StartEngineProcess(launch)) {
+        CloseDialect();
+        return false;
+    }
+    if (!dialect->greet(state, problem, size)) {
         CloseEngine();
         if (problem[0] == '\0') std::snprintf(problem, size, "the engine could not be greeted");
         return false;
@@ -97,7 +110,7 @@ void CloseEngine() {
     StopEngineProcess(SayGoodbye);
     // A search that waits on another thread ends now: no move will come.
     EndMoveWait();
-    g_search.dialect = nullptr;
+    CloseDialect();
 }
 
 }  // namespace cecp

@@ -1,6 +1,7 @@
 #include "protocol/dialect.h"
 
 #include "engine/engine_config.h"
+#include "platform/thread.h"
 #include "protocol/search_state.h"
 
 namespace cecp {
@@ -20,9 +21,40 @@ const Dialect* DialectNamed(const char* value) {
     return &kClassicDialect;
 }
 
-const Dialect& OpenDialect() {
-    const Dialect* dialect = g_search.dialect.load();
-    return dialect != nullptr ? *dialect : kClassicDialect;
+namespace {
+// The uses held on this thread: a host that closes the engine from inside a
+// notification of the search it runs holds one itself.
+thread_local int t_usesHeld = 0;
+}  // namespace
+
+DialectUse::DialectUse() {
+    ++t_usesHeld;
+    g_search.dialectUsers.fetch_add(1);
+    state_ = g_search.dialectState.load();
+    dialect_ = g_search.dialect.load();
+    if (state_ == nullptr || dialect_ == nullptr) {
+        state_ = nullptr;
+        dialect_ = &kClassicDialect;
+    }
+}
+
+DialectUse::~DialectUse() {
+    g_search.dialectUsers.fetch_sub(1);
+    --t_usesHeld;
+}
+
+DialectState* SwapOpenDialect(const Dialect* dialect, DialectState* state) {
+    if (state != nullptr) {
+        g_search.dialect = dialect;
+        return g_search.dialectState.exchange(state);
+    }
+    DialectState* old = g_search.dialectState.exchange(nullptr);
+    while (g_search.dialectUsers.load() > t_usesHeld) platform::SleepMilliseconds(1);
+    // Closed from inside an operation of this thread, which goes on with the
+    // state when the close returns: it is left to the end of the process.
+    if (t_usesHeld != 0) old = nullptr;
+    g_search.dialect = nullptr;
+    return old;
 }
 
 }  // namespace cecp

@@ -1,55 +1,40 @@
 #include "protocol/ponder_hold.h"
 
 #include <cstring>
-#include <mutex>
 
-#include "protocol/search_state.h"
 #include "protocol/engine_move.h"
+#include "protocol/search_state.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {
-namespace {
 
-enum class Hold { kNone, kUnconfirmed, kConfirmed, kConfirmedWithMove, kMissed };
-
-// Guards the hold against the reader (the engine's move), Eng10 and Eng3 on
-// host threads, and Eng9. No report is made under it.
-std::mutex g_holdMutex;
-Hold g_hold = Hold::kNone;
-char g_heldMove[64] = "";
-bool g_moveHeld = false;
-
-enum class HeldMove { kTake, kHeld, kDropped };
-
-HeldMove HoldEngineMove(const char* move) {
-    std::lock_guard lock(g_holdMutex);
-    switch (g_hold) {
-    case Hold::kUnconfirmed: {
+PonderHold::HeldMove PonderHold::Hold(const char* move) {
+    std::lock_guard lock(mutex_);
+    switch (state_) {
+    case State::kUnconfirmed: {
         std::size_t length = std::strlen(move);
-        if (length >= sizeof g_heldMove) length = sizeof g_heldMove - 1;
-        std::memcpy(g_heldMove, move, length);
-        g_heldMove[length] = '\0';
-        g_moveHeld = true;
+        if (length >= sizeof move_) length = sizeof move_ - 1;
+        std::memcpy(move_, move, length);
+        move_[length] = '\0';
+        moveHeld_ = true;
         return HeldMove::kHeld;
     }
-    case Hold::kMissed:
-    case Hold::kConfirmedWithMove:
+    case State::kMissed:
+    case State::kConfirmedWithMove:
         return HeldMove::kDropped;
     default:
         return HeldMove::kTake;
     }
 }
 
-}  // namespace
-
-void BeginPonderHold() {
-    std::lock_guard lock(g_holdMutex);
-    g_hold = g_search.ponderHitEarly.exchange(0) != 0 ? Hold::kConfirmed : Hold::kUnconfirmed;
-    g_moveHeld = false;
+void PonderHold::Begin() {
+    std::lock_guard lock(mutex_);
+    state_ = g_search.ponderHitEarly.exchange(0) != 0 ? State::kConfirmed : State::kUnconfirmed;
+    moveHeld_ = false;
 }
 
-void TakeOrHoldEngineMove(const char* move) {
-    switch (HoldEngineMove(move)) {
+void PonderHold::TakeOrHold(const char* move) {
+    switch (Hold(move)) {
     case HeldMove::kTake:
         TakeEngineMove(move);
         break;
@@ -61,37 +46,32 @@ void TakeOrHoldEngineMove(const char* move) {
     }
 }
 
-bool ConfirmPonder(bool* engineStillSearching) {
+// The host's word on the reply: confirmed (with the move the engine already
+// found, or while it still searches) or missed.
+bool PonderHold::Settle(State word, bool* engineStillSearching) {
     {
-        std::lock_guard lock(g_holdMutex);
-        if (g_hold != Hold::kUnconfirmed) return false;
-        *engineStillSearching = !g_moveHeld;
-        g_hold = g_moveHeld ? Hold::kConfirmedWithMove : Hold::kConfirmed;
+        std::lock_guard lock(mutex_);
+        if (state_ != State::kUnconfirmed) return false;
+        *engineStillSearching = !moveHeld_;
+        state_ = word == State::kConfirmed && moveHeld_ ? State::kConfirmedWithMove : word;
     }
     if (!*engineStillSearching) EndMoveWait();
     return true;
 }
 
-bool MissPonder(bool* engineStillSearching) {
-    {
-        std::lock_guard lock(g_holdMutex);
-        if (g_hold != Hold::kUnconfirmed) return false;
-        *engineStillSearching = !g_moveHeld;
-        g_hold = Hold::kMissed;
-    }
-    if (!*engineStillSearching) EndMoveWait();
-    return true;
-}
+bool PonderHold::Confirm(bool* engineStillSearching) { return Settle(State::kConfirmed, engineStillSearching); }
 
-void EndPonderHold() {
-    char move[sizeof g_heldMove];
+bool PonderHold::Miss(bool* engineStillSearching) { return Settle(State::kMissed, engineStillSearching); }
+
+void PonderHold::End() {
+    char move[sizeof move_];
     bool report = false;
     {
-        std::lock_guard lock(g_holdMutex);
-        report = g_hold == Hold::kConfirmedWithMove;
-        if (report) std::memcpy(move, g_heldMove, sizeof move);
-        g_hold = Hold::kNone;
-        g_moveHeld = false;
+        std::lock_guard lock(mutex_);
+        report = state_ == State::kConfirmedWithMove;
+        if (report) std::memcpy(move, move_, sizeof move);
+        state_ = State::kNone;
+        moveHeld_ = false;
     }
     if (report) TakeEngineMove(move);
 }

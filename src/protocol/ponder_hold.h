@@ -3,33 +3,54 @@
 // a move the engine finds before the host has confirmed the reply (Eng10) is
 // held back and reported the moment the confirmation comes; one it finds
 // after the host gave up on the reply (Eng3) belongs to no search.
+//
+// Each such dialect owns one hold. The reader (the engine's move), Eng10 and
+// Eng3 on host threads, and Eng9 use it under its own lock; no report is
+// made under that lock.
 #pragma once
+
+#include <mutex>
 
 namespace cecp {
 
-// Eng9, before the ponder search starts: the move is held from now on. A
-// confirmation that came while the search was being set up counts.
-void BeginPonderHold();
+class PonderHold {
+public:
+    // Eng9, before the ponder search starts: the move is held from now on. A
+    // confirmation that came while the search was being set up counts.
+    void Begin();
 
-// The reader's way with the engine's move: the answer when no ponder search
-// waits for confirmation; kept until the host confirms or gives up while
-// one does; dropped, ending the search, once the host has given up on the
-// reply.
-void TakeOrHoldEngineMove(const char* move);
+    // The reader's way with the engine's move: the answer when no ponder
+    // search waits for confirmation; kept until the host confirms or gives up
+    // while one does; dropped, ending the search, once the host has given up
+    // on the reply.
+    void TakeOrHold(const char* move);
 
-// Eng10: true when a ponder search waited for the confirmation. When the
-// engine had already moved, the wait ends at once and EndPonderHold reports
-// the move; otherwise the search goes on (engineStillSearching).
-bool ConfirmPonder(bool* engineStillSearching);
+    // Eng10: true when a ponder search waited for the confirmation. When the
+    // engine had already moved, the wait ends at once and End reports the
+    // move; otherwise the search goes on (engineStillSearching).
+    bool Confirm(bool* engineStillSearching);
 
-// Eng3 during a ponder search: true when a ponder search waited for the
-// confirmation. When the engine had already moved, the move is dropped and
-// the wait ends at once; otherwise engineStillSearching, and its move will
-// be dropped when it comes.
-bool MissPonder(bool* engineStillSearching);
+    // Eng3 during a ponder search: true when a ponder search waited for the
+    // confirmation. When the engine had already moved, the move is dropped
+    // and the wait ends at once; otherwise engineStillSearching, and its move
+    // will be dropped when it comes.
+    bool Miss(bool* engineStillSearching);
 
-// Eng9, after the wait: reports a move held until the confirmation, and ends
-// the hold.
-void EndPonderHold();
+    // Eng9, after the wait: reports a move held until the confirmation, and
+    // ends the hold.
+    void End();
+
+private:
+    enum class State { kNone, kUnconfirmed, kConfirmed, kConfirmedWithMove, kMissed };
+    enum class HeldMove { kTake, kHeld, kDropped };
+
+    HeldMove Hold(const char* move);
+    bool Settle(State confirmedOrMissed, bool* engineStillSearching);
+
+    std::mutex mutex_;
+    State state_ = State::kNone;
+    char move_[64] = "";
+    bool moveHeld_ = false;
+};
 
 }  // namespace cecp

@@ -1,6 +1,7 @@
 #include "protocol/search_driver.h"
 
 #include "engine/engine_process.h"
+#include "engine/transport.h"
 #include "host/host_link.h"
 #include "host/reporting.h"
 #include "protocol/dialect.h"
@@ -22,9 +23,9 @@ bool NoMoveWillCome() { return g_search.engineOpen == 0 || g_engine.exited != 0;
 // repeat its requests between them. After a stop the engine is given the
 // patience its dialect named; one that has not answered by then never will
 // in this search, and what it says later belongs to no search.
-void WaitForMove(const Dialect& dialect) {
+void WaitForMove(const DialectUse& use) {
     for (;;) {
-        dialect.tick();
+        use.dialect().tick(use.state());
         std::uint64_t ticket = MoveWaitTicket();
         if (g_search.awaitingMove == 0) return;
         WaitForMoveOrTimeout(ticket, kPassMilliseconds);
@@ -45,7 +46,7 @@ void WaitForMove(const Dialect& dialect) {
 }  // namespace
 
 void RunSearch(void* record) {
-    const Dialect& dialect = OpenDialect();
+    DialectUse use;
     g_search.thinking = 1;
     g_host.stopRequested = 0;
     g_search.moveNowSentAt = 0;
@@ -54,12 +55,17 @@ void RunSearch(void* record) {
     // The new search is announced before anything is sent, so that every
     // report of the engine's thinking follows it.
     BeginSearchReport();
-    if (dialect.startSearch(SearchRequestView(record)) == SearchStart::kPondering) {
+    if (!use) {
+        g_search.thinking = 0;
+        return;
+    }
+    const Dialect& dialect = use.dialect();
+    if (dialect.startSearch(use.state(), SearchRequestView(record)) == SearchStart::kPondering) {
         ReportDepth(1, 0);
         ReportNodes(0);
     }
-    if (g_search.awaitingMove) WaitForMove(dialect);
-    dialect.endSearch();
+    if (g_search.awaitingMove) WaitForMove(use);
+    dialect.endSearch(use.state());
     // The host reads its record once the search is over: the reader thread's
     // last report must be complete by then.
     SettleReports();
@@ -71,10 +77,21 @@ void StopSearch() {
     // A search still waiting to start (for a pong, a readyok, a move still
     // owed) ends its wait now, not at its bound.
     NotifyEngineEvent();
-    OpenDialect().stop();
+    DialectUse use;
+    if (use) use.dialect().stop(use.state());
 }
 
-void PonderReplyPlayed() { OpenDialect().ponderHit(); }
+void PonderReplyPlayed() {
+    DialectUse use;
+    if (!use) return;
+    // A search starts under this lock: the confirmation comes either before
+    // the engine was told to ponder or after.
+    CommandSequence sequence;
+    if (use.dialect().ponderHit(use.state())) return;
+    // Eng9 has begun but not yet started the engine's search: the hit is
+    // kept for it.
+    if (g_search.thinking != 0 && g_search.awaitingMove == 0) g_search.ponderHitEarly = 1;
+}
 
 void AskForMoveNow(int patienceMilliseconds) {
     g_search.moveNowPatience = patienceMilliseconds;

@@ -64,14 +64,14 @@ void WaitForMoveOrTimeout(std::uint64_t ticket, int milliseconds) {
 
 void NotifyEngineEvent() { EventSignal().Notify(); }
 
-bool WaitForEngineEvent(bool (*done)(), int milliseconds) {
+bool WaitForEngineEvent(bool (*done)(const void* context), const void* context, int milliseconds) {
     Signal& signal = EventSignal();
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         std::uint64_t ticket = signal.Ticket();
-        if (done()) return true;
+        if (done(context)) return true;
         if (g_engine.exited != 0 || g_search.engineOpen == 0) return false;
-        if (!signal.Wait(ticket, until)) return done();
+        if (!signal.Wait(ticket, until)) return done(context);
     }
 }
 

@@ -27,9 +27,18 @@ std::uint64_t MoveWaitTicket();
 // dialect waits for, or the engine has ended (EndMoveWait does this too).
 void NotifyEngineEvent();
 
-// Waits until done() holds, the engine has ended, or milliseconds have
-// passed; true when done() held. done is tested again at every event.
-bool WaitForEngineEvent(bool (*done)(), int milliseconds);
+// Waits until done(context) holds, the engine has ended, or milliseconds
+// have passed; true when done held. done is tested again at every event.
+bool WaitForEngineEvent(bool (*done)(const void* context), const void* context, int milliseconds);
+
+// The same for any callable done().
+template <typename Done>
+bool WaitForEngineEvent(const Done& done, int milliseconds) {
+    auto call = [&done] { return static_cast<bool>(done()); };
+    using Call = decltype(call);
+    return WaitForEngineEvent([](const void* context) { return (*static_cast<const Call*>(context))(); }, &call,
+                              milliseconds);
+}
 
 // Milliseconds of a steady clock.
 std::int64_t SteadyMilliseconds();

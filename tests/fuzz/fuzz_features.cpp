@@ -46,6 +46,8 @@ extern "C" std::int32_t CECP_CALL Func3(std::uint32_t, std::uint32_t, std::uint3
 namespace {
 
 std::string g_answers;
+// The dialect's state for the input under way: each input is an engine of its own.
+cecp::DialectState* g_open = nullptr;
 
 const cecp::Dialect& Protocol2() {
     static const cecp::Dialect* const dialect = cecp::DialectNamed("2");
@@ -203,7 +205,7 @@ void CheckLine(const char* line) {
         names.Clear();
     }
     g_answers.clear();
-    Protocol2().readLine(line);
+    Protocol2().readLine(g_open, line);
     std::string_view answers(g_answers);
     for (std::size_t i = 0; i < names.Count(); ++i) {
         const std::string_view name = names[i];
@@ -245,8 +247,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A negotiation of its own: the greeting, with the engine already gone,
     // starts one and ends it at once.
     char problem[256];
+    if (g_open != nullptr) Protocol2().close(g_open);
+    g_open = Protocol2().open();
     cecp::g_engine.exited = 1;
-    if (Protocol2().greet(problem, sizeof problem)) std::abort();
+    if (Protocol2().greet(g_open, problem, sizeof problem)) std::abort();
     cecp::g_engine.exited = 0;
     g_input = Input{};
 

@@ -64,7 +64,9 @@ void CheckLine(const char* line) {
         std::abort();
     }
     ++g_run.handed;
-    if (g_run.interpret && g_run.handed <= kInterpretedLines) cecp::OpenDialect().readLine(line);
+    static const cecp::Dialect* const classic = cecp::DialectNamed("1");
+    static cecp::DialectState* const state = classic->open();
+    if (g_run.interpret && g_run.handed <= kInterpretedLines) classic->readLine(state, line);
 }
 
 }  // namespace

@@ -29,8 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string_view text(reinterpret_cast<const char*>(data + cecp::fuzz::kSearchHeader),
                                 size - cecp::fuzz::kSearchHeader);
+    static const cecp::Dialect* const classic = cecp::DialectNamed("1");
+    static cecp::DialectState* const state = classic->open();
     cecp::fuzz::ForEachLine(text, [](const char* line) {
-        cecp::OpenDialect().readLine(line);
+        classic->readLine(state, line);
         cecp::fuzz::CheckSearchState();
     });
     cecp::fuzz::EndSearch();

@@ -135,10 +135,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
+    using cecp::g_engine;
+    using cecp::g_host;
+    using cecp::g_search;
     using cecp::g_settings;
-using cecp::g_engine;
-using cecp::g_host;
-using cecp::g_search;
     const std::uint8_t flags = data[0];
 
     // The record at its exact size (allocated once, refilled for each input);
@@ -156,20 +156,22 @@ using cecp::g_search;
     g_settings.castleAndEP = (flags & 2) ? 1 : 0;
     g_settings.analyzeMode = (flags & 4) ? 1 : 0;
     g_search.analyzing = 0;
-    if (!(flags & 8)) g_search.lastLevelIncrement = g_search.lastLevelSeconds = g_search.lastLevelMoves = -1;
-    g_search.ponderMove.Clear();
+    static cecp::CecpClock clock;
+    static cecp::PonderMove heldReply;
+    if (!(flags & 8)) cecp::ForgetLevelSent(clock);
+    heldReply.Clear();
 
     const cecp::SearchRequestView request(record);
     for (int round = 0; round < ((flags & 16) ? 2 : 1); ++round) {
         g_sent.clear();
-        cecp::SendClockCommands(request);
-        cecp::SendPosition(request);
+        cecp::SendClockCommands(clock, request);
+        cecp::SendPosition(request, heldReply);
 
         const int count = request.MoveCount();
         const bool ponder = g_settings.ponderMode != 0 && request.PonderRequest() && count >= 1;
         CheckCommands(g_sent, count, ponder);
         char held[cecp::PonderMove::kTextSize];
-        g_search.ponderMove.Peek(held);
+        heldReply.Peek(held);
         if (ponder != (held[0] != '\0')) std::abort();
         if (ponder && !IsMoveText(held)) std::abort();
         if (g_host.engineSideWhite != 0 && g_host.engineSideWhite != 1) std::abort();

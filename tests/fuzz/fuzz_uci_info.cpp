@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/engine_process.h"
 #include "exact_lines.h"
 #include "protocol/dialect.h"
 #include "protocol/search_request.h"
@@ -46,6 +47,11 @@ extern "C" std::int32_t CECP_CALL Func3(std::uint32_t code, std::uint32_t, std::
 }
 
 namespace {
+
+// The UCI dialect and its state, made once for the whole run as an open
+// makes them.
+const cecp::Dialect* const uci = cecp::DialectNamed("uci");
+cecp::DialectState* const uciState = uci->open();
 
 constexpr std::int64_t kInt64High = INT64_MAX;
 
@@ -187,15 +193,14 @@ void StartSearch() {
     cecp::StoreField<std::int16_t>(record, cecp::search_request::kClockMode, cecp::kClockIncrement);
     cecp::StoreField<std::int32_t>(record, cecp::search_request::kTimeLeft, 60);
     using cecp::g_engine;
-using cecp::g_host;
-using cecp::g_search;
+    using cecp::g_host;
+    using cecp::g_search;
     g_search.engineOpen = 0;  // the dialect's waits for the engine end at once
     g_engine.exited = 0;
     g_host.stopRequested = 0;
     g_search.awaitingMove = 0;
-    const cecp::Dialect* uci = cecp::DialectNamed("uci");
-    uci->readLine("bestmove");  // pays any search still owed an answer
-    if (uci->startSearch(cecp::SearchRequestView(record)) != cecp::SearchStart::kSearching) std::abort();
+    uci->readLine(uciState, "bestmove");  // pays any search still owed an answer
+    if (uci->startSearch(uciState, cecp::SearchRequestView(record)) != cecp::SearchStart::kSearching) std::abort();
 }
 
 bool IsBestMove(std::string_view line) {
@@ -219,10 +224,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string_view text(reinterpret_cast<const char*>(data + cecp::fuzz::kSearchHeader),
                                 size - cecp::fuzz::kSearchHeader);
-    const cecp::Dialect* uci = cecp::DialectNamed("uci");
     cecp::fuzz::ForEachLine(cecp::fuzz::MaybeLong(data, size, text), [&](const char* line) {
         CheckInfo(line);
-        uci->readLine(line);
+        uci->readLine(uciState, line);
         cecp::fuzz::CheckSearchState();
         if (IsBestMove(line)) searching = false;
     });

@@ -37,7 +37,7 @@ struct Search {
     std::uint8_t flags = 0;
     int mainLines = 0;
 };
-inline Search g_search;
+inline Search g_input;
 
 // The engine's position from the header.
 inline Position HeaderPosition(const std::uint8_t* header) {
@@ -60,13 +60,13 @@ inline void SetUpSearch(const std::uint8_t* header) {
     static unsigned char* const block = new unsigned char[ib::kMinimumSize];
     std::memset(block, 0, ib::kMinimumSize);
     const std::uint8_t flags = header[67];
-    g_search.flags = flags;
-    g_search.position = HeaderPosition(header);
-    g_search.info = (flags & 64) ? nullptr : block;
-    g_search.mainLines = 0;
-    SetEnginePosition(g_search.position);
+    g_input.flags = flags;
+    g_input.position = HeaderPosition(header);
+    g_input.info = (flags & 64) ? nullptr : block;
+    g_input.mainLines = 0;
+    SetEnginePosition(g_input.position);
 
-    g_host.infoBlock = g_search.info;
+    g_host.infoBlock = g_input.info;
     g_host.pvReported = (flags & 4) ? 1 : 0;
     g_host.stopRequested = (flags & 8) ? 1 : 0;
     g_settings.evaluationWhite = (flags & 16) ? 1 : 0;
@@ -74,7 +74,6 @@ inline void SetUpSearch(const std::uint8_t* header) {
     g_settings.analyzeMode = g_search.analyzing = (flags & 128) ? 1 : 0;
     g_host.reportedDepth = static_cast<std::int8_t>(header[68]);
     g_search.awaitingMove = 1;
-    g_search.statusRequestsLeft = 1;
     g_host.lastPvLength = 0;
     g_host.lastPvScore = 0;
     g_host.lastPvTime = 0;
@@ -85,14 +84,14 @@ inline void SetUpSearch(const std::uint8_t* header) {
 inline void CheckReport(std::uint32_t code, void* infoBlock) {
     namespace ib = info_block;
     if (code < kNotifyMainline || code > kNotifyNodes) std::abort();
-    if (infoBlock == nullptr || infoBlock != g_search.info) std::abort();
+    if (infoBlock == nullptr || infoBlock != g_input.info) std::abort();
     // Reports after a stop are dropped.
     if (g_host.stopRequested != 0) std::abort();
     if (code != kNotifyMainline) return;
-    ++g_search.mainLines;
+    ++g_input.mainLines;
     const int n = LoadField<std::int16_t>(infoBlock, ib::kMainLineLength);
     if (n < 1 || n > static_cast<int>(ib::kMainLineCapacity)) std::abort();
-    Position line = g_search.position;
+    Position line = g_input.position;
     for (int i = 0; i < n; ++i) {
         const auto move = LoadField<MoveWord>(infoBlock, ib::kMainLine + 2 * i);
         if (!Listed(line, move)) std::abort();
@@ -110,12 +109,11 @@ inline void CheckSearchState() {
     }
     const int cached = g_host.lastPvLength;
     if (cached < 0 || cached > static_cast<int>(info_block::kMainLineCapacity)) std::abort();
-    if (g_search.statusRequestsLeft != 1 && g_search.statusRequestsLeft != -1) std::abort();
 }
 
 // At the end of the input: no main line reached a stopped search's block.
 inline void EndSearch() {
-    if (g_search.info != nullptr && (g_search.flags & 8) && g_search.mainLines != 0) std::abort();
+    if (g_input.info != nullptr && (g_input.flags & 8) && g_input.mainLines != 0) std::abort();
     g_host.infoBlock = nullptr;
 }
 

@@ -21,11 +21,8 @@ protected:
         ASSERT_TRUE(platform::CreatePipeEnds(&pipe));
         g_engine.stdinWrite = pipe.write;
         g_engine.exited = 0;
-        g_search.lastLevelIncrement = g_search.lastLevelSeconds = g_search.lastLevelMoves = -1;
         g_settings.ponderMode = 0;
         g_settings.castleAndEP = 0;
-        g_search.statusPolling = 0;
-        g_search.ponderMove.Clear();
     }
     void TearDown() override {
         g_engine.stdinWrite = platform::kNoPipe;
@@ -54,24 +51,25 @@ protected:
         return lines;
     }
     std::vector<std::string> Clock(const SearchRequestBuilder& request) {
-        SendClockCommands(request.View());
+        SendClockCommands(clock, request.View());
         return Sent();
     }
     std::vector<std::string> Transmit(const SearchRequestBuilder& request) {
-        SendPosition(request.View());
+        SendPosition(request.View(), heldReply);
         return Sent();
     }
 
     platform::PipeEnds pipe;
+    PonderMove heldReply;
 };
 
 using Lines = std::vector<std::string>;
 
 TEST_F(Commands, IncrementClockSendsTheLevelOnlyWhenItChanges) {
     EXPECT_EQ(Clock(SearchRequestBuilder().Increment(300, 12)), (Lines{"new", "level 0 5:0 12", "time 30000"}));
-    EXPECT_EQ(g_search.lastLevelMoves, 0);
-    EXPECT_EQ(g_search.lastLevelSeconds, 300);
-    EXPECT_EQ(g_search.lastLevelIncrement, 12);
+    EXPECT_EQ(clock.lastLevelMoves, 0);
+    EXPECT_EQ(clock.lastLevelSeconds, 300);
+    EXPECT_EQ(clock.lastLevelIncrement, 12);
     // Base time = used - played * increment + left = 10 - 12 + 302 = 300.
     EXPECT_EQ(Clock(SearchRequestBuilder().Increment(302, 12, 10, 1)), (Lines{"new", "time 30200"}));
     EXPECT_EQ(Clock(SearchRequestBuilder().Increment(301, 12)), (Lines{"new", "time 30100"}));
@@ -85,7 +83,7 @@ TEST_F(Commands, ASecondsPartOf59BecomesTheNextMinute) {
         {179, "level 0 3:0 0"}, {119, "level 0 2:0 0"}, {61, "level 0 1:1 0"}, {59, "level 0 1:0 0"},
         {125, "level 0 2:5 0"}, {7199, "level 0 120:0 0"}};
     for (auto [seconds, level] : cases) {
-        g_search.lastLevelSeconds = -100;
+        clock.lastLevelSeconds = -100;
         EXPECT_EQ(Clock(SearchRequestBuilder().Increment(seconds, 0))[1], level) << seconds;
     }
 }
@@ -112,17 +110,17 @@ TEST_F(Commands, NoClockGivesAnUnlimitedLevelOrPreparesAnAnalysis) {
         SearchRequestBuilder request;
         request.Set<std::int16_t>(search_request::kClockMode, static_cast<std::int16_t>(mode));
         EXPECT_EQ(Clock(request), (Lines{"new", "level 10 30000:0 0", "time 180000000"})) << mode;
-        EXPECT_EQ(g_search.statusPolling, 1);
+        EXPECT_TRUE(clock.statusPolling);
         EXPECT_EQ(g_search.analyzing, 0);
     }
     // The cache is left alone: the earlier level still counts.
     EXPECT_EQ(Clock(SearchRequestBuilder().Increment(300, 12)), (Lines{"new", "time 30000"}));
-    EXPECT_EQ(g_search.statusPolling, 0);
+    EXPECT_FALSE(clock.statusPolling);
 
     g_settings.analyzeMode = 1;
     EXPECT_EQ(Clock(SearchRequestBuilder().NoClock()), (Lines{"new"}));
     EXPECT_EQ(g_search.analyzing, 1);
-    EXPECT_EQ(g_search.statusPolling, 1);
+    EXPECT_TRUE(clock.statusPolling);
 }
 
 TEST_F(Commands, HostileClockFieldsWrapInsteadOfOverflowing) {
@@ -149,22 +147,22 @@ TEST_F(Commands, APonderRequestHoldsTheExpectedReplyBack) {
     g_settings.ponderMode = 1;
     EXPECT_EQ(Transmit(SearchRequestBuilder().Moves({"e2e4", "e7e5"}).Ponder()), (Lines{"hard", "force", "e2e4"}));
     char move[PonderMove::kTextSize];
-    g_search.ponderMove.Peek(move);
+    heldReply.Peek(move);
     EXPECT_STREQ(move, "e7e5");
     EXPECT_EQ(g_host.engineSideWhite, 0);
     EXPECT_EQ(EnginePositionCopy().sideToMove, 0);  // after the held-back reply too
 
     EXPECT_EQ(Transmit(SearchRequestBuilder().Moves({"e2e4"}).Ponder()), (Lines{"hard", "force"}));
-    g_search.ponderMove.Peek(move);
+    heldReply.Peek(move);
     EXPECT_STREQ(move, "e2e4");
     // Without moves the held-back move stays as it was.
     EXPECT_EQ(Transmit(SearchRequestBuilder().Ponder()), (Lines{"hard", "easy"}));
-    EXPECT_FALSE(g_search.ponderMove.Empty());
+    EXPECT_FALSE(heldReply.Empty());
 
     g_settings.ponderMode = 0;
     EXPECT_EQ(Transmit(SearchRequestBuilder().Moves({"e2e4", "e7e5"}).Ponder()),
               (Lines{"hard", "easy", "force", "e2e4", "e7e5"}));
-    EXPECT_TRUE(g_search.ponderMove.Empty());
+    EXPECT_TRUE(heldReply.Empty());
 }
 
 TEST_F(Commands, PromotionsCarryTheirLetter) {

@@ -17,8 +17,6 @@ namespace ib = info_block;
 
 using Interpret = ReportingTest;
 
-// The classic conversation reads every line (no engine is open).
-void InterpretLine(const char* line) { OpenDialect().readLine(line); }
 
 TEST_F(Interpret, AMoveBeforeAnyLineIsReportedAsTheMainLine) {
     InterpretLine("\a\amove e2e4");
@@ -112,7 +110,7 @@ TEST_F(Interpret, StatusLinesReportDepthNodesAndTheMoveBeingSearched) {
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 567890);
     EXPECT_EQ(Field<std::int16_t>(ib::kCurrentMoveNumber), 18);
     EXPECT_EQ(Field<std::int16_t>(ib::kRootMoveCount), 30);
-    EXPECT_EQ(g_search.statusRequestsLeft, -1);
+    EXPECT_EQ(clock.statusRequestsLeft, -1);
     EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyNodes, kNotifyCurrentMove}));
 }
 
@@ -120,7 +118,7 @@ TEST_F(Interpret, HugeNumbersAreHeldAtTheirLimits) {
     InterpretLine("stat01: 99999999999999 999999999999999999999999 99999999999 5 99999999999");
     EXPECT_EQ(g_host.reportedDepth, INT32_MAX);
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), INT64_MAX);
-    EXPECT_EQ(g_search.statusRequestsLeft, -1);
+    EXPECT_EQ(clock.statusRequestsLeft, -1);
     InterpretLine("-99999999999 -99999999999 99999999999 -99999999999999999999999 e2e4");
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
 }
@@ -139,7 +137,7 @@ TEST_F(Interpret, OtherLinesChangeNothing) {
     for (const char* line : lines) InterpretLine(line);
     EXPECT_EQ(g_search.awaitingMove, 1);
     EXPECT_TRUE(Codes().empty());
-    EXPECT_EQ(g_search.statusRequestsLeft, 1);
+    EXPECT_EQ(clock.statusRequestsLeft, 1);
 }
 
 TEST_F(Interpret, OverlongLinesAreCutNotOverrun) {
@@ -235,7 +233,7 @@ TEST_P(RealEngineSession, IsInterpretedLineByLine) {
     // every thinking line leaves a recognised line cached.
     EXPECT_EQ(recognised, thinkingLines) << GetParam().file;
     if (statusLines > 0) {
-        EXPECT_EQ(g_search.statusRequestsLeft, -1);
+        EXPECT_EQ(clock.statusRequestsLeft, -1);
     }
 }
 

@@ -15,6 +15,9 @@
 #include "host/host_link.h"
 #include "protocol/search_state.h"
 #include "host/info_block.h"
+#include "protocol/cecp/commands.h"
+#include "protocol/cecp/interpret.h"
+#include "protocol/engine_move.h"
 #include "host_side.h"
 #include "search_request_builder.h"
 
@@ -36,13 +39,18 @@ protected:
         g_search.awaitingMove = 1;
         g_settings.analyzeMode = 0;
         g_search.analyzing = 0;
-        g_search.statusRequestsLeft = 1;
         Position start;
         start.SetStartPosition();
         SetEnginePosition(start);
         HostClearNotifications();
     }
     void TearDown() override { g_host.infoBlock = nullptr; }
+
+    // A line read as the CECP dialects read it, with this test's clock.
+    void InterpretLine(const char* line) {
+        InterpretCecpLine(line, CecpLines{ThinkingForm::kShort, &clock, TakeMove, nullptr});
+    }
+    static void TakeMove(void*, const char* move) { TakeEngineMove(move); }
 
     std::vector<std::uint32_t> Codes() const {
         std::vector<std::uint32_t> codes;
@@ -63,6 +71,7 @@ protected:
     void SetPosition(const Position& position) { SetEnginePosition(position); }
 
     alignas(8) unsigned char info[256];
+    CecpClock clock;
 };
 
 

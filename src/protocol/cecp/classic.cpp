@@ -19,7 +19,21 @@
 namespace cecp {
 namespace {
 
-bool Greet(char*, std::size_t) {
+// The classic conversation's own state.
+struct Classic : DialectState {
+    CecpClock clock;
+    // The expected reply of a ponder search, held back until the host
+    // confirms it (Eng10) or stops (Eng3).
+    PonderMove heldReply;
+};
+
+Classic& Of(DialectState* state) { return *static_cast<Classic*>(state); }
+
+DialectState* Open() { return new Classic; }
+
+void Close(DialectState* state) { delete &Of(state); }
+
+bool Greet(DialectState*, char*, std::size_t) {
     SendCommand("kelto\n");
     SendCommand("xboard\n");
     return true;
@@ -27,9 +41,9 @@ bool Greet(char*, std::size_t) {
 
 // Sends the held-back ponder move, if there still is one, and "easy"; true
 // when there was one.
-bool SendPonderMove() {
+bool SendPonderMove(Classic& classic) {
     char move[PonderMove::kTextSize];
-    if (!g_search.ponderMove.Take(move)) return false;
+    if (!classic.heldReply.Take(move)) return false;
     char command[sizeof move + 1];
     std::snprintf(command, sizeof command, "%s\n", move);
     SendCommand(command);
@@ -43,17 +57,18 @@ bool EngineIdle() { return g_search.engineBusy == 0 || g_host.stopRequested != 0
 // none, when the position has no legal move or a stop came first). The
 // host's Eng3, Eng10 and Eng15 wait until the search has started: their
 // commands would fall among the moves of the position.
-SearchStart StartSearch(const SearchRequestView& request) {
+SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
+    Classic& classic = Of(state);
     // An engine that refused to move now still owes the move of that search:
     // it is waited for (and dropped), so that it cannot end this one. Without
     // ping the conversation has no surer sign that the engine is done.
     if (g_search.engineBusy) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
     g_search.engineBusy = 0;
-    RestartStatusRequests();
+    RestartStatusRequests(classic.clock);
 
     CommandSequence sequence;
-    SendClockCommands(request);
-    SendPosition(request);
+    SendClockCommands(classic.clock, request);
+    SendPosition(request, classic.heldReply);
     g_search.awaitingMove = 0;
     if (g_host.stopRequested) return SearchStart::kNothing;
     g_host.lastPvLength = 0;
@@ -63,7 +78,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
     if (g_host.stopRequested) return SearchStart::kNothing;
     g_search.awaitingMove = 1;
     char ponder[PonderMove::kTextSize];
-    g_search.ponderMove.Peek(ponder);
+    classic.heldReply.Peek(ponder);
     if (HasNoLegalMove(EnginePositionCopy())) {
         g_search.awaitingMove = 0;
         return SearchStart::kNothing;
@@ -74,7 +89,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
         char command[sizeof "ponder " + sizeof ponder + 1];
         std::snprintf(command, sizeof command, "ponder %s\n", ponder);
         SendCommand(command);
-        if (g_search.ponderHitEarly.exchange(0) != 0) SendPonderMove();
+        if (g_search.ponderHitEarly.exchange(0) != 0) SendPonderMove(classic);
         return SearchStart::kPondering;
     } else {
         SendCommand("go\n");
@@ -82,9 +97,11 @@ SearchStart StartSearch(const SearchRequestView& request) {
     return SearchStart::kSearching;
 }
 
-void EndSearch() {}
+void Tick(DialectState* state) { TickStatusRequests(Of(state).clock); }
 
-void Stop() {
+void EndSearch(DialectState*) {}
+
+void Stop(DialectState* state) {
     // A search still being set up sees the stop and does not start.
     CommandSequence sequence;
     if (g_search.awaitingMove) {
@@ -95,7 +112,7 @@ void Stop() {
             return;
         }
         AskForMoveNow();
-        SendPonderMove();
+        SendPonderMove(Of(state));
         SendCommand("?\n");
     }
     if (g_search.analyzing) {
@@ -105,20 +122,16 @@ void Stop() {
     }
 }
 
-void PonderHit() {
-    CommandSequence sequence;
-    if (SendPonderMove()) return;
-    // Eng9 has begun but not yet started the engine's search (which happens
-    // under the lock this call holds): the hit is kept for it.
-    if (g_search.thinking != 0 && g_search.awaitingMove == 0) g_search.ponderHitEarly = 1;
-}
+bool PonderHit(DialectState* state) { return SendPonderMove(Of(state)); }
 
-void Reset() {
+void Reset(DialectState*) {
     CommandSequence sequence;
     SendCommand("reset\n");
 }
 
-void ReadLine(const char* line) {
+void TakeMove(void*, const char* move) { TakeEngineMove(move); }
+
+void ReadLine(DialectState* state, const char* line) {
     if (g_search.engineBusy && !g_search.awaitingMove && IsSearchLine(line)) {
         // A line of the search the engine would not cut short: its move is
         // the last of them.
@@ -128,10 +141,10 @@ void ReadLine(const char* line) {
         }
         return;
     }
-    InterpretCecpLine(line, ThinkingForm::kShort, TakeEngineMove);
+    InterpretCecpLine(line, CecpLines{ThinkingForm::kShort, &Of(state).clock, TakeMove, nullptr});
 }
 
-void SayGoodbye() {
+void SayGoodbye(DialectState*) {
     SendCommand("new\n");
     SendCommand("quit\n");
 }
@@ -139,7 +152,7 @@ void SayGoodbye() {
 }  // namespace
 
 extern const Dialect kClassicDialect = {
-    "classic",  Greet, StartSearch, TickStatusRequests, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+    "classic", Open, Close, Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
 };
 
 }  // namespace cecp

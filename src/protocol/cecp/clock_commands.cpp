@@ -25,8 +25,8 @@ std::int32_t Mul(std::int32_t a, std::int32_t b) {
 }
 
 // Within a second of the level sent last counts as the same level.
-bool NearLastSeconds(std::int32_t seconds) {
-    std::int32_t last = g_search.lastLevelSeconds;
+bool NearLastSeconds(const CecpClock& clock, std::int32_t seconds) {
+    std::int32_t last = clock.lastLevelSeconds;
     return Sub(last, 1) <= seconds && seconds <= Add(last, 1);
 }
 
@@ -36,7 +36,6 @@ std::int32_t RoundedBase(std::int32_t seconds) { return seconds % 60 == 59 ? Add
 // Status requests of a search without clock: about one a second (a pass of
 // Eng9's wait is 100 ms).
 constexpr int kPassesPerStatusRequest = 10;
-int g_statusPasses = 0;  // Eng9's thread only
 
 // Practically unlimited: ten moves in 500 hours, 500 hours left.
 constexpr char kUnlimitedLevel[] = "level 10 30000:0 0\n";
@@ -44,10 +43,10 @@ constexpr std::int32_t kUnlimitedCentiseconds = 180000000;
 
 }  // namespace
 
-ClockPlan PlanClock(const SearchRequestView& request) {
+ClockPlan PlanClock(CecpClock& clock, const SearchRequestView& request) {
     ClockPlan plan;
     g_host.reportedDepth = 0;
-    g_search.statusPolling = 0;
+    clock.statusPolling = false;
     char* command = plan.level;
     constexpr std::size_t kCommandSize = sizeof plan.level;
 
@@ -55,11 +54,11 @@ ClockPlan PlanClock(const SearchRequestView& request) {
     case kClockIncrement: {
         std::int32_t increment = request.Increment();
         std::int32_t base = Add(Sub(request.TimeUsed(), Mul(request.MovesPlayed(), increment)), request.TimeLeft());
-        if (!(NearLastSeconds(base) && increment == g_search.lastLevelIncrement)) {
+        if (!(NearLastSeconds(clock, base) && increment == clock.lastLevelIncrement)) {
             base = RoundedBase(base);
-            g_search.lastLevelMoves = 0;
-            g_search.lastLevelSeconds = base;
-            g_search.lastLevelIncrement = increment;
+            clock.lastLevelMoves = 0;
+            clock.lastLevelSeconds = base;
+            clock.lastLevelIncrement = increment;
             std::snprintf(command, kCommandSize, "level 0 %d:%d %d\n", static_cast<int>(base / 60),
                           static_cast<int>(base % 60), static_cast<int>(increment));
         }
@@ -70,12 +69,12 @@ ClockPlan PlanClock(const SearchRequestView& request) {
     case kClockMovesInTime: {
         std::int32_t base = Add(request.TimeUsed(), request.TimeLeft());
         std::int32_t moves = Add(request.MovesToGo(), request.MovesPlayed());
-        if (!(NearLastSeconds(base) && moves == g_search.lastLevelMoves &&
-              request.Increment() == g_search.lastLevelIncrement)) {
+        if (!(NearLastSeconds(clock, base) && moves == clock.lastLevelMoves &&
+              request.Increment() == clock.lastLevelIncrement)) {
             base = RoundedBase(base);
-            g_search.lastLevelSeconds = base;
-            g_search.lastLevelMoves = moves;
-            g_search.lastLevelIncrement = 0;
+            clock.lastLevelSeconds = base;
+            clock.lastLevelMoves = moves;
+            clock.lastLevelIncrement = 0;
             std::snprintf(command, kCommandSize, "level %d %d:%d 0\n", static_cast<int>(moves),
                           static_cast<int>(base / 60), static_cast<int>(base % 60));
         }
@@ -91,16 +90,16 @@ ClockPlan PlanClock(const SearchRequestView& request) {
         } else {
             g_search.analyzing = 1;
         }
-        g_search.statusPolling = 1;
+        clock.statusPolling = true;
         break;
     }
     return plan;
 }
 
-void ForgetLevelSent() {
-    g_search.lastLevelIncrement = -1;
-    g_search.lastLevelSeconds = -1;
-    g_search.lastLevelMoves = -1;
+void ForgetLevelSent(CecpClock& clock) {
+    clock.lastLevelIncrement = -1;
+    clock.lastLevelSeconds = -1;
+    clock.lastLevelMoves = -1;
 }
 
 void SendTimeCommand(const char* name, std::int32_t centiseconds) {
@@ -109,20 +108,20 @@ void SendTimeCommand(const char* name, std::int32_t centiseconds) {
     SendCommand(command);
 }
 
-void RestartStatusRequests() { g_statusPasses = kPassesPerStatusRequest; }
+void RestartStatusRequests(CecpClock& clock) { clock.statusPasses = kPassesPerStatusRequest; }
 
-void TickStatusRequests() {
-    ++g_statusPasses;
-    if (g_search.statusPolling && g_search.statusRequestsLeft != 0 && g_statusPasses >= kPassesPerStatusRequest) {
-        --g_search.statusRequestsLeft;
-        g_statusPasses = 0;
+void TickStatusRequests(CecpClock& clock) {
+    ++clock.statusPasses;
+    if (clock.statusPolling && clock.statusRequestsLeft != 0 && clock.statusPasses >= kPassesPerStatusRequest) {
+        --clock.statusRequestsLeft;
+        clock.statusPasses = 0;
         SendCommand(".\n");
     }
 }
 
-void SendClockCommands(const SearchRequestView& request) {
+void SendClockCommands(CecpClock& clock, const SearchRequestView& request) {
     SendCommand("new\n");
-    ClockPlan plan = PlanClock(request);
+    ClockPlan plan = PlanClock(clock, request);
     if (plan.level[0] != '\0') SendCommand(plan.level);
     if (plan.timed) SendTimeCommand("time", plan.centiseconds);
 }

@@ -2,6 +2,8 @@
 // "(only move)" notice, hints and rejections.
 #include "protocol/cecp/interpret.h"
 
+#include "protocol/cecp/commands.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -130,7 +132,7 @@ void HandleOnlyMove(const char* notice) {
 }
 
 // time, nodes, depth, moves left, total moves.
-bool HandleStatusLine(const char* line) {
+bool HandleStatusLine(const char* line, CecpClock* clock) {
     Scanner scan(line);
     std::int32_t time = 0, depth = 0, left = 0, total = 0;
     std::int64_t nodes = 0;
@@ -141,7 +143,7 @@ bool HandleStatusLine(const char* line) {
     ReportDepth(depth, 0);
     ReportNodes(nodes);
     ReportCurrentMove(0, static_cast<std::int16_t>(total - left), static_cast<std::int16_t>(total));
-    g_search.statusRequestsLeft = -1;
+    if (clock != nullptr) clock->statusRequestsLeft = -1;
     return true;
 }
 
@@ -193,10 +195,10 @@ bool IsSearchLine(const char* line) {
     return std::strstr(line, "(only move)") != nullptr || std::strncmp(line, "stat01:", 7) == 0;
 }
 
-void InterpretCecpLine(const char* line, ThinkingForm form, void (*takeMove)(const char* move)) {
+void InterpretCecpLine(const char* line, const CecpLines& lines) {
     line = SkipBells(line);
     if (const Words* words = ReadMoveLine(line)) {
-        takeMove(MoveWordOf(*words));
+        lines.takeMove(lines.context, MoveWordOf(*words));
         return;
     }
     if (IsIgnoredMessage(line)) return;
@@ -218,12 +220,12 @@ void InterpretCecpLine(const char* line, ThinkingForm form, void (*takeMove)(con
         return;
     }
     if (IsHint(line)) return;
-    if (HandleThinkingLine(line, form)) return;
+    if (HandleThinkingLine(line, lines.form)) return;
     if (const char* notice = std::strstr(line, "(only move)")) {
         HandleOnlyMove(notice);
         return;
     }
-    HandleStatusLine(line);
+    HandleStatusLine(line, lines.clock);
 }
 
 }  // namespace cecp

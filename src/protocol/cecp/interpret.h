@@ -9,11 +9,23 @@ namespace cecp {
 // extended form of protocol version 2).
 enum class ThinkingForm { kShort, kExtended };
 
+struct CecpClock;
+
+// What a CECP dialect gives the reading of its lines: the form of its
+// thinking lines, its clock (whose status requests go on without limit once
+// the engine answers one), and where the engine's move goes.
+struct CecpLines {
+    ThinkingForm form = ThinkingForm::kShort;
+    CecpClock* clock = nullptr;
+    void (*takeMove)(void* context, const char* move) = nullptr;
+    void* context = nullptr;
+};
+
 // Classifies one line of engine output (without its line feed) and acts on
 // it: a move line ("move MOVE", "NUMBER ... MOVE") goes to takeMove; thinking
 // lines and status answers become progress reports; a rejection of
 // "analyze" turns analysis off, one of "?" ends the search at once.
-void InterpretCecpLine(const char* line, ThinkingForm form, void (*takeMove)(const char* move));
+void InterpretCecpLine(const char* line, const CecpLines& lines);
 
 // A move line: "move MOVE" or "NUMBER ... MOVE".
 bool IsMoveLine(const char* line);

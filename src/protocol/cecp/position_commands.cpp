@@ -90,7 +90,7 @@ void MoveText(MoveWord move, char* out) {
     out[length] = '\0';
 }
 
-void SendPosition(const SearchRequestView& request) {
+void SendPosition(const SearchRequestView& request, PonderMove& heldReply) {
     Position position;
     g_host.engineSideWhite = 1;
     if (request.StandardStart()) {
@@ -106,12 +106,12 @@ void SendPosition(const SearchRequestView& request) {
     if (!ponder) SendCommand("easy\n");
 
     if (count > 0) {
-        g_search.ponderMove.Clear();
+        heldReply.Clear();
         char text[PonderMove::kTextSize];
         int sent = count;
         if (ponder) {
             MoveText(request.Move(count - 1), text);
-            g_search.ponderMove.Set(text);
+            heldReply.Set(text);
             --sent;
         }
         SendCommand("force\n");

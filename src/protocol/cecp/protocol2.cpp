@@ -50,7 +50,7 @@ constexpr int kPonderMissMilliseconds = 1000;
 
 // What the engine announced. Written by the reader; read by host threads
 // once the negotiation is over. The texts are written only while the
-// negotiation lasts, under g_textMutex.
+// negotiation lasts, under the dialect's text lock.
 struct Features {
     std::atomic<bool> ping{false};
     std::atomic<bool> setboard{false};
@@ -90,35 +90,22 @@ struct Conversation {
     Position gameStart;
 };
 
-Features g_features;
-Conversation g_conversation;
-EngineGame g_game;
-std::mutex g_textMutex;
+// Protocol 2's own state, made new for every engine opened.
+struct Protocol2 : DialectState {
+    Features features;
+    Conversation conversation;
+    EngineGame game;
+    CecpClock clock;
+    PonderHold hold;
+    // Guards the texts of features.
+    std::mutex textMutex;
+};
 
-void ResetFeatures() {
-    Features& f = g_features;
-    f.ping = false;
-    f.setboard = false;
-    f.usermove = false;
-    f.san = false;
-    f.colors = true;
-    f.time = true;
-    f.analyze = true;
-    f.done = -1;
-    f.doneZeroAt = 0;
-    f.answers = 0;
-    std::lock_guard lock(g_textMutex);
-    f.myname[0] = '\0';
-    f.options.Clear();
-    g_conversation.lastPing = 0;
-    g_conversation.awaitedPong = 0;
-    g_conversation.pongSilent = false;
-    g_conversation.pongsSeen = 0;
-    g_conversation.gameRefusals = 0;
-    g_conversation.undoRefused = false;
-    g_conversation.moveOwed = false;
-    g_game.Forget();
-}
+Protocol2& Of(DialectState* state) { return *static_cast<Protocol2*>(state); }
+
+DialectState* Open() { return new Protocol2; }
+
+void Close(DialectState* state) { delete &Of(state); }
 
 // Features that the module uses, or that only tell it what the engine does
 // or may be told (the module sends none of those commands). The rest, among
@@ -140,17 +127,16 @@ bool Accepted(std::string_view name) {
 }
 
 // The option's name: the text before " -TYPE".
-void RememberOption(const char* definition) {
+void RememberOption(Features& f, const char* definition) {
     const char* end = std::strstr(definition, " -");
-    g_features.options.Add(definition,
-                           end != nullptr ? static_cast<std::size_t>(end - definition) : std::strlen(definition));
+    f.options.Add(definition, end != nullptr ? static_cast<std::size_t>(end - definition) : std::strlen(definition));
 }
 
 // Answers every feature of the line and takes note of those the module uses.
-void ReadFeatures(const char* line) {
+void ReadFeatures(Protocol2& p, const char* line) {
     FeatureReader reader(line);
     Feature feature;
-    Features& f = g_features;
+    Features& f = p.features;
     while (reader.Next(&feature)) {
         const std::string_view name(feature.name);
         if (f.answers < kMostFeatureAnswers) {
@@ -169,9 +155,9 @@ void ReadFeatures(const char* line) {
         else if (name == "time") f.time = FeatureOn(feature);
         else if (name == "analyze") f.analyze = FeatureOn(feature);
         else if (name == "option" || name == "myname") {
-            std::lock_guard lock(g_textMutex);
+            std::lock_guard lock(p.textMutex);
             if (!f.negotiating) continue;
-            if (name[0] == 'o') RememberOption(feature.value);
+            if (name[0] == 'o') RememberOption(f, feature.value);
             else CopyText(f.myname, feature.value);
         } else if (name == "done") {
             bool done = FeatureOn(feature);
@@ -183,16 +169,16 @@ void ReadFeatures(const char* line) {
     NotifyEngineEvent();
 }
 
-bool NegotiationOver() {
-    const Features& f = g_features;
+bool NegotiationOver(const Features& f) {
     if (f.done == 1) return true;
     std::int64_t doneZeroAt = f.doneZeroAt;
     return doneZeroAt != 0 && SteadyMilliseconds() - doneZeroAt >= kExtendedFeatureMilliseconds;
 }
 
-bool Greet(char* problem, std::size_t size) {
-    ResetFeatures();
-    g_features.negotiating = true;
+bool Greet(DialectState* state, char* problem, std::size_t size) {
+    Protocol2& p = Of(state);
+    Features& f = p.features;
+    f.negotiating = true;
     SendCommand("xboard\n");
     SendCommand("protover 2\n");
     // Two seconds for the first feature or done; an engine that asks for
@@ -201,51 +187,49 @@ bool Greet(char* problem, std::size_t size) {
     for (;;) {
         std::int64_t waited = SteadyMilliseconds() - start;
         int left = static_cast<int>(kFeatureMilliseconds - waited);
-        if (g_features.done == 0) {
-            left = static_cast<int>(kExtendedFeatureMilliseconds - (SteadyMilliseconds() - g_features.doneZeroAt));
+        if (f.done == 0) {
+            left = static_cast<int>(kExtendedFeatureMilliseconds - (SteadyMilliseconds() - f.doneZeroAt));
         }
-        if (left <= 0 || WaitForEngineEvent(NegotiationOver, left)) break;
+        if (left <= 0 || WaitForEngineEvent([&f] { return NegotiationOver(f); }, left)) break;
         if (g_engine.exited != 0) break;
     }
     {
-        std::lock_guard lock(g_textMutex);
-        g_features.negotiating = false;
+        std::lock_guard lock(p.textMutex);
+        f.negotiating = false;
     }
     if (g_engine.exited != 0) {
         std::snprintf(problem, size, "the engine ended during the protocol 2 feature negotiation");
         return false;
     }
-    if (!g_features.analyze) g_settings.analyzeMode = 0;
-    if (g_settings.engineName[0] == '\0') CopyText(g_settings.engineName, g_features.myname);
-    SendSettingsOptions(g_features.options, "option %s=%s\n");
+    if (!f.analyze) g_settings.analyzeMode = 0;
+    if (g_settings.engineName[0] == '\0') CopyText(g_settings.engineName, f.myname);
+    SendSettingsOptions(f.options, "option %s=%s\n");
     return true;
 }
 
 // A move as the engine asked for it: coordinates or standard notation, after
 // "usermove" when it asked for that.
-void SendMove(const Position& position, MoveWord move) {
+void SendMove(const Features& features, const Position& position, MoveWord move) {
     char text[kSanTextSize];
-    if (g_features.san) {
+    if (features.san) {
         WriteSan(position, move, text);
     } else {
         MoveText(move, text);
     }
     char command[kSanTextSize + sizeof "usermove \n"];
-    std::snprintf(command, sizeof command, "%s%s\n", g_features.usermove ? "usermove " : "", text);
+    std::snprintf(command, sizeof command, "%s%s\n", features.usermove ? "usermove " : "", text);
     SendCommand(command);
 }
 
-bool PongArrived() {
-    return g_conversation.awaitedPong == 0 || g_host.stopRequested != 0;
-}
+bool PongArrived(const Conversation& c) { return c.awaitedPong == 0 || g_host.stopRequested != 0; }
 
 bool EngineIdle() { return g_search.engineBusy == 0 || g_host.stopRequested != 0; }
 
 // The request's moves from first on, the engine's position following them.
-void SendMoves(const SearchRequestView& request, int first, Position* position) {
+void SendMoves(const Features& features, const SearchRequestView& request, int first, Position* position) {
     int count = request.MoveCount();
     for (int i = first; i < count; ++i) {
-        SendMove(*position, request.Move(i));
+        SendMove(features, *position, request.Move(i));
         position->MakeMove(request.Move(i));
     }
 }
@@ -254,12 +238,12 @@ void SendMoves(const SearchRequestView& request, int first, Position* position) 
 // written once per search) and every move; the time control goes out again,
 // and "post" and "easy" (the module decides what the engine ponders on: it
 // must not ponder on its own after its move) once.
-Position SendNewGame(const SearchRequestView& request, const char* fen) {
+Position SendNewGame(Protocol2& p, const SearchRequestView& request, const char* fen) {
     SendCommand("new\n");
     SendCommand("force\n");
     Position position = RequestStartPosition(request);
     if (!request.StandardStart()) {
-        if (g_features.setboard) {
+        if (p.features.setboard) {
             char command[kFenTextSize + sizeof "setboard \n"];
             std::snprintf(command, sizeof command, "setboard %s\n", fen);
             SendCommand(command);
@@ -267,40 +251,40 @@ Position SendNewGame(const SearchRequestView& request, const char* fen) {
             SendEditedPosition(request, &position);
         }
     }
-    g_conversation.gameStart = position;
-    ForgetLevelSent();
-    SendMoves(request, 0, &position);
+    p.conversation.gameStart = position;
+    ForgetLevelSent(p.clock);
+    SendMoves(p.features, request, 0, &position);
     return position;
 }
 
 // The engine's game goes on: "force", the moves to take back, the new moves.
-Position SendContinuation(const SearchRequestView& request, const EngineGame::Follow& follow) {
+Position SendContinuation(Protocol2& p, const SearchRequestView& request, const EngineGame::Follow& follow) {
     SendCommand("force\n");
     for (int i = 0; i < follow.takeBack; ++i) SendCommand("undo\n");
-    Position position = g_conversation.gameStart;
+    Position position = p.conversation.gameStart;
     for (int i = 0; i < follow.firstNew; ++i) position.MakeMove(request.Move(i));
-    SendMoves(request, follow.firstNew, &position);
+    SendMoves(p.features, request, follow.firstNew, &position);
     return position;
 }
 
 // The game (new or continued), the clock, the colour and the clocks of both
 // sides; the engine's position and game follow. False when the position has
 // no legal move.
-bool SendGameAndClock(const SearchRequestView& request, const EngineGame::Follow& follow, const char* fen,
-                      bool ponder) {
-    Position position = follow.continues ? SendContinuation(request, follow) : SendNewGame(request, fen);
-    g_game.Take(request, fen, ponder);
+bool SendGameAndClock(Protocol2& p, const SearchRequestView& request, const EngineGame::Follow& follow,
+                      const char* fen, bool ponder) {
+    Position position = follow.continues ? SendContinuation(p, request, follow) : SendNewGame(p, request, fen);
+    p.game.Take(request, fen, ponder);
     SetEnginePosition(position);
     g_host.engineSideWhite = position.sideToMove == 0 ? 1 : 0;
 
-    ClockPlan clock = PlanClock(request);
+    ClockPlan clock = PlanClock(p.clock, request);
     if (clock.level[0] != '\0') SendCommand(clock.level);
     if (!follow.continues) {
         SendCommand("post\n");
         SendCommand("easy\n");
     }
-    if (g_features.colors) SendCommand(g_host.engineSideWhite == 1 ? "white\n" : "black\n");
-    if (g_features.time && clock.timed) {
+    if (p.features.colors) SendCommand(g_host.engineSideWhite == 1 ? "white\n" : "black\n");
+    if (p.features.time && clock.timed) {
         SendTimeCommand("time", clock.centiseconds);
         SendTimeCommand("otim", clock.centiseconds);
     }
@@ -311,18 +295,17 @@ bool SendGameAndClock(const SearchRequestView& request, const EngineGame::Follow
 // when the last search's move did not come (the engine may make it at any
 // time), and a reply to take back needs an engine that takes back moves and
 // a pong to show that it did.
-EngineGame::Follow PlanGame(const SearchRequestView& request, const char* fen, bool ping) {
-    Conversation& c = g_conversation;
-    if (c.moveOwed && !g_game.EngineMoved()) g_game.Forget();
+EngineGame::Follow PlanGame(Protocol2& p, const SearchRequestView& request, const char* fen, bool ping) {
+    Conversation& c = p.conversation;
+    if (c.moveOwed && !p.game.EngineMoved()) p.game.Forget();
     c.moveOwed = false;
-    EngineGame::Follow follow = g_game.FollowOf(request, fen);
+    EngineGame::Follow follow = p.game.FollowOf(request, fen);
     if (follow.takeBack > 0 && (!ping || c.undoRefused)) follow = EngineGame::Follow{};
     return follow;
 }
 
 // Sends the ping that the search's lines wait for; its number is the awaited pong.
-void SendPing() {
-    Conversation& c = g_conversation;
+void SendPing(Conversation& c) {
     int number = c.lastPing + 1;
     c.lastPing = number;
     c.awaitedPong = number;
@@ -335,9 +318,8 @@ void SendPing() {
 // earlier search included: what it says before that is stale. One that has
 // answered pings before is still busy and is searched all the same, its
 // lines stale until the pong; one that never has does not know ping.
-void AwaitPong() {
-    Conversation& c = g_conversation;
-    if (WaitForEngineEvent(PongArrived, kMoveNowPatienceMilliseconds) || g_host.stopRequested != 0 ||
+void AwaitPong(Conversation& c) {
+    if (WaitForEngineEvent([&c] { return PongArrived(c); }, kMoveNowPatienceMilliseconds) || g_host.stopRequested != 0 ||
         g_engine.exited != 0) {
         return;
     }
@@ -350,30 +332,31 @@ void AwaitPong() {
     }
 }
 
-SearchStart StartSearch(const SearchRequestView& request) {
-    Conversation& c = g_conversation;
-    bool ping = g_features.ping && !c.pongSilent;
+SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
+    Protocol2& p = Of(state);
+    Conversation& c = p.conversation;
+    bool ping = p.features.ping && !c.pongSilent;
     // An engine that would not cut its last search short still owes that
     // search's move; without ping it is waited for (and dropped) here.
     if (g_search.engineBusy && !ping) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
     g_search.engineBusy = 0;
-    RestartStatusRequests();
+    RestartStatusRequests(p.clock);
     g_search.awaitingMove = 0;
     bool ponder = g_settings.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
     char fen[kFenTextSize] = "";
     if (!request.StandardStart()) WriteFen(RequestStartPosition(request), 0, 1, fen);
-    EngineGame::Follow follow = PlanGame(request, fen, ping);
+    EngineGame::Follow follow = PlanGame(p, request, fen, ping);
     for (;;) {
         int refusals = c.gameRefusals;
         {
             CommandSequence sequence;
-            bool movable = SendGameAndClock(request, follow, fen, ponder);
+            bool movable = SendGameAndClock(p, request, follow, fen, ponder);
             g_host.lastPvLength = 0;
             g_host.pvReported = 0;
             if (!movable || g_host.stopRequested) return SearchStart::kNothing;
-            if (ping) SendPing();
+            if (ping) SendPing(c);
         }
-        if (ping) AwaitPong();
+        if (ping) AwaitPong(c);
         // A continued game that the engine did not take (it refused a move or
         // "undo") is sent again as a new game, once.
         bool refused = c.gameRefusals != refusals;
@@ -386,7 +369,7 @@ SearchStart StartSearch(const SearchRequestView& request) {
         c.awaitedPong = 0;
         return SearchStart::kNothing;
     }
-    if (ponder && !g_search.analyzing) BeginPonderHold();
+    if (ponder && !g_search.analyzing) p.hold.Begin();
     g_search.awaitingMove = 1;
     if (g_settings.analyzeMode && g_search.analyzing) {
         SendCommand("analyze\n");
@@ -397,9 +380,11 @@ SearchStart StartSearch(const SearchRequestView& request) {
     return ponder ? SearchStart::kPondering : SearchStart::kSearching;
 }
 
-void EndSearch() { EndPonderHold(); }
+void Tick(DialectState* state) { TickStatusRequests(Of(state).clock); }
 
-void Stop() {
+void EndSearch(DialectState* state) { Of(state).hold.End(); }
+
+void Stop(DialectState* state) {
     CommandSequence sequence;
     if (!g_search.awaitingMove) return;
     if (g_search.analyzing) {
@@ -409,7 +394,7 @@ void Stop() {
         return;
     }
     bool stillSearching = true;
-    if (MissPonder(&stillSearching)) {
+    if (Of(state).hold.Miss(&stillSearching)) {
         // The engine's move answers a reply that was not played: it is
         // dropped when it comes, and the search ends within a second.
         if (stillSearching) {
@@ -422,23 +407,21 @@ void Stop() {
     SendCommand("?\n");
 }
 
-void PonderHit() {
+bool PonderHit(DialectState* state) {
     bool stillSearching = true;
-    if (ConfirmPonder(&stillSearching)) return;
-    // Eng9 has begun but not yet started the engine's search: the hit is
-    // kept for it.
-    if (g_search.thinking != 0 && g_search.awaitingMove == 0) g_search.ponderHitEarly = 1;
+    return Of(state).hold.Confirm(&stillSearching);
 }
 
 // The next search tells by its position whether a new game begins.
-void Reset() {}
+void Reset(DialectState*) {}
 
 // The engine's move is made in its game, whether the host takes it, holds it
 // or drops it (a ponder search on a reply that was not played).
-void TakeMoveIntoGame(const char* move) {
+void TakeMoveIntoGame(void* context, const char* move) {
+    Protocol2& p = *static_cast<Protocol2*>(context);
     MoveWord played = 0;
-    if (RecogniseMoves(move, &played, 1) == 1) g_game.Play(played);
-    TakeOrHoldEngineMove(move);
+    if (RecogniseMoves(move, &played, 1) == 1) p.game.Play(played);
+    p.hold.TakeOrHold(move);
 }
 
 bool IsPong(const char* line, int* number) {
@@ -449,13 +432,14 @@ bool IsPong(const char* line, int* number) {
     return true;
 }
 
-void ReadLine(const char* line) {
+void ReadLine(DialectState* state, const char* line) {
+    Protocol2& p = Of(state);
     line = SkipBells(line);
     if (IsFeatureLine(line)) {
-        ReadFeatures(line);
+        ReadFeatures(p, line);
         return;
     }
-    Conversation& c = g_conversation;
+    Conversation& c = p.conversation;
     int pong = 0;
     if (IsPong(line, &pong)) {
         c.pongSilent = false;
@@ -488,15 +472,15 @@ void ReadLine(const char* line) {
             return;
         }
     }
-    InterpretCecpLine(line, ThinkingForm::kExtended, TakeMoveIntoGame);
+    InterpretCecpLine(line, CecpLines{ThinkingForm::kExtended, &p.clock, TakeMoveIntoGame, &p});
 }
 
-void SayGoodbye() { SendCommand("quit\n"); }
+void SayGoodbye(DialectState*) { SendCommand("quit\n"); }
 
 }  // namespace
 
 extern const Dialect kProtocol2Dialect = {
-    "protocol 2", Greet, StartSearch, TickStatusRequests, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+    "protocol 2", Open, Close, Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
 };
 
 }  // namespace cecp

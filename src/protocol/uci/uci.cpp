@@ -40,7 +40,7 @@ constexpr int kReadyMilliseconds = 10000;
 constexpr int kMoveCapacity = static_cast<int>(search_request::kMoveCapacity);
 
 // What the engine said of itself during the greeting. The texts are written
-// by the reader only while the greeting lasts, under g_textMutex.
+// by the reader only while the greeting lasts, under the dialect's text lock.
 struct Identity {
     std::atomic<bool> greeting{false};
     std::atomic<bool> uciOk{false};
@@ -70,10 +70,23 @@ struct Conversation {
     std::atomic<int> rootMoveCount{0};  // legal moves of the searched position
 };
 
-Identity g_identity;
-EngineGame g_game;
-Conversation g_conversation;
-std::mutex g_textMutex;
+// UCI's own state, made new for every engine opened.
+struct Uci : DialectState {
+    Identity identity;
+    Conversation conversation;
+    EngineGame game;
+    PonderHold hold;
+    // The readyok answers a search waits for.
+    std::atomic<int> readyAwaited{0};
+    // Guards the texts of identity.
+    std::mutex textMutex;
+};
+
+Uci& Of(DialectState* state) { return *static_cast<Uci*>(state); }
+
+DialectState* Open() { return new Uci; }
+
+void Close(DialectState* state) { delete &Of(state); }
 
 bool StartsWith(const char* text, const char* prefix, const char** rest) {
     std::size_t length = std::strlen(prefix);
@@ -83,60 +96,46 @@ bool StartsWith(const char* text, const char* prefix, const char** rest) {
 }
 
 // "option name NAME type ...": the name is what comes before " type ".
-void RememberOption(const char* afterName) {
+void RememberOption(Identity& identity, const char* afterName) {
     const char* end = std::strstr(afterName, " type ");
-    g_identity.options.Add(afterName,
-                           end != nullptr ? static_cast<std::size_t>(end - afterName) : std::strlen(afterName));
+    identity.options.Add(afterName, end != nullptr ? static_cast<std::size_t>(end - afterName) : std::strlen(afterName));
 }
 
-bool OptionAnnounced(const char* name) { return g_identity.options.Has(name); }
+bool OptionAnnounced(const Uci& u, const char* name) { return u.identity.options.Has(name); }
 
-bool UciOk() { return g_identity.uciOk.load(); }
-
-std::atomic<int> g_readyAwaited{0};
-bool ReadyAnswered() { return g_identity.readyAnswers >= g_readyAwaited; }
-
-bool ReadyAnsweredOrStopped() { return ReadyAnswered() || g_host.stopRequested != 0; }
+bool ReadyAnswered(const Uci& u) { return u.identity.readyAnswers >= u.readyAwaited; }
 
 // Sends "isready" and waits (bounded, and in a search until the host stops
 // it) for its "readyok"; an engine that does not answer is searched all the
 // same, and one that has never answered is not waited for again until it
 // answers one.
-void AwaitReady(bool inSearch) {
-    g_readyAwaited = g_identity.readyAnswers + 1;
+void AwaitReady(Uci& u, bool inSearch) {
+    Identity& identity = u.identity;
+    u.readyAwaited = identity.readyAnswers + 1;
     SendCommand("isready\n");
-    if (g_identity.readySilent) return;
-    if (WaitForEngineEvent(inSearch ? ReadyAnsweredOrStopped : ReadyAnswered, kReadyMilliseconds) ||
-        g_engine.exited != 0) {
-        return;
-    }
-    if (g_identity.readyAnswers == 0) {
-        g_identity.readySilent = true;
+    if (identity.readySilent) return;
+    auto answered = [&u, inSearch] { return ReadyAnswered(u) || (inSearch && g_host.stopRequested != 0); };
+    if (WaitForEngineEvent(answered, kReadyMilliseconds) || g_engine.exited != 0) return;
+    if (identity.readyAnswers == 0) {
+        identity.readySilent = true;
         LogNote("the engine does not answer isready; it is searched without waiting for it");
     } else {
         LogNote("the engine did not answer isready; it is searched all the same");
     }
 }
 
-bool Greet(char* problem, std::size_t size) {
+bool Greet(DialectState* state, char* problem, std::size_t size) {
+    Uci& u = Of(state);
+    Identity& identity = u.identity;
     {
-        std::lock_guard lock(g_textMutex);
-        g_identity.name[0] = g_identity.author[0] = '\0';
-        g_identity.options.Clear();
-        g_identity.uciOk = false;
-        g_identity.readyAnswers = 0;
-        g_identity.readySilent = false;
-        g_identity.greeting = true;
+        std::lock_guard lock(u.textMutex);
+        identity.greeting = true;
     }
-    g_game.Forget();
-    g_conversation.bestmovesOwed = 0;
-    g_conversation.droppedSinceGo = false;
-    g_conversation.analyseModeOn = false;
     SendCommand("uci\n");
-    bool answered = WaitForEngineEvent(UciOk, kUciOkMilliseconds);
+    bool answered = WaitForEngineEvent([&identity] { return identity.uciOk.load(); }, kUciOkMilliseconds);
     {
-        std::lock_guard lock(g_textMutex);
-        g_identity.greeting = false;
+        std::lock_guard lock(u.textMutex);
+        identity.greeting = false;
     }
     if (!answered) {
         std::snprintf(problem, size,
@@ -144,17 +143,17 @@ bool Greet(char* problem, std::size_t size) {
                                                 : "the engine did not answer uci with uciok within 10 seconds");
         return false;
     }
-    if (g_settings.engineName[0] == '\0') CopyText(g_settings.engineName, g_identity.name);
-    if (g_settings.authorName[0] == '\0') CopyText(g_settings.authorName, g_identity.author);
-    SendSettingsOptions(g_identity.options, "setoption name %s value %s\n");
-    if (g_settings.ponderMode && OptionAnnounced("Ponder")) SendCommand("setoption name Ponder value true\n");
-    AwaitReady(false);
+    if (g_settings.engineName[0] == '\0') CopyText(g_settings.engineName, identity.name);
+    if (g_settings.authorName[0] == '\0') CopyText(g_settings.authorName, identity.author);
+    SendSettingsOptions(identity.options, "setoption name %s value %s\n");
+    if (g_settings.ponderMode && OptionAnnounced(u, "Ponder")) SendCommand("setoption name Ponder value true\n");
+    AwaitReady(u, false);
     return true;
 }
 
 // "position startpos moves ..." or "position fen FEN moves ...", written
 // into one command; the engine's position follows.
-void SendPosition(const SearchRequestView& request, const char* fen) {
+void SendPosition(Uci& u, const SearchRequestView& request, const char* fen) {
     char command[sizeof "position fen  moves \n" + kFenTextSize + kMoveCapacity * 6];
     int length = request.StandardStart() ? std::snprintf(command, sizeof command, "position startpos")
                                          : std::snprintf(command, sizeof command, "position fen %s", fen);
@@ -175,7 +174,7 @@ void SendPosition(const SearchRequestView& request, const char* fen) {
     int legal = 0;
     int generated = list.Generate(position);
     for (int i = 0; i < generated; ++i) legal += IsLegalMove(position, list.moves[i]) ? 1 : 0;
-    g_conversation.rootMoveCount = legal;
+    u.conversation.rootMoveCount = legal;
 }
 
 // The clock in milliseconds: the engine's own time for both sides (the
@@ -209,16 +208,15 @@ void SendGo(const SearchRequestView& request, bool ponder) {
     SendCommand(command);
 }
 
-bool NothingOwed() { return g_conversation.bestmovesOwed == 0 || g_host.stopRequested != 0; }
-
-void SetAnalyseMode(bool on) {
-    if (!OptionAnnounced("UCI_AnalyseMode") || g_conversation.analyseModeOn == on) return;
-    g_conversation.analyseModeOn = on;
+void SetAnalyseMode(Uci& u, bool on) {
+    if (!OptionAnnounced(u, "UCI_AnalyseMode") || u.conversation.analyseModeOn == on) return;
+    u.conversation.analyseModeOn = on;
     SendCommand(on ? "setoption name UCI_AnalyseMode value true\n" : "setoption name UCI_AnalyseMode value false\n");
 }
 
-SearchStart StartSearch(const SearchRequestView& request) {
-    Conversation& c = g_conversation;
+SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
+    Uci& u = Of(state);
+    Conversation& c = u.conversation;
     g_search.awaitingMove = 0;
     g_host.reportedDepth = 0;
     g_search.engineBusy = 0;
@@ -230,7 +228,8 @@ SearchStart StartSearch(const SearchRequestView& request) {
     // and owes nothing after all had lost a bestmove: the count starts anew.
     if (c.bestmovesOwed > 0) {
         SendCommand("stop\n");
-        if (!WaitForEngineEvent(NothingOwed, kMoveNowPatienceMilliseconds) && g_host.stopRequested == 0 &&
+        auto nothingOwed = [&c] { return c.bestmovesOwed == 0 || g_host.stopRequested != 0; };
+        if (!WaitForEngineEvent(nothingOwed, kMoveNowPatienceMilliseconds) && g_host.stopRequested == 0 &&
             g_engine.exited == 0) {
             if (c.droppedSinceGo) {
                 {
@@ -254,22 +253,22 @@ SearchStart StartSearch(const SearchRequestView& request) {
     // position leaves it out.
     char fen[kFenTextSize] = "";
     if (!request.StandardStart()) WriteFen(RequestStartPosition(request), 0, 1, fen);
-    if (!g_game.FollowOf(request, fen).continues) {
+    if (!u.game.FollowOf(request, fen).continues) {
         SendCommand("ucinewgame\n");
-        AwaitReady(true);
+        AwaitReady(u, true);
     }
-    g_game.Take(request, fen, ponder);
+    u.game.Take(request, fen, ponder);
 
     CommandSequence sequence;
-    SetAnalyseMode(g_search.analyzing != 0);
-    SendPosition(request, fen);
+    SetAnalyseMode(u, g_search.analyzing != 0);
+    SendPosition(u, request, fen);
     g_host.lastPvLength = 0;
     g_host.pvReported = 0;
     if (c.rootMoveCount == 0 || g_host.stopRequested) return SearchStart::kNothing;
     bool hitEarly = false;
     if (ponder) {
         hitEarly = g_search.ponderHitEarly != 0;
-        BeginPonderHold();
+        u.hold.Begin();
     }
     {
         std::lock_guard lock(c.goMutex);
@@ -283,15 +282,15 @@ SearchStart StartSearch(const SearchRequestView& request) {
     return ponder ? SearchStart::kPondering : SearchStart::kSearching;
 }
 
-void Tick() {}
+void Tick(DialectState*) {}
 
-void EndSearch() { EndPonderHold(); }
+void EndSearch(DialectState* state) { Of(state).hold.End(); }
 
-void Stop() {
+void Stop(DialectState* state) {
     CommandSequence sequence;
     if (!g_search.awaitingMove) return;
     bool stillSearching = true;
-    if (MissPonder(&stillSearching)) {
+    if (Of(state).hold.Miss(&stillSearching)) {
         // Its bestmove answers a reply that was not played: dropped when it
         // comes, the search ends with it.
         if (stillSearching) {
@@ -304,25 +303,20 @@ void Stop() {
     SendCommand("stop\n");
 }
 
-void PonderHit() {
-    CommandSequence sequence;
+bool PonderHit(DialectState* state) {
     bool stillSearching = true;
-    if (ConfirmPonder(&stillSearching)) {
-        if (stillSearching) SendCommand("ponderhit\n");
-        return;
-    }
-    // Eng9 has begun but not yet sent "go ponder" (which happens under the
-    // lock this call holds): the hit is kept for it.
-    if (g_search.thinking != 0 && g_search.awaitingMove == 0) g_search.ponderHitEarly = 1;
+    if (!Of(state).hold.Confirm(&stillSearching)) return false;
+    if (stillSearching) SendCommand("ponderhit\n");
+    return true;
 }
 
 // The next search tells by its position whether a new game begins.
-void Reset() {}
+void Reset(DialectState*) {}
 
 // "bestmove MOVE [ponder MOVE]": the answer to the last "go" ends its search;
 // an answer to an earlier one is dropped.
-void ReadBestMove(const char* rest) {
-    Conversation& c = g_conversation;
+void ReadBestMove(Uci& u, const char* rest) {
+    Conversation& c = u.conversation;
     bool answersNoGo = false;
     bool answersSearch = false;
     {
@@ -364,15 +358,15 @@ void ReadBestMove(const char* rest) {
     } else {
         CopyText(answer, move);
     }
-    TakeOrHoldEngineMove(answer);
+    u.hold.TakeOrHold(answer);
 }
 
 // The root move the engine is on; its number, and the legal moves there.
-void ShowCurrentMove(const UciInfo& info) {
+void ShowCurrentMove(const Uci& u, const UciInfo& info) {
     MoveWord move = 0;
     if (RecogniseMoves(info.currentMove, &move, 1) != 1) return;
     ReportCurrentMove(move, static_cast<std::int16_t>(info.currentMoveNumber),
-             static_cast<std::int16_t>(g_conversation.rootMoveCount));
+             static_cast<std::int16_t>(u.conversation.rootMoveCount));
 }
 
 // The protocol's mate convention, which the reports map into the host's band.
@@ -383,11 +377,11 @@ std::int32_t ScoreOf(const UciInfo& info) {
     return moves > 0 ? kMate + moves : -kMate + moves;
 }
 
-void ReadInfo(const char* line) {
+void ReadInfo(const Uci& u, const char* line) {
     // Only the search under way speaks: lines of an earlier one (also while
     // the next waits for its bestmove), and the other lines of a multi-line
     // search, are passed over.
-    if (g_conversation.bestmovesOwed != 1 || !g_search.awaitingMove) return;
+    if (u.conversation.bestmovesOwed != 1 || !g_search.awaitingMove) return;
     UciInfo info;
     if (!ReadUciInfo(line, &info) || info.isString || info.multipv != 1) return;
     if (info.hasDepth && info.depth > g_host.reportedDepth) {
@@ -395,7 +389,7 @@ void ReadInfo(const char* line) {
         AllowMainLineRepeat();
     }
     if (info.hasNodes) ReportNodes(info.nodes);
-    if (info.currentMove[0] != '\0') ShowCurrentMove(info);
+    if (info.currentMove[0] != '\0') ShowCurrentMove(u, info);
     if (info.mainLine == nullptr || !info.hasScore || info.bound) return;
     std::int32_t score = ScoreOf(info);
     // Rounded to the nearest second without adding to the milliseconds, which
@@ -407,47 +401,49 @@ void ReadInfo(const char* line) {
     ReportMainLine(info.mainLine, score, time);
 }
 
-void ReadGreeting(const char* line) {
+void ReadGreeting(Uci& u, const char* line) {
     const char* rest = nullptr;
-    std::lock_guard lock(g_textMutex);
-    if (!g_identity.greeting) return;
+    std::lock_guard lock(u.textMutex);
+    Identity& identity = u.identity;
+    if (!identity.greeting) return;
     if (StartsWith(line, "id name ", &rest)) {
-        CopyText(g_identity.name, rest);
+        CopyText(identity.name, rest);
     } else if (StartsWith(line, "id author ", &rest)) {
-        CopyText(g_identity.author, rest);
+        CopyText(identity.author, rest);
     } else if (StartsWith(line, "option name ", &rest)) {
-        RememberOption(rest);
+        RememberOption(identity, rest);
     }
 }
 
-void ReadLine(const char* line) {
+void ReadLine(DialectState* state, const char* line) {
+    Uci& u = Of(state);
     while (*line == ' ' || *line == '\t') ++line;
     const char* rest = nullptr;
     if (StartsWith(line, "info", &rest) && (*rest == ' ' || *rest == '\0')) {
-        ReadInfo(line);
+        ReadInfo(u, line);
     } else if (StartsWith(line, "bestmove", &rest) && (*rest == ' ' || *rest == '\0')) {
-        ReadBestMove(rest);
+        ReadBestMove(u, rest);
     } else if (std::strcmp(line, "readyok") == 0) {
-        ++g_identity.readyAnswers;
-        g_identity.readySilent = false;
+        ++u.identity.readyAnswers;
+        u.identity.readySilent = false;
         NotifyEngineEvent();
     } else if (std::strcmp(line, "uciok") == 0) {
-        g_identity.uciOk = true;
+        u.identity.uciOk = true;
         NotifyEngineEvent();
     } else {
-        ReadGreeting(line);
+        ReadGreeting(u, line);
     }
 }
 
-void SayGoodbye() {
-    if (g_conversation.bestmovesOwed > 0) SendCommand("stop\n");
+void SayGoodbye(DialectState* state) {
+    if (Of(state).conversation.bestmovesOwed > 0) SendCommand("stop\n");
     SendCommand("quit\n");
 }
 
 }  // namespace
 
 extern const Dialect kUciDialect = {
-    "UCI", Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+    "UCI", Open, Close, Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
 };
 
 }  // namespace cecp
