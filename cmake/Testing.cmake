@@ -47,7 +47,8 @@ endif()
 # splits a long one into N tests (GoogleTest's sharding) that run side by side.
 function(cecp_add_gtest name)
   cmake_parse_arguments(ARG "" "WINE_SHARDS" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  # The watchdog names a test that hangs.
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/test_watchdog.cpp)
   # Every test program is a host: it carries Func3 (or, on Windows, uses the
   # stand-in Kalvo32.dll that does).
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} cecp_host_side GTest::gtest GTest::gtest_main)

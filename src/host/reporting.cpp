@@ -147,6 +147,11 @@ int ShownMainLine(MoveWord* moves, int capacity) {
 
 void SettleReports() { ReportLock lock(g_reportMutex); }
 
+void ForgetShownLine() {
+    g_host.lastPvLength = 0;
+    g_host.pvReported = 0;
+}
+
 void AllowMainLineRepeat() { g_host.lastPvRepeatable = 1; }
 
 void RememberLineScoreAndTime(std::int32_t score, std::int32_t time) {

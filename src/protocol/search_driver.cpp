@@ -1,6 +1,7 @@
 #include "protocol/search_driver.h"
 
 #include "engine/engine_process.h"
+#include "engine/engine_settings.h"
 #include "engine/transport.h"
 #include "host/host_link.h"
 #include "host/reporting.h"
@@ -44,6 +45,10 @@ void WaitForMove(const DialectUse& use) {
 }
 
 }  // namespace
+
+bool IsPonderSearch(const SearchRequestView& request) {
+    return g_settings.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
+}
 
 void RunSearch(void* record) {
     DialectUse use;

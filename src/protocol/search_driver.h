@@ -4,6 +4,12 @@
 
 namespace cecp {
 
+class SearchRequestView;
+
+// The request is a ponder search: the host asks for one, the settings allow
+// pondering, and the request ends with the reply the host expects.
+bool IsPonderSearch(const SearchRequestView& request);
+
 // Eng9: runs the search request in the host's record and returns once it is
 // over (the engine's answer is in the record, or none will come).
 void RunSearch(void* record);

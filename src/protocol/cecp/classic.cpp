@@ -9,6 +9,8 @@
 #include "engine/transport.h"
 #include "engine/engine_settings.h"
 #include "host/host_link.h"
+#include "host/reporting.h"
+#include "protocol/search_driver.h"
 #include "protocol/search_state.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/cecp/interpret.h"
@@ -71,8 +73,7 @@ SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
     SendPosition(request, classic.heldReply);
     g_search.awaitingMove = 0;
     if (g_host.stopRequested) return SearchStart::kNothing;
-    g_host.lastPvLength = 0;
-    g_host.pvReported = 0;
+    ForgetShownLine();
     SendCommand("post\n");
     SendCommand(g_host.engineSideWhite == 1 ? "white\n" : "black\n");
     if (g_host.stopRequested) return SearchStart::kNothing;
@@ -85,7 +86,7 @@ SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
     }
     if (g_settings.analyzeMode && g_search.analyzing) {
         SendCommand("analyze\n");
-    } else if (g_settings.ponderMode && request.PonderRequest() && ponder[0] != '\0') {
+    } else if (IsPonderSearch(request) && ponder[0] != '\0') {
         char command[sizeof "ponder " + sizeof ponder + 1];
         std::snprintf(command, sizeof command, "ponder %s\n", ponder);
         SendCommand(command);

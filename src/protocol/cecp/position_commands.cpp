@@ -6,6 +6,7 @@
 #include "engine/transport.h"
 #include "engine/engine_settings.h"
 #include "host/host_link.h"
+#include "protocol/search_driver.h"
 #include "protocol/search_state.h"
 #include "protocol/cecp/commands.h"
 
@@ -101,7 +102,7 @@ void SendPosition(const SearchRequestView& request, PonderMove& heldReply) {
     }
 
     int count = request.MoveCount();
-    bool ponder = g_settings.ponderMode && request.PonderRequest() && count >= 1;
+    bool ponder = IsPonderSearch(request);
     SendCommand("hard\n");
     if (!ponder) SendCommand("easy\n");
 

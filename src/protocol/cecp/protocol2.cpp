@@ -19,6 +19,7 @@
 #include "engine/engine_settings.h"
 #include "engine/engine_process.h"
 #include "host/host_link.h"
+#include "protocol/search_driver.h"
 #include "protocol/search_state.h"
 #include "host/fixed_text.h"
 #include "host/reporting.h"
@@ -342,7 +343,7 @@ SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
     g_search.engineBusy = 0;
     RestartStatusRequests(p.clock);
     g_search.awaitingMove = 0;
-    bool ponder = g_settings.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
+    bool ponder = IsPonderSearch(request);
     char fen[kFenTextSize] = "";
     if (!request.StandardStart()) WriteFen(RequestStartPosition(request), 0, 1, fen);
     EngineGame::Follow follow = PlanGame(p, request, fen, ping);
@@ -351,8 +352,7 @@ SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
         {
             CommandSequence sequence;
             bool movable = SendGameAndClock(p, request, follow, fen, ponder);
-            g_host.lastPvLength = 0;
-            g_host.pvReported = 0;
+            ForgetShownLine();
             if (!movable || g_host.stopRequested) return SearchStart::kNothing;
             if (ping) SendPing(c);
         }

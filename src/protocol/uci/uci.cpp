@@ -17,6 +17,7 @@
 #include "engine/engine_settings.h"
 #include "engine/engine_process.h"
 #include "host/host_link.h"
+#include "protocol/search_driver.h"
 #include "protocol/search_state.h"
 #include "host/fixed_text.h"
 #include "host/reporting.h"
@@ -246,7 +247,7 @@ SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
 
     bool noClock = request.ClockMode() != kClockIncrement && request.ClockMode() != kClockMovesInTime;
     g_search.analyzing = noClock && g_settings.analyzeMode ? 1 : 0;
-    bool ponder = !noClock && g_settings.ponderMode && request.PonderRequest() && request.MoveCount() >= 1;
+    bool ponder = !noClock && IsPonderSearch(request);
 
     // A new game only when the request does not go on with the engine's: a
     // ponder search's reply that was not played is no new game, the next
@@ -262,8 +263,7 @@ SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
     CommandSequence sequence;
     SetAnalyseMode(u, g_search.analyzing != 0);
     SendPosition(u, request, fen);
-    g_host.lastPvLength = 0;
-    g_host.pvReported = 0;
+    ForgetShownLine();
     if (c.rootMoveCount == 0 || g_host.stopRequested) return SearchStart::kNothing;
     bool hitEarly = false;
     if (ponder) {
