@@ -180,6 +180,9 @@ void StopEngineProcess(void (*beforeEnd)()) {
     if (beforeEnd != nullptr) beforeEnd();
 
     AwaitEngineEnd(e.process);
+    // However the reader ended, the engine has: no move will come from it,
+    // also to a search that begins only now.
+    e.exited = 1;
     AwaitReaderEnd();
 
     // Console and log close only now that the reader cannot write to them.

@@ -394,7 +394,11 @@ TEST_F(Uci, AStaleBestmoveNeverEndsALaterSearch) {
 }
 
 TEST_F(Uci, AnEngineThatDiesOrIsClosedMidSearchEndsTheSearch) {
-    ASSERT_NO_FATAL_FAILURE(OpenUci(std::string(kUciEngine) + "on-prefix position startpos moves d2d4\n  crash\n"));
+    // It ends itself at "go", after the module's last write of the search:
+    // under wine, an engine that ends itself while the module still writes
+    // to it now and then stays alive in wine's books, its handle never
+    // signalled (seen in 3 of 60 runs, none of 90 this way).
+    ASSERT_NO_FATAL_FAILURE(OpenUci(std::string(kUciEngine) + "on-prefix go\n  crash\n"));
     SearchRequestBuilder dies;
     dies.Increment(60, 0).Moves({"d2d4"});
     auto start = Clock::now();
