@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "engine/echo.h"
-#include "engine/handle_use.h"
 #include "engine/engine_process.h"
+#include "engine/handle_use.h"
 #include "platform/log_file.h"
 #include "platform/pipe.h"
 #include "platform/process.h"

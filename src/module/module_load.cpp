@@ -1,7 +1,7 @@
 // What the module does when the platform loads it: find its own name and its
 // engine's folder.
-#include "engine/installation.h"
 #include "engine/engine_settings.h"
+#include "engine/installation.h"
 #include "host/fixed_text.h"
 #include "platform/load_hook.h"
 #include "platform/module_path.h"

@@ -1,8 +1,8 @@
 #include "protocol/engine_move.h"
 
 #include "host/host_link.h"
-#include "protocol/search_state.h"
 #include "host/reporting.h"
+#include "protocol/search_state.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {

@@ -5,8 +5,8 @@
 
 #include "engine/echo.h"
 #include "engine/engine_config.h"
-#include "engine/transport.h"
 #include "engine/engine_settings.h"
+#include "engine/transport.h"
 
 namespace cecp {
 namespace {

@@ -33,9 +33,9 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/engine_process.h"
 #include "engine/transport.h"
 #include "exact_lines.h"
-#include "engine/engine_process.h"
 #include "host/info_block.h"
 #include "protocol/cecp/features.h"
 #include "protocol/dialect.h"

@@ -35,9 +35,9 @@
 #include "engine/transport.h"
 #include "framing_stream.h"
 #include "host/host_link.h"
-#include "protocol/search_state.h"
 #include "host/info_block.h"
 #include "protocol/dialect.h"
+#include "protocol/search_state.h"
 
 extern "C" std::int32_t CECP_CALL Func3(std::uint32_t code, std::uint32_t, std::uint32_t, void* infoBlock) {
     if (code < cecp::kNotifyMainline || code > cecp::kNotifyNodes) std::abort();

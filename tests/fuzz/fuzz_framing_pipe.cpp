@@ -27,10 +27,10 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/engine_process.h"
 #include "engine/reader_context.h"
 #include "engine/transport.h"
 #include "framing_stream.h"
-#include "engine/engine_process.h"
 #include "host/info_block.h"
 #include "platform/log_file.h"
 #include "platform/pipe.h"

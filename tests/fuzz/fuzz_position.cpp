@@ -26,14 +26,14 @@
 #include <vector>
 
 #include "chess/move_list.h"
-#include "engine/transport.h"
-#include "engine/engine_settings.h"
 #include "engine/engine_process.h"
+#include "engine/engine_settings.h"
+#include "engine/transport.h"
 #include "host/host_link.h"
-#include "protocol/search_state.h"
 #include "host/info_block.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/search_request.h"
+#include "protocol/search_state.h"
 
 extern "C" std::int32_t CECP_CALL Func3(std::uint32_t, std::uint32_t, std::uint32_t, void*) { std::abort(); }
 

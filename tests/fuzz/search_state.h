@@ -23,9 +23,9 @@
 #include "chess/position.h"
 #include "engine/engine_settings.h"
 #include "host/host_link.h"
-#include "protocol/search_state.h"
 #include "host/info_block.h"
 #include "move_listed.h"
+#include "protocol/search_state.h"
 
 namespace cecp::fuzz {
 

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
-#include "module/exports.h"
 #include "host/reporting.h"
+#include "module/exports.h"
 #include "module_loader.h"
 #include "protocol_fixture.h"
 

@@ -13,12 +13,12 @@
 #include "engine/engine_process.h"
 #include "engine/engine_settings.h"
 #include "host/host_link.h"
-#include "protocol/search_state.h"
 #include "host/info_block.h"
+#include "host_side.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/cecp/interpret.h"
 #include "protocol/engine_move.h"
-#include "host_side.h"
+#include "protocol/search_state.h"
 #include "search_request_builder.h"
 
 namespace cecp::test {

@@ -6,16 +6,16 @@
 #include <cstdio>
 
 #include "chess/move_list.h"
-#include "engine/transport.h"
 #include "engine/engine_settings.h"
+#include "engine/transport.h"
 #include "host/host_link.h"
 #include "host/reporting.h"
-#include "protocol/search_driver.h"
-#include "protocol/search_state.h"
 #include "protocol/cecp/commands.h"
 #include "protocol/cecp/interpret.h"
 #include "protocol/dialect.h"
 #include "protocol/engine_move.h"
+#include "protocol/search_driver.h"
+#include "protocol/search_state.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {

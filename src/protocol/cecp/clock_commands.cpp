@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/transport.h"
 #include "engine/engine_settings.h"
+#include "engine/transport.h"
 #include "host/host_link.h"
-#include "protocol/search_state.h"
 #include "protocol/cecp/commands.h"
+#include "protocol/search_state.h"
 
 namespace cecp {
 namespace {

@@ -2,17 +2,16 @@
 // "(only move)" notice, hints and rejections.
 #include "protocol/cecp/interpret.h"
 
-#include "protocol/cecp/commands.h"
-
 #include <cstdint>
 #include <cstring>
 
 #include "engine/engine_settings.h"
 #include "host/host_link.h"
-#include "protocol/search_state.h"
 #include "host/reporting.h"
+#include "protocol/cecp/commands.h"
 #include "protocol/engine_move.h"
 #include "protocol/line_scanner.h"
+#include "protocol/search_state.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {

@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "chess/position.h"
-#include "engine/transport.h"
 #include "engine/engine_settings.h"
+#include "engine/transport.h"
 #include "host/host_link.h"
+#include "protocol/cecp/commands.h"
 #include "protocol/search_driver.h"
 #include "protocol/search_state.h"
-#include "protocol/cecp/commands.h"
 
 namespace cecp {
 namespace {
