@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 #include <vector>
 
@@ -27,12 +26,13 @@ inline MoveWord M(const char* coordinate) {
     return MakeMoveWord(square(coordinate), square(coordinate + 2), promotion);
 }
 
+// A request written through the host's writer (SearchRequestWriter), with
+// single fields set as a careless host might (Set).
 struct SearchRequestBuilder {
     SearchRequestBuilder() {
-        std::memset(bytes, 0, sizeof bytes);
-        Set<std::uint8_t>(search_request::kStandardStart, 1);
-        Set<std::uint8_t>(search_request::kWhiteToMove, 1);
-        Set<std::int16_t>(search_request::kClockMode, 1);
+        const std::uint8_t empty[kSquareCount] = {};
+        Writer().SetStart(empty, true, 0, 0, true);
+        Writer().SetClock(SearchClock{});
     }
     template <typename T>
     SearchRequestBuilder& Set(std::size_t offset, T value) {
@@ -40,43 +40,38 @@ struct SearchRequestBuilder {
         return *this;
     }
     SearchRequestBuilder& Moves(const std::vector<const char*>& moves) {
-        int i = 0;
-        for (const char* move : moves) Set<MoveWord>(search_request::kMoves + 2 * i++, M(move));
-        return Set<std::int16_t>(search_request::kMoveCount, static_cast<std::int16_t>(i));
+        std::vector<MoveWord> words;
+        for (const char* move : moves) words.push_back(M(move));
+        Writer().SetMoves(words.data(), words.size());
+        return *this;
     }
     SearchRequestBuilder& Increment(std::int32_t timeLeft, std::int32_t increment, std::int32_t timeUsed = 0,
                                     std::int16_t movesPlayed = 0) {
-        Set<std::int16_t>(search_request::kClockMode, kClockIncrement);
-        Set<std::int32_t>(search_request::kTimeLeft, timeLeft);
-        Set<std::int32_t>(search_request::kIncrement, increment);
-        Set<std::int32_t>(search_request::kTimeUsed, timeUsed);
-        return Set<std::int16_t>(search_request::kMovesPlayed, movesPlayed);
+        Writer().SetClock({kClockIncrement, timeLeft, increment, timeUsed, 0, movesPlayed});
+        return *this;
     }
     SearchRequestBuilder& MovesInTime(std::int16_t movesToGo, std::int32_t timeLeft, std::int32_t timeUsed = 0,
                                       std::int16_t movesPlayed = 0, std::int32_t increment = 0) {
-        Set<std::int16_t>(search_request::kClockMode, kClockMovesInTime);
-        Set<std::int16_t>(search_request::kMovesToGo, movesToGo);
-        Set<std::int32_t>(search_request::kTimeLeft, timeLeft);
-        Set<std::int32_t>(search_request::kTimeUsed, timeUsed);
-        Set<std::int32_t>(search_request::kIncrement, increment);
-        return Set<std::int16_t>(search_request::kMovesPlayed, movesPlayed);
+        Writer().SetClock({kClockMovesInTime, timeLeft, increment, timeUsed, movesToGo, movesPlayed});
+        return *this;
     }
     SearchRequestBuilder& NoClock() { return Set<std::int16_t>(search_request::kClockMode, 1); }
-    SearchRequestBuilder& Ponder() { return Set<std::int16_t>(search_request::kPonderRequest, 1); }
+    SearchRequestBuilder& Ponder() {
+        Writer().SetPonderRequest(true);
+        return *this;
+    }
     // A set-up position: placement bytes by square, side, castling and ep.
     SearchRequestBuilder& Board(std::initializer_list<std::pair<const char*, std::uint8_t>> pieces, bool whiteToMove,
                                 int castling = 0, int ep = 0) {
-        Set<std::uint8_t>(search_request::kStandardStart, 0);
-        for (auto [square, code] : pieces) {
-            Set<std::uint8_t>(search_request::kBoard + (square[0] - 'a') + 8 * (square[1] - '1'), code);
-        }
-        Set<std::uint8_t>(search_request::kWhiteToMove, whiteToMove ? 1 : 0);
-        Set<std::uint8_t>(search_request::kCastling, static_cast<std::uint8_t>(castling));
-        return Set<std::uint8_t>(search_request::kEpSquare, static_cast<std::uint8_t>(ep));
+        std::uint8_t board[kSquareCount] = {};
+        for (auto [square, code] : pieces) board[(square[0] - 'a') + 8 * (square[1] - '1')] = code;
+        Writer().SetStart(board, whiteToMove, ep, castling, false);
+        return *this;
     }
     SearchRequestView View() const { return SearchRequestView(bytes); }
+    SearchRequestWriter Writer() { return SearchRequestWriter(bytes); }
 
-    alignas(8) unsigned char bytes[search_request::kEnd + 64];
+    alignas(8) unsigned char bytes[search_request::kEnd + 64] = {};
 };
 
 }  // namespace cecp::test

@@ -17,9 +17,10 @@
 #include "board.h"
 #include "clock.h"
 #include "detect.h"
+#include "engine/engine_config.h"
+#include "installation.h"
 #include "openings.h"
 #include "pgn.h"
-#include "platform/profile.h"
 #include "settings_file.h"
 #include "standings.h"
 
@@ -149,25 +150,17 @@ TEST(TypedMoves, WrongInputGetsAClearMessage) {
     EXPECT_NE(error.find("promotes"), std::string::npos) << error;
 }
 
+// The module's reader refuses what is not FEN (tests/chess); enghost refuses
+// too the positions that no game can start from.
 TEST(Fen, BadPositionsAreRefusedWithTheReason) {
     struct Case {
         const char* fen;
         const char* says;
     } cases[] = {
-        {"", "6 fields"},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq", "6 fields"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq - 0 1", "8 ranks"},
-        {"rnbqkbnr/pppppppp/54/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "more than 8 squares"},
-        {"rnbqkbnr/ppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "does not have 8 squares"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNX w KQkq - 0 1", "not a piece letter"},
         {"rnbqqbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "exactly one king"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq - 0 1", "w or b"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkx - 0 1", "KQkq"},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN1 w KQkq - 0 1", "castling right K"},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e3 0 1", "en-passant square e3"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq z9 0 1", "en-passant square must be"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - x 1", "half-move clock"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0", "move number"},
         {"P3k3/8/8/8/8/8/8/4K3 w - - 0 1", "first or last rank"},
         {"4k3/8/8/8/8/8/8/4K2r b - - 0 1", "not to move is in check"},
     };
@@ -176,13 +169,8 @@ TEST(Fen, BadPositionsAreRefusedWithTheReason) {
         EXPECT_FALSE(Board::FromFen(c.fen, &error)) << c.fen;
         EXPECT_NE(error.find(c.says), std::string::npos) << c.fen << ": " << error;
     }
-}
-
-TEST(Fen, ReadsAndWritesTheSamePosition) {
-    for (const char* fen : {enghost::kStartFen, "r3k2r/8/8/3pP3/8/8/8/R3K2R w Kq d6 7 31",
-                            "8/8/8/4k3/8/8/8/4KQ2 b - - 0 1"})
-        EXPECT_EQ(FromFen(fen).Fen(), fen);
-    EXPECT_EQ(FromFen("8/8/8/4k3/8/8/8/4KQ2 w - -").Fen(), "8/8/8/4k3/8/8/8/4KQ2 w - - 0 1");
+    EXPECT_EQ(Played(FromFen("r3k2r/8/8/3pP3/8/8/8/R3K2R w Kq d6 7 31"), {"exd6"}).Fen(),
+              "r3k2r/8/3P4/8/8/8/8/R3K2R b Kq - 0 31");
     EXPECT_EQ(Played(Board(), {"e4", "c5", "Nf3"}).Fen(),
               "rnbqkbnr/pp1ppppp/8/2p5/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2");
 }
@@ -325,14 +313,9 @@ TEST(Probe, FeaturesWithQuotedValuesSeveralToALine) {
     EXPECT_EQ(answer.Value("san"), std::nullopt);
     EXPECT_EQ(answer.options, std::vector<std::string>{"Resign Threshold"});
 
-    std::vector<std::pair<std::string, std::string>> parsed;
-    EXPECT_FALSE(enghost::ParseFeatures("a=1 myname=\"never closed", &parsed));
-    EXPECT_EQ(parsed.size(), 1u);  // what came before the fault is kept
-    parsed.clear();
-    EXPECT_FALSE(enghost::ParseFeatures("a=1 =2", &parsed));
-    parsed.clear();
-    EXPECT_TRUE(enghost::ParseFeatures("  empty=\"\"  b=2  ", &parsed));
-    EXPECT_EQ(parsed, (std::vector<std::pair<std::string, std::string>>{{"empty", ""}, {"b", "2"}}));
+    // As the module reads them: a quote left open runs to the line's end.
+    answer.Read("feature myname=\"never closed");
+    EXPECT_EQ(answer.Value("myname"), "never closed");
 }
 
 TEST(Probe, ClassicLinesThinkingAndMoves) {
@@ -462,19 +445,41 @@ TEST(Probe, AnEngineThatAnswersNothingIsWarnedAboutAndOneThatEndsEverywhereIsNoE
     EXPECT_NE(forced.warnings[0].find("uciok"), std::string::npos);
 }
 
+// The module's reader of the setting, and what install writes read back by it.
 TEST(Probe, ProtocolSettingAsTheModuleReadsIt) {
     using enghost::Dialect;
-    EXPECT_EQ(enghost::ParseDialect(""), Dialect::kClassic);
-    EXPECT_EQ(enghost::ParseDialect("1"), Dialect::kClassic);
-    EXPECT_EQ(enghost::ParseDialect(" 2 "), Dialect::kProtocol2);
-    EXPECT_EQ(enghost::ParseDialect("UCI"), Dialect::kUci);
-    EXPECT_EQ(enghost::ParseDialect("3"), std::nullopt);
-    EXPECT_EQ(enghost::ParseDialect("xboard"), std::nullopt);
+    const std::pair<const char*, std::optional<Dialect>> cases[] = {
+        {"", Dialect::kClassic},     {"1", Dialect::kClassic}, {" 2\t", Dialect::kProtocol2},
+        {"UCI", Dialect::kUci},      {"3", std::nullopt},      {"xboard", std::nullopt},
+        {"u ci", std::nullopt},      {"12", std::nullopt},
+    };
+    auto read = [](const char* value) -> std::optional<Dialect> {
+        Dialect dialect;
+        return cecp::ReadDialectSetting(value, &dialect) ? std::optional(dialect) : std::nullopt;
+    };
+    for (const auto& [value, dialect] : cases) EXPECT_EQ(read(value), dialect) << value;
     for (Dialect d : {Dialect::kClassic, Dialect::kProtocol2, Dialect::kUci})
-        EXPECT_EQ(enghost::ParseDialect(enghost::DialectSetting(d)), d);
+        EXPECT_EQ(read(enghost::DialectSetting(d)), d);
 }
 
-// --- The settings file ---------------------------------------------------
+// --- The installation and its settings file -----------------------------
+
+// Where install puts an engine is where the module looks for it; a place the
+// module cannot use is refused, not installed.
+TEST(Installation, IsWhereTheModuleLooksOrRefused) {
+    const std::filesystem::path engines = std::filesystem::absolute("engines");
+    enghost::Installation found;
+    std::string error;
+    ASSERT_TRUE(enghost::InstallationOf(engines / "knight.eng", &found, &error)) << error;
+    // (On Windows the module's paths are lower case.)
+    EXPECT_EQ(found.folder.parent_path().filename(), "engines");
+    EXPECT_EQ(found.settings, found.folder / "knight.init");
+    EXPECT_EQ(found.name, "knight");
+    EXPECT_FALSE(enghost::InstallationOf(std::filesystem::absolute("elsewhere") / "knight.eng", &found, &error));
+    EXPECT_FALSE(enghost::InstallationOf(std::filesystem::absolute(std::string(600, 'x')) / "engines" / "knight.eng",
+                                         &found, &error));
+    EXPECT_NE(error.find("longer than"), std::string::npos) << error;
+}
 
 TEST(SettingsFile, EngineOptionsFromTheCommandLine) {
     struct Case {
@@ -513,7 +518,7 @@ TEST(SettingsFile, EngineOptionsFromTheCommandLine) {
     EXPECT_EQ(options, (std::vector<enghost::EngineOption>{{"hash", "64"}, {"Threads", "1"}}));
 }
 
-// What install writes, read back by the module's own profile reader.
+// What install writes, read back by the module's own settings reader.
 TEST(SettingsFile, ReadsBackAsWrittenThroughTheModulesReader) {
     enghost::SettingsFile file;
     file.analyze = true;
@@ -529,23 +534,23 @@ TEST(SettingsFile, ReadsBackAsWrittenThroughTheModulesReader) {
         std::ofstream out(path, std::ios::binary);
         out << enghost::SettingsText(file);
     }
-    auto read = [&](const char* section, const char* key) {
-        char value[512] = {};
-        cecp::platform::ReadProfileString(path.string().c_str(), section, key, value, sizeof value);
-        return std::string(value);
-    };
-    EXPECT_EQ(read("Support", "AnalyzeMode"), "true");
-    EXPECT_EQ(read("Support", "PonderMode"), "true");
-    EXPECT_EQ(read("Support", "CastleAndEP"), "false");
-    EXPECT_EQ(read("Parameter", "Protocol"), "uci");
-    EXPECT_EQ(read("Parameter", "CommandLine"), file.commandLine);
-    EXPECT_EQ(read("Parameter", "Engine"), file.engine);
-    EXPECT_EQ(read("Parameter", "Author"), file.author);
-    EXPECT_EQ(read("Options", "Hash"), "64");
-    EXPECT_EQ(read("Options", "Skill Level"), "5");
-    EXPECT_EQ(read("Options", "EvalFile"), "a=b.nnue");
-    EXPECT_EQ(read("Options", "SyzygyPath"), "");
+    cecp::EngineConfig read;
+    cecp::ReadEngineConfig(path.string().c_str(), &read);
     std::filesystem::remove(path);
+    EXPECT_TRUE(read.analyzeMode && read.ponderMode);
+    EXPECT_FALSE(read.castleAndEP || read.evaluationWhite);
+    EXPECT_EQ(std::string(read.protocol), "uci");
+    EXPECT_EQ(read.commandLine, file.commandLine);
+    EXPECT_EQ(read.engine, file.engine);
+    EXPECT_EQ(read.author, file.author);
+    std::vector<enghost::EngineOption> options;
+    cecp::ForEachEngineOption(
+        read.options,
+        [](const char* name, const char* value, void* list) {
+            static_cast<std::vector<enghost::EngineOption>*>(list)->push_back({name, value});
+        },
+        &options);
+    EXPECT_EQ(options, file.options);
 
     // Without options there is no [Options] section.
     EXPECT_EQ(enghost::SettingsText(enghost::SettingsFile{}).find("[Options]"), std::string::npos);

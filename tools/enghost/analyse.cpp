@@ -14,45 +14,118 @@ using Clock = std::chrono::steady_clock;
 
 namespace enghost {
 
-int RunAnalyse(const AnalyseOptions& options) {
+namespace {
+
+// The position to analyse: the game from its start with the moves played.
+struct AnalysedPosition {
+    Board start;
+    bool standardStart = true;
+    std::vector<cecp::MoveWord> moves;
+    Board board;  // after the moves
+};
+
+// The position the options give; false (a message shown) when it is bad or
+// has nothing to analyse.
+bool ReadPosition(const AnalyseOptions& options, AnalysedPosition* out) {
     std::string error;
     auto gameStart = StartFromFen(options.fen, &error);
     if (!gameStart) {
         PrintError(error);
-        return 2;
+        return false;
     }
-    const Board start = gameStart->board;
-    const bool standardStart = gameStart->standard;
-    Board board = start;
-    std::vector<cecp::MoveWord> moves;
+    out->start = gameStart->board;
+    out->standardStart = gameStart->standard;
+    out->board = out->start;
     for (const std::string& text : options.moves) {
-        auto move = board.ParseTypedMove(text, &error);
+        auto move = out->board.ParseTypedMove(text, &error);
         if (!move) {
-            PrintError("move " + std::to_string(moves.size() + 1) + ": " + error);
-            return 2;
+            PrintError("move " + std::to_string(out->moves.size() + 1) + ": " + error);
+            return false;
         }
-        moves.push_back(*move);
-        board.Play(*move);
+        out->moves.push_back(*move);
+        out->board.Play(*move);
     }
-    if (static_cast<int>(moves.size()) > SearchRecord::kMoveCapacity) {
+    if (static_cast<int>(out->moves.size()) > SearchRecord::kMoveCapacity) {
         PrintError("the host's search request holds no more than 512 moves");
-        return 2;
+        return false;
     }
-    if (board.Adjudicate() == GameEnd::kCheckmate || board.Adjudicate() == GameEnd::kStalemate) {
-        PrintError(std::string("nothing to analyse: the position is ") + GameEndText(board.Adjudicate()));
-        return 2;
+    const GameEnd end = out->board.Adjudicate();
+    if (end == GameEnd::kCheckmate || end == GameEnd::kStalemate) {
+        PrintError(std::string("nothing to analyse: the position is ") + GameEndText(end));
+        return false;
     }
+    return true;
+}
+
+// Shows each new main line as the engine reports it; counts the reports.
+class LineShower {
+public:
+    LineShower(const Board& board, Clock::time_point began) : board_(board), began_(began) {}
+
+    void Show(std::uint32_t code, const Progress& progress) {
+        // A main line comes after its depth and nodes: one report per line.
+        if (code != cecp::kNotifyMainline) return;
+        std::lock_guard lock(mutex_);
+        ++reports_;
+        if (progress.depth == depth_ && progress.line == line_) return;
+        depth_ = progress.depth;
+        line_ = progress.line;
+        const std::int64_t ms = MillisecondsSince(began_);
+        const std::int64_t nps = ms > 0 ? progress.nodes * 1000 / ms : 0;
+        PrintLine("depth " + std::to_string(progress.depth) + "  score " + ScoreText(progress.score) + "  nodes " +
+                  CountText(progress.nodes) + "  nps " + CountText(nps) + "  time " + SecondsText(ms) + "  " +
+                  board_.SanLine(progress.line.data(), static_cast<int>(progress.line.size())));
+    }
+    int reports() const { return reports_.load(); }
+
+private:
+    const Board& board_;
+    const Clock::time_point began_;
+    std::mutex mutex_;
+    int depth_ = -1;
+    std::vector<cecp::MoveWord> line_;
+    std::atomic<int> reports_{0};
+};
+
+// Waits for the end of the analysis: the time, Enter, the end of the input
+// without a time, or the engine's own end. Why it ended, when not as asked;
+// *died when the engine died.
+std::string AwaitEnd(EngineSession& engine, Clock::time_point began, std::int64_t limitMs, bool* died) {
+    // Enter ends it; the reader is left behind when the time ends it first.
+    auto entered = std::make_shared<std::atomic<int>>(0);  // 1 a line, 2 end of input
+    std::thread([entered] {
+        std::string line;
+        entered->store(std::getline(std::cin, line) ? 1 : 2);
+    }).detach();
+    for (;;) {
+        if (engine.WaitDone(50)) return "the engine ended the analysis by itself";
+        if (!engine.EngineAlive()) {
+            *died = true;
+            return "the engine died";
+        }
+        if (limitMs > 0 && MillisecondsSince(began) >= limitMs) return "";
+        const int key = entered->load();
+        if (key == 1) return "";
+        if (key == 2 && limitMs == 0) return "standard input ended (without --time, Enter ends the analysis)";
+    }
+}
+
+}  // namespace
+
+int RunAnalyse(const AnalyseOptions& options) {
+    AnalysedPosition position;
+    if (!ReadPosition(options, &position)) return 2;
     if (options.seconds < 0) {
         PrintError("--time must be a number of seconds above 0");
         return 2;
     }
-
+    std::string error;
     Installation installation;
     if (!FindInstallation(options.engine, &installation, &error)) {
         PrintError(error);
         return 2;
     }
-    if (!ReadSettings(installation.settings).analyze) {
+    if (!ReadSettings(installation).analyzeMode) {
         PrintError(installation.name + "'s settings say AnalyzeMode=false; an analysis needs an engine that knows "
                    "analyze and AnalyzeMode=true in " + installation.settings.string());
         return 2;
@@ -65,63 +138,19 @@ int RunAnalyse(const AnalyseOptions& options) {
         return 1;
     }
 
+    const Board& board = position.board;
     PrintLine("analysing " + board.Fen() + " with " + engine->name() +
               (options.seconds > 0 ? " for " + SecondsText(static_cast<std::int64_t>(options.seconds * 1000))
                                    : std::string(", Enter stops")));
     const auto began = Clock::now();
-    std::mutex shownMutex;
-    int shownDepth = -1;
-    std::vector<cecp::MoveWord> shownLine;
-    std::atomic<int> reports{0};
-    engine->SetListener([&](std::uint32_t code, const Progress& progress) {
-        // A main line comes after its depth and nodes: one report per line.
-        if (code != cecp::kNotifyMainline) return;
-        std::lock_guard lock(shownMutex);
-        ++reports;
-        if (progress.depth == shownDepth && progress.line == shownLine) return;
-        shownDepth = progress.depth;
-        shownLine = progress.line;
-        const std::int64_t ms = MillisecondsSince(began);
-        const std::int64_t nps = ms > 0 ? progress.nodes * 1000 / ms : 0;
-        PrintLine("depth " + std::to_string(progress.depth) + "  score " + ScoreText(progress.score) + "  nodes " +
-                  CountText(progress.nodes) + "  nps " + CountText(nps) + "  time " + SecondsText(ms) + "  " +
-                  board.SanLine(progress.line.data(), static_cast<int>(progress.line.size())));
-    });
+    LineShower shower(board, began);
+    engine->SetListener([&](std::uint32_t code, const Progress& progress) { shower.Show(code, progress); });
+    // No clock: an analysis.
+    engine->Begin(GameRequest(position.start, position.standardStart, position.moves, cecp::SearchClock{}));
 
-    SearchRecord record;
-    record.SetGame(start, standardStart, moves);
-    record.SetClock(ClockFields{});  // no clock: an analysis
-    record.SetPonder(false);
-    engine->Begin(record);
-
-    // Enter ends it; the reader is left behind when the time ends it first.
-    auto entered = std::make_shared<std::atomic<int>>(0);  // 1 a line, 2 end of input
-    std::thread([entered] {
-        std::string line;
-        entered->store(std::getline(std::cin, line) ? 1 : 2);
-    }).detach();
-
-    const std::int64_t limit = static_cast<std::int64_t>(options.seconds * 1000);
-    int status = 0;
-    std::string why;
-    for (;;) {
-        if (engine->WaitDone(50)) {
-            why = "the engine ended the analysis by itself";
-            break;
-        }
-        if (!engine->EngineAlive()) {
-            why = "the engine died";
-            status = 1;
-            break;
-        }
-        if (limit > 0 && MillisecondsSince(began) >= limit) break;
-        const int key = entered->load();
-        if (key == 1) break;
-        if (key == 2 && limit == 0) {
-            why = "standard input ended (without --time, Enter ends the analysis)";
-            break;
-        }
-    }
+    bool died = false;
+    const std::string why = AwaitEnd(*engine, began, static_cast<std::int64_t>(options.seconds * 1000), &died);
+    int status = died ? 1 : 0;
     engine->Stop();
     if (!engine->WaitDone(3000)) {
         PrintError("the engine did not stop analysing when told to");
@@ -130,7 +159,7 @@ int RunAnalyse(const AnalyseOptions& options) {
     engine->SetListener(nullptr);
     const Progress last = engine->Live();
     if (!why.empty()) PrintLine("stopped: " + why);
-    if (reports.load() == 0 || last.line.empty()) {
+    if (shower.reports() == 0 || last.line.empty()) {
         PrintError(engine->name() + " reported no main line while analysing (does it know analyze? if not, set "
                    "AnalyzeMode=false in " + installation.settings.string() + ")");
         status = 1;

@@ -1,8 +1,6 @@
 #include "board.h"
 
 #include <algorithm>
-#include <cctype>
-#include <sstream>
 
 #include "chess/move_list.h"
 #include "chess/move_text.h"
@@ -26,17 +24,32 @@ std::vector<MoveWord> Legal(const Position& position) {
 
 std::string SquareText(int square) { return {cecp::FileLetter(square), cecp::RankDigit(square)}; }
 
-int SquareFromText(const std::string& text) {
-    if (text.size() != 2 || text[0] < 'a' || text[0] > 'h' || text[1] < '1' || text[1] > '8') return -1;
-    return cecp::MakeSquare(text[0] - 'a', text[1] - '1');
-}
-
-bool ParseCount(const std::string& text, int minimum, int* value) {
-    if (text.empty() || text.size() > 6 ||
-        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
-        return false;
-    *value = std::stoi(text);
-    return *value >= minimum;
+// Why no game can be played from a position read from FEN; empty when one can.
+std::string UnplayableBecause(const Position& position) {
+    int kings[2] = {};
+    for (int square = 0; square < cecp::kSquareCount; ++square) {
+        const int code = position.squares[square];
+        if (cecp::TypeOf(code) == cecp::kPawn && (cecp::RankOf(square) == 0 || cecp::RankOf(square) == 7))
+            return "a pawn on the first or last rank";
+        if (cecp::TypeOf(code) == cecp::kKing) ++kings[cecp::IsBlack(code) ? 1 : 0];
+    }
+    if (kings[0] != 1 || kings[1] != 1) return "each side needs exactly one king";
+    Position placement = position;
+    placement.CastlingFromPlacement();
+    for (int bit = 0; bit < 4; ++bit)
+        if (position.castlingRights & ~placement.castlingRights & (1 << bit))
+            return std::string("castling right ") + "KQkq"[bit] + " needs its king and rook on their home squares";
+    const int ep = position.epSquare, side = position.sideToMove;
+    // The pawn that has just moved two squares stands in front of the square it passed.
+    if (ep != 0 && (cecp::RankOf(ep) != (side == 0 ? 5 : 2) || position.squares[ep] != 0 ||
+                    position.squares[side == 0 ? ep - 8 : ep + 8] != (side == 0 ? cecp::kBlackPawn : cecp::kWhitePawn)))
+        return "no pawn can just have passed the en-passant square " + SquareText(ep);
+    // The side that has just moved cannot have left its king in check.
+    Position other = position;
+    other.sideToMove = 1 - side;
+    other.epSquare = 0;
+    if (cecp::SideToMoveInCheck(other)) return "the side not to move is in check";
+    return "";
 }
 
 // Whether text has the shape of a move in coordinate or standard notation;
@@ -123,94 +136,17 @@ std::optional<GameStart> StartFromFen(const std::string& fen, std::string* error
 }
 
 std::optional<Board> Board::FromFen(const std::string& fen, std::string* error) {
-    std::istringstream words(fen);
-    std::vector<std::string> fields;
-    for (std::string word; words >> word;) fields.push_back(word);
-    auto fail = [&](const std::string& message) -> std::optional<Board> {
-        *error = "bad FEN \"" + fen + "\": " + message;
-        return std::nullopt;
-    };
-    if (fields.size() != 4 && fields.size() != 6)
-        return fail("it needs 6 fields (placement, side, castling, en passant, half-move clock, move "
-                    "number) or the first 4");
-
-    std::uint8_t squares[cecp::kSquareCount] = {};
-    int rank = 7, file = 0, whiteKings = 0, blackKings = 0;
-    for (char c : fields[0]) {
-        if (c == '/') {
-            if (file != 8) return fail("rank " + std::to_string(rank + 1) + " does not have 8 squares");
-            if (--rank < 0) return fail("more than 8 ranks");
-            file = 0;
-        } else if (c >= '1' && c <= '8') {
-            file += c - '0';
-            if (file > 8) return fail("rank " + std::to_string(rank + 1) + " has more than 8 squares");
-        } else {
-            const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            const std::size_t type = std::string(" pnbrqk").find(lower);
-            if (type == std::string::npos || type == 0)
-                return fail(std::string("'") + c + "' is not a piece letter");
-            if (file >= 8) return fail("rank " + std::to_string(rank + 1) + " has more than 8 squares");
-            const bool black = c == lower;
-            if (type == cecp::kPawn && (rank == 0 || rank == 7)) return fail("a pawn on the first or last rank");
-            if (type == cecp::kKing) ++(black ? blackKings : whiteKings);
-            squares[cecp::MakeSquare(file, rank)] = cecp::MakePiece(static_cast<int>(type), black);
-            ++file;
-        }
-    }
-    if (rank != 0 || file != 8) return fail("the placement does not describe 8 ranks of 8 squares");
-    if (whiteKings != 1 || blackKings != 1) return fail("each side needs exactly one king");
-
-    if (fields[1] != "w" && fields[1] != "b") return fail("the side to move must be w or b");
-    const int side = fields[1] == "w" ? 0 : 1;
-
-    int castling = 0;
-    if (fields[2] != "-") {
-        for (char c : fields[2]) {
-            const std::size_t index = std::string("KQkq").find(c);
-            if (index == std::string::npos) return fail("castling rights are - or letters of KQkq");
-            const int bit = 1 << index;
-            if (castling & bit) return fail(std::string("castling right ") + c + " given twice");
-            castling |= bit;
-        }
-    }
-    struct Need { int bit; int king; int rook; std::uint8_t kingCode, rookCode; const char* text; };
-    const Need needs[] = {
-        {cecp::kWhiteShort, 4, 7, cecp::kWhiteKing, cecp::kWhiteRook, "K needs the white king on e1 and a rook on h1"},
-        {cecp::kWhiteLong, 4, 0, cecp::kWhiteKing, cecp::kWhiteRook, "Q needs the white king on e1 and a rook on a1"},
-        {cecp::kBlackShort, 60, 63, cecp::kBlackKing, cecp::kBlackRook, "k needs the black king on e8 and a rook on h8"},
-        {cecp::kBlackLong, 60, 56, cecp::kBlackKing, cecp::kBlackRook, "q needs the black king on e8 and a rook on a8"},
-    };
-    for (const Need& need : needs)
-        if ((castling & need.bit) && (squares[need.king] != need.kingCode || squares[need.rook] != need.rookCode))
-            return fail(std::string("castling right ") + need.text);
-
-    int ep = 0;
-    if (fields[3] != "-") {
-        ep = SquareFromText(fields[3]);
-        if (ep < 0) return fail("the en-passant square must be - or a square such as e3");
-        // The pawn that has just moved two squares stands in front of it.
-        const int expectedRank = side == 0 ? 5 : 2;
-        const int pawnSquare = side == 0 ? ep - 8 : ep + 8;
-        const std::uint8_t pawn = side == 0 ? cecp::kBlackPawn : cecp::kWhitePawn;
-        if (cecp::RankOf(ep) != expectedRank || squares[pawnSquare] != pawn || squares[ep] != 0)
-            return fail("no pawn can just have passed the en-passant square " + fields[3]);
-    }
-
-    int halfMove = 0, fullMove = 1;
-    if (fields.size() == 6) {
-        if (!ParseCount(fields[4], 0, &halfMove)) return fail("the half-move clock must be a number");
-        if (!ParseCount(fields[5], 1, &fullMove)) return fail("the move number must be a number from 1");
-    }
-
     Board board;
-    board.position_.SetFromBoard(squares, side, castling, ep);
-    board.halfMoveClock_ = halfMove;
-    board.fullMove_ = fullMove;
-    // The side that has just moved cannot have left its king in check.
-    Position other = board.position_;
-    other.sideToMove = 1 - side;
-    other.epSquare = 0;
-    if (cecp::SideToMoveInCheck(other)) return fail("the side not to move is in check");
+    char problem[cecp::kFenProblemSize];
+    std::string why;
+    if (!cecp::ReadFen(fen.c_str(), &board.position_, &board.halfMoveClock_, &board.fullMove_, problem))
+        why = problem;
+    else
+        why = UnplayableBecause(board.position_);
+    if (!why.empty()) {
+        *error = "bad FEN \"" + fen + "\": " + why;
+        return std::nullopt;
+    }
     board.history_.assign(1, board.RepetitionKey());
     return board;
 }

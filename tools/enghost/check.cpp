@@ -65,8 +65,8 @@ Board After(const Board& start, const std::vector<cecp::MoveWord>& moves) {
     return board;
 }
 
-ClockFields SecondsForOneMove(int seconds) {
-    ClockFields clock;
+cecp::SearchClock SecondsForOneMove(int seconds) {
+    cecp::SearchClock clock;
     clock.mode = 3;
     clock.timeLeft = seconds;
     clock.movesToGo = 1;
@@ -103,11 +103,8 @@ Line Failure(const SearchOutcome& outcome, const Board& position, std::int64_t w
 // One search under a fixed time; the engine is asked for its move at stopAfterMs.
 SearchOutcome Search(EngineSession& engine, const Board& start, bool standardStart,
                      const std::vector<cecp::MoveWord>& moves, int seconds, std::int64_t stopAfterMs) {
-    SearchRecord record;
-    record.SetGame(start, standardStart, moves);
-    record.SetClock(SecondsForOneMove(seconds));
     const auto began = Clock::now();
-    engine.Begin(record);
+    engine.Begin(GameRequest(start, standardStart, moves, SecondsForOneMove(seconds)));
     return AwaitSearch(engine, began, stopAfterMs, kGiveUpMs);
 }
 
@@ -149,11 +146,8 @@ Line MovesWhenTold(EngineSession& engine) {
 
 Line Analyses(EngineSession& engine, const std::string& settingsFile) {
     const Board start;
-    SearchRecord record;
-    record.SetGame(start, true, {});
-    record.SetClock(ClockFields{});
     const auto began = Clock::now();
-    engine.Begin(record);
+    engine.Begin(GameRequest(start, true, {}, cecp::SearchClock{}));
     while (MillisecondsSince(began) < 1500 && !engine.WaitDone(50) && engine.EngineAlive()) {
     }
     const Progress seen = engine.Live();
@@ -178,11 +172,7 @@ Line Analyses(EngineSession& engine, const std::string& settingsFile) {
 // A ponder search on the expected reply (the last of moves), begun; false
 // when the search ended before the reply was known.
 bool BeginPondering(EngineSession& engine, const std::vector<cecp::MoveWord>& moves) {
-    SearchRecord record;
-    record.SetGame(Board(), true, moves);
-    record.SetClock(SecondsForOneMove(kSearchSeconds));
-    record.SetPonder(true);
-    engine.Begin(record);
+    engine.Begin(GameRequest(Board(), true, moves, SecondsForOneMove(kSearchSeconds), true));
     const auto began = Clock::now();
     while (MillisecondsSince(began) < kPonderMs)
         if (engine.WaitDone(20)) return false;
@@ -296,14 +286,15 @@ int RunCheck(const CheckOptions& options) {
         PrintLine("1 problem found");
         return 1;
     }
-    const EngineSettings settings = ReadSettings(installation.settings);
-    const auto dialect = ParseDialect(settings.protocol);
+    const cecp::EngineConfig settings = ReadSettings(installation);
+    const std::string protocol = settings.protocol, commandLine = settings.commandLine;
+    Dialect dialect;
+    const bool knownDialect = cecp::ReadDialectSetting(settings.protocol, &dialect);
     PrintLine("checking " + installation.module.string());
-    PrintLine("  engine   " + installation.executable.string() +
-              (settings.commandLine.empty() ? "" : " " + settings.commandLine));
-    PrintLine(std::string("  settings Protocol=") + (settings.protocol.empty() ? "(none: 1)" : settings.protocol) +
-              ", AnalyzeMode=" + (settings.analyze ? "true" : "false") +
-              ", PonderMode=" + (settings.ponder ? "true" : "false") +
+    PrintLine("  engine   " + installation.executable.string() + (commandLine.empty() ? "" : " " + commandLine));
+    PrintLine("  settings Protocol=" + (protocol.empty() ? "(none: 1)" : protocol) +
+              ", AnalyzeMode=" + (settings.analyzeMode ? "true" : "false") +
+              ", PonderMode=" + (settings.ponderMode ? "true" : "false") +
               ", CastleAndEP=" + (settings.castleAndEP ? "true" : "false"));
 
     // Ctrl-C closes the engine before the program ends.
@@ -315,8 +306,8 @@ int RunCheck(const CheckOptions& options) {
         report.Show("opens", Problem(error));
     } else {
         const std::string said = first->name() + (first->author().empty() ? "" : " by " + first->author());
-        report.Show("opens", Ok(said + "; " + (dialect ? DialectName(*dialect) : "an unknown dialect") +
-                                " (Protocol=" + (settings.protocol.empty() ? "1" : settings.protocol) + "), in " +
+        report.Show("opens", Ok(said + "; " + (knownDialect ? DialectName(dialect) : "an unknown dialect") +
+                                " (Protocol=" + (protocol.empty() ? "1" : protocol) + "), in " +
                                 SecondsText(openMs) + ", idle after " + SecondsText(idleMs)));
 
         // Each capability on an engine that can take it: one left unusable by
@@ -340,11 +331,11 @@ int RunCheck(const CheckOptions& options) {
             return PlaysFrom(engine, *Board::FromFen(kSetUpFen, &fenError), false);
         });
         run("moves at once when told", MovesWhenTold);
-        if (settings.analyze)
+        if (settings.analyzeMode)
             run("analyses", [&](EngineSession& engine) { return Analyses(engine, installation.settings.string()); });
         else
             report.Show("analyses", Note("not checked: its settings say AnalyzeMode=false"));
-        if (settings.ponder) {
+        if (settings.ponderMode) {
             run("ponder hit", PonderHit);
             run("ponder miss", PonderMiss);
         } else {

@@ -61,8 +61,8 @@ SideClock::SideClock(const TimeControl& control)
     : control_(control),
       leftMs_(1000LL * (control.kind == TimeControl::Kind::kFixedPerMove ? control.perMove : control.baseSeconds)) {}
 
-ClockFields SideClock::Fields() const {
-    ClockFields fields;
+cecp::SearchClock SideClock::Fields() const {
+    cecp::SearchClock fields;
     const int left = static_cast<int>(std::max<std::int64_t>(leftMs_, 0) / 1000);
     fields.timeLeft = left;
     switch (control_.kind) {

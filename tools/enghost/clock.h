@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "search_record.h"
+#include "protocol/search_request.h"
 
 namespace enghost {
 
@@ -32,7 +32,7 @@ public:
     // Time left for the move about to be made.
     std::int64_t LeftMs() const { return leftMs_; }
     // The clock fields of a search request for this side now.
-    ClockFields Fields() const;
+    cecp::SearchClock Fields() const;
     // Charges a move that took elapsedMs; false when the flag fell.
     bool Charge(std::int64_t elapsedMs);
 

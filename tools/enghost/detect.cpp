@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "board.h"
+#include "protocol/cecp/features.h"
 
 namespace enghost {
 
@@ -61,14 +62,6 @@ const char* DialectName(Dialect dialect) {
     return "the classic conversation";
 }
 
-std::optional<Dialect> ParseDialect(const std::string& text) {
-    const std::string value = Lower(Trimmed(text));
-    if (value.empty() || value == "1") return Dialect::kClassic;
-    if (value == "2") return Dialect::kProtocol2;
-    if (value == "uci") return Dialect::kUci;
-    return std::nullopt;
-}
-
 bool RejectsCommand(const std::string& line, const std::string& command) {
     const std::string text = Lower(Trimmed(line));
     const std::string first = FirstWord(text);
@@ -106,46 +99,22 @@ void UciAnswer::Read(const std::string& raw) {
     }
 }
 
-bool ParseFeatures(const std::string& text, std::vector<std::pair<std::string, std::string>>* out) {
-    std::size_t at = 0;
-    for (;;) {
-        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-        if (at >= text.size()) return true;
-        const std::size_t equals = text.find('=', at);
-        const std::size_t blank = text.find_first_of(" \t", at);
-        if (equals == std::string::npos || (blank != std::string::npos && blank < equals) || equals == at) return false;
-        const std::string name = text.substr(at, equals - at);
-        at = equals + 1;
-        std::string value;
-        if (at < text.size() && text[at] == '"') {
-            const std::size_t close = text.find('"', at + 1);
-            if (close == std::string::npos) return false;
-            value = text.substr(at + 1, close - at - 1);
-            at = close + 1;
-        } else {
-            const std::size_t end = text.find_first_of(" \t", at);
-            value = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-            at = end == std::string::npos ? text.size() : end;
-        }
-        out->emplace_back(name, value);
-    }
-}
-
-void FeatureAnswer::Read(const std::string& raw) {
-    const std::string line = Trimmed(raw);
-    if (FirstWord(line) != "feature") {
+void FeatureAnswer::Read(const std::string& line) {
+    if (!cecp::IsFeatureLine(line.c_str())) {
         // "xboard" alone may be unknown to an engine that knows protover:
         // only the refusal of protover ends the wait.
         if (RejectsCommand(line, "protover")) rejected = true;
         return;
     }
-    std::vector<std::pair<std::string, std::string>> parsed;
-    ParseFeatures(line.substr(7), &parsed);
     anyFeature = true;
-    for (auto& [name, value] : parsed) {
+    cecp::FeatureReader reader(line.c_str());
+    for (cecp::Feature feature; reader.Next(&feature);) {
+        const std::string name = feature.name, value = feature.value;
         if (name == "done") {
-            if (value == "1") done = true;
-            if (value == "0") waitLonger = true;
+            if (cecp::FeatureOn(feature))
+                done = true;
+            else
+                waitLonger = true;
         }
         if (name == "option") {
             // option="NAME -TYPE ...": the name may hold blanks.
@@ -252,7 +221,7 @@ DecidedSettings Decide(const Findings& findings, const InstallChoices& choices) 
         settings.ponder = findings.uci.ponderOption;
         break;
     case Dialect::kProtocol2:
-        settings.analyze = findings.features.Value("analyze").value_or("1") != "0";
+        settings.analyze = cecp::FeatureOn(findings.features.Value("analyze").value_or("1").c_str());
         // The module drives pondering itself in protocol 2.
         settings.ponder = true;
         break;

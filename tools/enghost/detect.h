@@ -7,19 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_config.h"
+
 namespace enghost {
 
 // The module's three ways of talking to an engine, as the settings' Protocol
-// names them.
-enum class Dialect { kClassic, kProtocol2, kUci };
+// names them (read by cecp::ReadDialectSetting).
+using Dialect = cecp::DialectKind;
 
 // "1", "2", "uci": the value of Protocol in the settings file.
 const char* DialectSetting(Dialect dialect);
 // "the classic conversation", "protocol 2", "UCI"
 const char* DialectName(Dialect dialect);
-// The settings' value as the module reads it: empty or 1 is the classic
-// conversation, 2 protocol 2, uci (any case) UCI; nothing for anything else.
-std::optional<Dialect> ParseDialect(const std::string& text);
 
 // A line that says the engine does not know a command of ours, e.g.
 // "Error (unknown command): uci", "Unknown command: 'xboard'", "Illegal move: castle".
@@ -36,7 +35,7 @@ struct UciAnswer {
     void Read(const std::string& line);
 };
 
-// The answers to "xboard" and "protover 2".
+// The answers to "xboard" and "protover 2", read as the module reads them.
 struct FeatureAnswer {
     bool anyFeature = false;  // a feature line came
     bool done = false;        // done=1
@@ -49,10 +48,6 @@ struct FeatureAnswer {
     // The last value given for a feature; nothing when it was not given.
     std::optional<std::string> Value(const std::string& name) const;
 };
-
-// Parses the body of a feature line ("a=1 b=\"x y\""); false when some of
-// it is malformed (what came before is kept).
-bool ParseFeatures(const std::string& text, std::vector<std::pair<std::string, std::string>>* out);
 
 // The answers of the classic conversation: a position set up in edit mode
 // with the castling and en-passant commands, "analyze" there, then "go" from

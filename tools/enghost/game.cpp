@@ -133,6 +133,235 @@ std::optional<GameOutcome> HumanMove(Player& mover, int index, const Board& boar
     return std::nullopt;
 }
 
+// A game as it is played.
+struct Game {
+    Game(const GameSetup& gameSetup, const GameSide* gameSides) : setup(gameSetup), sides(gameSides) {
+        for (int i = 0; i < 2; ++i) {
+            players[i].side = &sides[i];
+            players[i].colour = kColours[i];
+            players[i].clock.emplace(setup.control);
+        }
+        board = setup.start;
+        pgn.firstMoveNumber = setup.start.FullMoveNumber();
+        pgn.blackMovesFirst = !setup.start.WhiteToMove();
+    }
+
+    const GameSetup& setup;
+    const GameSide* sides;
+    Player players[2];
+    Board board;
+    std::vector<cecp::MoveWord> moves;
+    PgnGame pgn;
+    LiveView view;
+    // When the last move was made: a pondering engine's clock runs from its
+    // opponent's move, as it would at a board.
+    Clock::time_point moveMadeAt = Clock::now();
+};
+
+// A move about to be played: the PGN's comment and the words shown with it.
+struct MoveToPlay {
+    cecp::MoveWord move = 0;
+    std::string comment, detail;
+};
+
+// The thinking of the engine on move, shown on the status line.
+void ShowThinking(Game& game) {
+    LiveView& view = game.view;
+    for (const Player& player : game.players) {
+        EngineSession* engine = player.side->engine;
+        if (!engine) continue;
+        engine->SetListener([&view, engine](std::uint32_t, const Progress& progress) {
+            std::lock_guard lock(view.mutex);
+            if (view.engine != engine || progress.depth == 0) return;
+            ShowStatus(view.label + " depth " + std::to_string(progress.depth) + "  " + ScoreText(progress.score) +
+                       "  " + CountText(progress.nodes) + " nodes  " +
+                       view.board.SanLine(progress.line.data(), static_cast<int>(progress.line.size())));
+        });
+    }
+}
+
+// The opening's moves, played at once; an ending when one is not legal.
+std::optional<GameOutcome> PlayOpening(Game& game) {
+    for (cecp::MoveWord move : game.setup.opening) {
+        if (!game.board.IsLegal(move))
+            return Ending("*", "the opening's move " + CoordinateText(move) + " is not legal", "unterminated",
+                          EndKind::kUnfinished);
+        game.pgn.moves.push_back({game.board.San(move), ""});
+        game.board.Play(move);
+        game.moves.push_back(move);
+    }
+    return std::nullopt;
+}
+
+// The end of the game before the next move: by the rules, at a limit, or by
+// an interruption.
+std::optional<GameOutcome> EndBeforeMove(const Game& game) {
+    const Board& board = game.board;
+    const GameEnd end = board.Adjudicate();
+    if (end == GameEnd::kCheckmate)
+        return Loss(board.WhiteToMove() ? 0 : 1, std::string(board.WhiteToMove() ? "Black" : "White") + " mates",
+                    "normal", EndKind::kRules);
+    if (end != GameEnd::kNone)
+        return Ending("1/2-1/2", std::string("drawn by ") + GameEndText(end), "normal", EndKind::kRules);
+    const int played = static_cast<int>(game.moves.size());
+    if (played >= SearchRecord::kMoveCapacity)
+        return Ending("*", "stopped: the host's search request holds no more than 512 moves", "unterminated",
+                      EndKind::kUnfinished);
+    if (game.setup.maxMoves > 0 && played >= 2 * game.setup.maxMoves)
+        return Ending("*", "stopped after " + std::to_string(game.setup.maxMoves) + " moves each", "unterminated",
+                      EndKind::kUnfinished);
+    if (Interrupted()) return Interruption();
+    return std::nullopt;
+}
+
+// Settles the ponder search of a side that pondered, now that its opponent
+// has moved: a hit lets the search go on as the move's (*running), a miss
+// stops it. An ending when the engine does not stop.
+std::optional<GameOutcome> SettlePonder(Game& game, int index, bool* running, std::string* detail) {
+    Player& mover = game.players[index];
+    EngineSession& engine = *mover.side->engine;
+    mover.pondering = false;
+    if (!engine.Searching()) return std::nullopt;
+    if (!game.moves.empty() && game.moves.back() == mover.expected) {
+        engine.PonderHit();
+        ++mover.ponder.hits;
+        *running = true;
+        *detail = "ponder hit, ";
+        return std::nullopt;
+    }
+    ++mover.ponder.misses;
+    engine.Stop();
+    if (engine.WaitDone(static_cast<int>(kGiveUpMs))) return std::nullopt;
+    return Loss(index, std::string(mover.colour) + "'s engine did not stop pondering when told to", "time forfeit",
+                EndKind::kFault);
+}
+
+// The ending a search brings about: no move, an illegal one, or one too late.
+std::optional<GameOutcome> JudgeSearch(const SearchOutcome& outcome, const Board& board, int index,
+                                       const std::string& colour) {
+    switch (outcome.end) {
+    case SearchEnd::kInterrupted: return Interruption();
+    case SearchEnd::kDied:
+        return Loss(index, colour + "'s engine died during its search", "abandoned", EndKind::kFault);
+    case SearchEnd::kStuck:
+        return Loss(index, colour + "'s engine did not move, not even when told to move at once", "time forfeit",
+                    EndKind::kFault);
+    case SearchEnd::kNoMove:
+        return Loss(index,
+                    colour + "'s engine answered with no move that the module recognised "
+                             "(an illegal or unreadable move)",
+                    "rules infraction", EndKind::kFault);
+    case SearchEnd::kMove: break;
+    }
+    if (!board.IsLegal(outcome.move))
+        return Loss(index, colour + "'s engine played the illegal move " + CoordinateText(outcome.move),
+                    "rules infraction", EndKind::kFault);
+    if (outcome.stoppedForTime) return TimeLoss(index, board, colour + "'s engine lost on time");
+    return std::nullopt;
+}
+
+// Begins a ponder search on the reply the engine expects after its move,
+// when it has one and the game can go on.
+void PonderOnReply(Game& game, Player& mover, cecp::MoveWord move, const Progress& progress) {
+    if (!mover.side->ponders || progress.line.size() < 2) return;
+    const cecp::MoveWord reply = progress.line[1];
+    Board after = game.board;
+    after.Play(move);
+    if (!after.IsLegal(reply) || after.Adjudicate() != GameEnd::kNone ||
+        static_cast<int>(game.moves.size()) + 2 >= SearchRecord::kMoveCapacity)
+        return;
+    std::vector<cecp::MoveWord> pondered = game.moves;
+    pondered.push_back(move);
+    pondered.push_back(reply);
+    mover.side->engine->Begin(
+        GameRequest(game.setup.start, game.setup.standardStart, pondered, mover.clock->Fields(), true));
+    mover.pondering = true;
+    ++mover.ponder.searches;
+    mover.expected = reply;
+}
+
+// The move of the engine on move: its search (or the ponder search its
+// opponent's move confirmed) under its clock.
+std::optional<GameOutcome> EngineMove(Game& game, int index, const std::string& number, MoveToPlay* played) {
+    Player& mover = game.players[index];
+    EngineSession& engine = *mover.side->engine;
+    // A side that pondered is charged from the opponent's move: on a hit its
+    // search goes on as the move's, on a miss stopping it is part of its move.
+    const bool pondered = mover.pondering;
+    bool running = false;
+    if (pondered) {
+        if (auto ending = SettlePonder(game, index, &running, &played->detail)) return ending;
+    }
+    {
+        std::lock_guard lock(game.view.mutex);
+        game.view.engine = &engine;
+        game.view.label = "  " + number + mover.side->name + ":";
+        game.view.board = game.board;
+    }
+    const auto began = pondered ? game.moveMadeAt : Clock::now();
+    if (!running)
+        engine.Begin(GameRequest(game.setup.start, game.setup.standardStart, game.moves, mover.clock->Fields()));
+    const std::int64_t left = mover.clock->LeftMs();
+    const SearchOutcome outcome = AwaitSearch(engine, began, left + MarginMs(left), kGiveUpMs);
+    game.moveMadeAt = Clock::now();
+    if (running && outcome.end == SearchEnd::kMove) mover.ponder.hitMs.push_back(outcome.elapsedMs);
+    {
+        std::lock_guard lock(game.view.mutex);
+        game.view.engine = nullptr;
+    }
+    if (game.setup.showMoves) ClearStatus();
+    if (auto ending = JudgeSearch(outcome, game.board, index, mover.colour)) return ending;
+
+    mover.clock->Charge(outcome.elapsedMs);
+    played->move = outcome.move;
+    const Progress& progress = outcome.progress;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2fs", static_cast<double>(outcome.elapsedMs) / 1000.0);
+    played->comment = ScoreText(progress.score) + "/" + std::to_string(progress.depth) + " " + seconds;
+    played->detail += SecondsText(outcome.elapsedMs) + ", depth " + std::to_string(progress.depth) + ", " +
+                      ScoreText(progress.score) + "  " +
+                      game.board.SanLine(progress.line.data(), static_cast<int>(progress.line.size()));
+    PonderOnReply(game, mover, outcome.move, progress);
+    return std::nullopt;
+}
+
+void PlayMove(Game& game, const std::string& number, const MoveToPlay& played) {
+    const std::string san = game.board.San(played.move);
+    game.pgn.moves.push_back({san, played.comment});
+    game.board.Play(played.move);
+    game.moves.push_back(played.move);
+    if (game.setup.showMoves)
+        PrintLine(number + san + std::string(san.size() < 8 ? 8 - san.size() : 1, ' ') + played.detail + "   [" +
+                  ClockText(game.players[0].clock->LeftMs()) + " " + ClockText(game.players[1].clock->LeftMs()) +
+                  "]");
+}
+
+// The engines left without a search or a listener, and the outcome with its PGN.
+GameOutcome Finish(Game& game, const GameOutcome& ending) {
+    for (Player& player : game.players) StopPondering(player);
+    for (const Player& player : game.players)
+        if (player.side->engine) player.side->engine->SetListener(nullptr);
+
+    const GameSetup& setup = game.setup;
+    GameOutcome outcome = ending;
+    outcome.plies = static_cast<int>(game.moves.size());
+    for (int i = 0; i < 2; ++i) outcome.ponder[i] = game.players[i].ponder;
+    PgnGame& pgn = game.pgn;
+    pgn.tags = {{"Event", setup.event},         {"Site", setup.site},           {"Date", TodayText()},
+                {"Round", setup.round},         {"White", game.sides[0].name},  {"Black", game.sides[1].name},
+                {"Result", outcome.result},     {"TimeControl", setup.control.PgnText()}};
+    if (!setup.standardStart) {
+        pgn.tags.push_back({"SetUp", "1"});
+        pgn.tags.push_back({"FEN", setup.start.Fen()});
+    }
+    pgn.tags.push_back({"Termination", outcome.termination});
+    for (const auto& tag : setup.extraTags) pgn.tags.push_back(tag);
+    pgn.result = outcome.result;
+    pgn.reason = outcome.reason;
+    outcome.pgn = WritePgn(pgn);
+    return outcome;
+}
+
 }  // namespace
 
 std::string TodayText() {
@@ -149,223 +378,24 @@ std::string TodayText() {
 }
 
 GameOutcome PlayGame(const GameSetup& setup, const GameSide sides[2]) {
-    Player players[2];
-    for (int i = 0; i < 2; ++i) {
-        players[i].side = &sides[i];
-        players[i].colour = kColours[i];
-        players[i].clock.emplace(setup.control);
-    }
-
-    LiveView view;
-    if (setup.showMoves) {
-        for (const Player& player : players) {
-            EngineSession* engine = player.side->engine;
-            if (!engine) continue;
-            engine->SetListener([&view, engine](std::uint32_t, const Progress& progress) {
-                std::lock_guard lock(view.mutex);
-                if (view.engine != engine || progress.depth == 0) return;
-                ShowStatus(view.label + " depth " + std::to_string(progress.depth) + "  " +
-                           ScoreText(progress.score) + "  " + CountText(progress.nodes) + " nodes  " +
-                           view.board.SanLine(progress.line.data(), static_cast<int>(progress.line.size())));
-            });
-        }
-    }
-
-    Board board = setup.start;
-    std::vector<cecp::MoveWord> moves;
-    PgnGame pgn;
-    pgn.firstMoveNumber = setup.start.FullMoveNumber();
-    pgn.blackMovesFirst = !setup.start.WhiteToMove();
-    std::optional<GameOutcome> ending;
-    // When the last move was made: a pondering engine's clock runs from its
-    // opponent's move, as it would at a board.
-    auto moveMadeAt = Clock::now();
-
-    for (cecp::MoveWord move : setup.opening) {
-        if (!board.IsLegal(move)) {
-            ending = Ending("*", "the opening's move " + CoordinateText(move) + " is not legal", "unterminated",
-                            EndKind::kUnfinished);
-            break;
-        }
-        pgn.moves.push_back({board.San(move), ""});
-        board.Play(move);
-        moves.push_back(move);
-    }
-
-    while (!ending) {
-        const GameEnd end = board.Adjudicate();
-        if (end == GameEnd::kCheckmate) {
-            ending = Loss(board.WhiteToMove() ? 0 : 1, std::string(board.WhiteToMove() ? "Black" : "White") + " mates",
-                          "normal", EndKind::kRules);
-            break;
-        }
-        if (end != GameEnd::kNone) {
-            ending = Ending("1/2-1/2", std::string("drawn by ") + GameEndText(end), "normal", EndKind::kRules);
-            break;
-        }
-        if (static_cast<int>(moves.size()) >= SearchRecord::kMoveCapacity) {
-            ending = Ending("*", "stopped: the host's search request holds no more than 512 moves", "unterminated",
-                            EndKind::kUnfinished);
-            break;
-        }
-        if (setup.maxMoves > 0 && static_cast<int>(moves.size()) >= 2 * setup.maxMoves) {
-            ending = Ending("*", "stopped after " + std::to_string(setup.maxMoves) + " moves each", "unterminated",
-                            EndKind::kUnfinished);
-            break;
-        }
-        if (Interrupted()) {
-            ending = Interruption();
-            break;
-        }
-
-        const int index = board.WhiteToMove() ? 0 : 1;
-        Player& mover = players[index];
-        const std::string number = std::to_string(board.FullMoveNumber()) + (board.WhiteToMove() ? ". " : "... ");
-        cecp::MoveWord move = 0;
-        std::string comment, detail;
-
-        if (!mover.side->engine) {
-            ending = HumanMove(mover, index, board, &move, &detail);
-            if (ending) break;
-            moveMadeAt = Clock::now();
+    Game game(setup, sides);
+    if (setup.showMoves) ShowThinking(game);
+    std::optional<GameOutcome> ending = PlayOpening(game);
+    while (!ending && !(ending = EndBeforeMove(game))) {
+        const int index = game.board.WhiteToMove() ? 0 : 1;
+        Player& mover = game.players[index];
+        const std::string number =
+            std::to_string(game.board.FullMoveNumber()) + (game.board.WhiteToMove() ? ". " : "... ");
+        MoveToPlay played;
+        if (mover.side->engine) {
+            ending = EngineMove(game, index, number, &played);
         } else {
-            EngineSession& engine = *mover.side->engine;
-            const std::string colour = mover.colour;
-            // A side that pondered is charged from the opponent's move: on a
-            // hit its search goes on as the move's, on a miss stopping it is
-            // part of its move.
-            const bool pondered = mover.pondering;
-            auto began = pondered ? moveMadeAt : Clock::now();
-            bool running = false;
-            if (pondered) {
-                mover.pondering = false;
-                if (engine.Searching() && !moves.empty() && moves.back() == mover.expected) {
-                    engine.PonderHit();
-                    ++mover.ponder.hits;
-                    running = true;
-                    detail = "ponder hit, ";
-                } else if (engine.Searching()) {
-                    ++mover.ponder.misses;
-                    engine.Stop();
-                    if (!engine.WaitDone(static_cast<int>(kGiveUpMs))) {
-                        ending = Loss(index, colour + "'s engine did not stop pondering when told to", "time forfeit",
-                                      EndKind::kFault);
-                        break;
-                    }
-                }
-            }
-            {
-                std::lock_guard lock(view.mutex);
-                view.engine = &engine;
-                view.label = "  " + number + mover.side->name + ":";
-                view.board = board;
-            }
-            if (!running) {
-                SearchRecord record;
-                record.SetGame(setup.start, setup.standardStart, moves);
-                record.SetClock(mover.clock->Fields());
-                record.SetPonder(false);
-                if (!pondered) began = Clock::now();
-                engine.Begin(record);
-            }
-            const std::int64_t left = mover.clock->LeftMs();
-            const SearchOutcome outcome = AwaitSearch(engine, began, left + MarginMs(left), kGiveUpMs);
-            moveMadeAt = Clock::now();
-            if (running && outcome.end == SearchEnd::kMove) mover.ponder.hitMs.push_back(outcome.elapsedMs);
-            {
-                std::lock_guard lock(view.mutex);
-                view.engine = nullptr;
-            }
-            if (setup.showMoves) ClearStatus();
-            if (outcome.end == SearchEnd::kInterrupted) {
-                ending = Interruption();
-                break;
-            }
-            if (outcome.end == SearchEnd::kDied) {
-                ending = Loss(index, colour + "'s engine died during its search", "abandoned", EndKind::kFault);
-                break;
-            }
-            if (outcome.end == SearchEnd::kStuck) {
-                ending = Loss(index, colour + "'s engine did not move, not even when told to move at once",
-                              "time forfeit", EndKind::kFault);
-                break;
-            }
-            if (outcome.end == SearchEnd::kNoMove) {
-                ending = Loss(index,
-                              colour + "'s engine answered with no move that the module recognised "
-                                       "(an illegal or unreadable move)",
-                              "rules infraction", EndKind::kFault);
-                break;
-            }
-            if (!board.IsLegal(outcome.move)) {
-                ending = Loss(index, colour + "'s engine played the illegal move " + CoordinateText(outcome.move),
-                              "rules infraction", EndKind::kFault);
-                break;
-            }
-            if (outcome.stoppedForTime) {
-                ending = TimeLoss(index, board, colour + "'s engine lost on time");
-                break;
-            }
-            mover.clock->Charge(outcome.elapsedMs);
-            move = outcome.move;
-            const Progress& progress = outcome.progress;
-            char seconds[32];
-            std::snprintf(seconds, sizeof seconds, "%.2fs", static_cast<double>(outcome.elapsedMs) / 1000.0);
-            comment = ScoreText(progress.score) + "/" + std::to_string(progress.depth) + " " + seconds;
-            detail += SecondsText(outcome.elapsedMs) + ", depth " + std::to_string(progress.depth) + ", " +
-                      ScoreText(progress.score) + "  " +
-                      board.SanLine(progress.line.data(), static_cast<int>(progress.line.size()));
-
-            // Ponder on the reply the engine expects, when it has one.
-            if (mover.side->ponders && progress.line.size() >= 2) {
-                Board after = board;
-                after.Play(move);
-                if (after.IsLegal(progress.line[1]) && after.Adjudicate() == GameEnd::kNone &&
-                    static_cast<int>(moves.size()) + 2 < SearchRecord::kMoveCapacity) {
-                    std::vector<cecp::MoveWord> pondered = moves;
-                    pondered.push_back(move);
-                    pondered.push_back(progress.line[1]);
-                    SearchRecord record;
-                    record.SetGame(setup.start, setup.standardStart, pondered);
-                    record.SetClock(mover.clock->Fields());
-                    record.SetPonder(true);
-                    engine.Begin(record);
-                    mover.pondering = true;
-                    ++mover.ponder.searches;
-                    mover.expected = progress.line[1];
-                }
-            }
+            ending = HumanMove(mover, index, game.board, &played.move, &played.detail);
+            game.moveMadeAt = Clock::now();
         }
-
-        const std::string san = board.San(move);
-        pgn.moves.push_back({san, comment});
-        board.Play(move);
-        moves.push_back(move);
-        if (setup.showMoves)
-            PrintLine(number + san + std::string(san.size() < 8 ? 8 - san.size() : 1, ' ') + detail + "   [" +
-                      ClockText(players[0].clock->LeftMs()) + " " + ClockText(players[1].clock->LeftMs()) + "]");
+        if (!ending) PlayMove(game, number, played);
     }
-
-    for (Player& player : players) StopPondering(player);
-    for (const Player& player : players)
-        if (player.side->engine) player.side->engine->SetListener(nullptr);
-
-    GameOutcome outcome = *ending;
-    outcome.plies = static_cast<int>(moves.size());
-    for (int i = 0; i < 2; ++i) outcome.ponder[i] = players[i].ponder;
-    pgn.tags = {{"Event", setup.event},         {"Site", setup.site},           {"Date", TodayText()},
-                {"Round", setup.round},         {"White", sides[0].name},       {"Black", sides[1].name},
-                {"Result", outcome.result},     {"TimeControl", setup.control.PgnText()}};
-    if (!setup.standardStart) {
-        pgn.tags.push_back({"SetUp", "1"});
-        pgn.tags.push_back({"FEN", setup.start.Fen()});
-    }
-    pgn.tags.push_back({"Termination", outcome.termination});
-    for (const auto& tag : setup.extraTags) pgn.tags.push_back(tag);
-    pgn.result = outcome.result;
-    pgn.reason = outcome.reason;
-    outcome.pgn = WritePgn(pgn);
-    return outcome;
+    return Finish(game, *ending);
 }
 
 }  // namespace enghost

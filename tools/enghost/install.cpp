@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "detect.h"
+#include "installation.h"
 #include "interrupt.h"
 #include "module.h"
 #include "output.h"
@@ -97,150 +98,166 @@ bool Announced(const std::vector<std::string>& options, const std::string& name)
     return false;
 }
 
-}  // namespace
+// What install is asked to do, checked: the choices that override the
+// probe, the options to write, and the files to install.
+struct InstallPlan {
+    InstallChoices choices;
+    std::vector<EngineOption> engineOptions;
+    fs::path engines, module, executable;
+    std::vector<fs::path> files;  // put beside the engine
+    Installation installed;       // where the module will find its engine
+};
 
-int RunInstall(const InstallOptions& options) {
+// The choices and options as given; false (a message shown) when one is bad.
+bool ReadChoices(const InstallOptions& options, InstallPlan* plan) {
     if (!ValidName(options.name)) {
         PrintError("bad engine name \"" + options.name + "\": use letters, digits, '-', '_' and '.'");
-        return 2;
+        return false;
     }
-    InstallChoices choices;
+    InstallChoices& choices = plan->choices;
+    Dialect dialect;
     if (!options.protocol.empty()) {
-        choices.protocol = ParseDialect(options.protocol);
-        if (!choices.protocol) {
+        if (!cecp::ReadDialectSetting(options.protocol.c_str(), &dialect)) {
             PrintError("bad --protocol \"" + options.protocol + "\": write 1 (the classic conversation), 2 or uci");
-            return 2;
+            return false;
         }
+        choices.protocol = dialect;
     }
     choices.analyze = options.analyze;
     choices.ponder = options.ponder;
     choices.castleAndEP = options.castleAndEP;
     choices.author = options.author;
     choices.displayName = options.displayName;
-    std::vector<EngineOption> engineOptions;
     for (const std::string& text : options.options) {
         std::string error;
         auto option = ParseEngineOption(text, &error);
         if (!option) {
             PrintError(error);
-            return 2;
+            return false;
         }
-        SetEngineOption(engineOptions, std::move(*option));
+        SetEngineOption(plan->engineOptions, std::move(*option));
     }
     for (const std::string* value : {&options.arguments, &options.author, &options.displayName}) {
         if (!WritableValue(*value)) {
             PrintError("the value \"" + *value + "\" cannot be kept in the settings file as it is (a line break, "
                        "blanks at its ends, or quotes around it)");
-            return 2;
+            return false;
         }
     }
+    return true;
+}
+
+// The files to install and where they go; false (a message shown) when one
+// is missing or the place is not fit.
+bool FindPlaces(const InstallOptions& options, InstallPlan* plan) {
     std::error_code error;
-    const fs::path engines = fs::absolute(options.engines, error);
-    if (engines.filename() != "engines") {
+    plan->engines = fs::absolute(options.engines, error);
+    if (plan->engines.filename() != "engines") {
         PrintError("the folder " + options.engines +
                    " must be named engines: the module finds its engine's folder through that name");
-        return 2;
+        return false;
     }
-    const fs::path module = options.module.empty() ? ProgramFolder() / "cecp-adapter.eng" : fs::absolute(options.module);
-    if (!fs::is_regular_file(module, error)) {
-        PrintError("no module at " + module.string() + (options.module.empty() ? " (give one with --module)" : ""));
-        return 2;
+    plan->module = options.module.empty() ? ProgramFolder() / "cecp-adapter.eng" : fs::absolute(options.module);
+    if (!fs::is_regular_file(plan->module, error)) {
+        PrintError("no module at " + plan->module.string() +
+                   (options.module.empty() ? " (give one with --module)" : ""));
+        return false;
     }
-    const fs::path executable = FindExecutable(options.executable);
-    if (executable.empty() || !fs::is_regular_file(executable, error)) {
+    plan->executable = FindExecutable(options.executable);
+    if (plan->executable.empty() || !fs::is_regular_file(plan->executable, error)) {
         PrintError("no engine program " + options.executable);
-        return 2;
+        return false;
     }
 #ifndef _WIN32
-    if ((fs::status(executable, error).permissions() & fs::perms::owner_exec) == fs::perms::none) {
-        PrintError("the engine program " + executable.string() + " is not executable");
-        return 2;
+    if ((fs::status(plan->executable, error).permissions() & fs::perms::owner_exec) == fs::perms::none) {
+        PrintError("the engine program " + plan->executable.string() + " is not executable");
+        return false;
     }
 #endif
-    std::vector<fs::path> files;
     for (const std::string& file : options.files) {
-        files.push_back(fs::absolute(file, error));
-        if (!fs::is_regular_file(files.back(), error)) {
+        plan->files.push_back(fs::absolute(file, error));
+        if (!fs::is_regular_file(plan->files.back(), error)) {
             PrintError("no file " + file + " to put beside the engine");
-            return 2;
+            return false;
         }
     }
+    std::string problem;
+    if (!InstallationOf(plan->engines / (options.name + ".eng"), &plan->installed, &problem)) {
+        PrintError(problem);
+        return false;
+    }
+    if (!options.force && (fs::exists(plan->installed.module, error) || fs::exists(plan->installed.folder, error))) {
+        PrintError(options.name + " is installed already in " + plan->engines.string() + " (--force replaces it)");
+        return false;
+    }
+    return true;
+}
 
-    const fs::path installed = engines / (options.name + ".eng");
-    const fs::path folder = engines / options.name;
-#ifdef _WIN32
-    const fs::path engineFile = folder / (options.name + ".exe");
-#else
-    const fs::path engineFile = folder / options.name;
-#endif
-    const fs::path settings = folder / (options.name + ".init");
-    if (!options.force && (fs::exists(installed, error) || fs::exists(folder, error))) {
-        PrintError(options.name + " is installed already in " + engines.string() + " (--force replaces it)");
-        return 2;
+// Asks the engine what it speaks, before anything is written. The exit
+// status on failure (a message shown), 0 when the findings are in.
+int Probe(const InstallOptions& options, const InstallPlan& plan, Findings* findings) {
+    // uci and protover 2 tell the engine's name whatever the dialect; the
+    // classic conversation is held when it is the one chosen, or when the
+    // engine answers neither.
+    ProbePlan probePlan;
+    if (plan.choices.protocol) {
+        probePlan.classic = *plan.choices.protocol == Dialect::kClassic;
+        probePlan.classicUnlessAnswered = false;
     }
-
-    // What the engine speaks, asked before anything is written.
-    Findings findings;
-    if (options.probe) {
-        // uci and protover 2 tell the engine's name whatever the dialect; the
-        // classic conversation is held when it is the one chosen, or when
-        // the engine answers neither.
-        ProbePlan plan;
-        if (choices.protocol) {
-            plan.classic = *choices.protocol == Dialect::kClassic;
-            plan.classicUnlessAnswered = false;
-        }
-        ProbeFolder probeFolder;
-        std::string problem;
-        if (!probeFolder.Make(files, &problem)) {
-            PrintError(problem);
-            return 1;
-        }
-        PrintLine("probing " + executable.string() + (options.arguments.empty() ? "" : " " + options.arguments) +
-                  " ...");
-        ProbeTarget target{executable, options.arguments, probeFolder.path()};
-        // Ctrl-C ends the probe's programs before the program ends.
-        InstallInterruptHandler();
-        if (!ProbeEngine(target, plan, ProbeBounds{}, &findings, &problem)) {
-            PrintError(problem);
-            return 2;
-        }
-        if (Interrupted()) {
-            PrintError("interrupted: nothing installed");
-            return 130;
-        }
-        for (const std::string& line : DescribeFindings(findings)) PrintLine("  " + line);
-        if (EndedEverywhere(findings) && AnsweredNothing(findings)) {
-            PrintError(executable.string() + " is not a chess engine: it ended by itself in every conversation "
-                       "without a chess engine's answer (nothing installed)");
-            return 2;
-        }
-    }
-    const DecidedSettings decided = Decide(findings, choices);
-    for (const auto& [name, value] : engineOptions) {
-        const std::vector<std::string>* announced = AnnouncedOptions(findings, decided.dialect);
-        if (announced && !Announced(*announced, name))
-            PrintLine("warning: the engine announced no option \"" + name + "\"; it is written all the same");
-    }
-
-    fs::create_directories(folder, error);
-    if (!error) fs::copy_file(module, installed, fs::copy_options::overwrite_existing, error);
-    if (!error) {
-        if (fs::is_symlink(engineFile, error) || fs::exists(engineFile, error)) fs::remove(engineFile, error);
-        error.clear();
-#ifdef _WIN32
-        fs::copy_file(executable, engineFile, fs::copy_options::overwrite_existing, error);
-#else
-        fs::create_symlink(executable, engineFile, error);
-#endif
-    }
-    for (const fs::path& file : files)
-        if (!error) fs::copy_file(file, folder / file.filename(), fs::copy_options::overwrite_existing, error);
-    if (error) {
-        PrintError("cannot install " + options.name + " in " + engines.string() + ": " + error.message());
+    ProbeFolder probeFolder;
+    std::string problem;
+    if (!probeFolder.Make(plan.files, &problem)) {
+        PrintError(problem);
         return 1;
     }
+    PrintLine("probing " + plan.executable.string() + (options.arguments.empty() ? "" : " " + options.arguments) +
+              " ...");
+    ProbeTarget target{plan.executable, options.arguments, probeFolder.path()};
+    // Ctrl-C ends the probe's programs before the program ends.
+    InstallInterruptHandler();
+    if (!ProbeEngine(target, probePlan, ProbeBounds{}, findings, &problem)) {
+        PrintError(problem);
+        return 2;
+    }
+    if (Interrupted()) {
+        PrintError("interrupted: nothing installed");
+        return 130;
+    }
+    for (const std::string& line : DescribeFindings(*findings)) PrintLine("  " + line);
+    if (EndedEverywhere(*findings) && AnsweredNothing(*findings)) {
+        PrintError(plan.executable.string() + " is not a chess engine: it ended by itself in every conversation "
+                   "without a chess engine's answer (nothing installed)");
+        return 2;
+    }
+    return 0;
+}
 
+// The module, a link to the engine (a copy on Windows) and the files beside
+// it; false (a message shown) when something cannot be written.
+bool PlaceFiles(const std::string& name, const InstallPlan& plan) {
+    const Installation& installed = plan.installed;
+    std::error_code error;
+    fs::create_directories(installed.folder, error);
+    if (!error) fs::copy_file(plan.module, installed.module, fs::copy_options::overwrite_existing, error);
+    if (!error) {
+        if (fs::is_symlink(installed.executable, error) || fs::exists(installed.executable, error))
+            fs::remove(installed.executable, error);
+        error.clear();
+#ifdef _WIN32
+        fs::copy_file(plan.executable, installed.executable, fs::copy_options::overwrite_existing, error);
+#else
+        fs::create_symlink(plan.executable, installed.executable, error);
+#endif
+    }
+    for (const fs::path& file : plan.files) {
+        if (error) break;
+        fs::copy_file(file, installed.folder / file.filename(), fs::copy_options::overwrite_existing, error);
+    }
+    if (error) PrintError("cannot install " + name + " in " + plan.engines.string() + ": " + error.message());
+    return !error;
+}
+
+SettingsFile Settings(const InstallOptions& options, const InstallPlan& plan, const DecidedSettings& decided) {
     SettingsFile file;
     file.analyze = decided.analyze;
     file.ponder = decided.ponder;
@@ -253,24 +270,49 @@ int RunInstall(const InstallOptions& options) {
     file.engine = WritableValue(decided.engine) ? decided.engine : "";
     file.debug = options.debug;
     file.log = options.log;
-    file.options = engineOptions;
-    std::ofstream out(settings, std::ios::binary | std::ios::trunc);
-    out << SettingsText(file);
-    out.close();
-    if (!out) {
-        PrintError("cannot write " + settings.string());
-        return 1;
-    }
+    file.options = plan.engineOptions;
+    return file;
+}
+
+void ReportInstalled(const InstallOptions& options, const InstallPlan& plan, const DecidedSettings& decided,
+                     const SettingsFile& file) {
     if (options.probe)
-        PrintLine(std::string(choices.protocol ? "installed for " : "speaks ") + DialectName(decided.dialect) +
+        PrintLine(std::string(plan.choices.protocol ? "installed for " : "speaks ") + DialectName(decided.dialect) +
                   ": Protocol=" + file.protocol + ", AnalyzeMode=" + Switch(file.analyze) +
                   ", PonderMode=" + Switch(file.ponder) + ", CastleAndEP=" + Switch(file.castleAndEP) +
                   (file.engine.empty() ? "" : ", Engine=" + file.engine) +
                   (file.author.empty() ? "" : ", Author=" + file.author));
     for (const std::string& warning : decided.warnings) PrintLine("warning: " + warning);
-    PrintLine("installed " + installed.string());
-    PrintLine("  engine   " + engineFile.string() + " -> " + executable.string());
-    PrintLine("  settings " + settings.string());
+    PrintLine("installed " + plan.installed.module.string());
+    PrintLine("  engine   " + plan.installed.executable.string() + " -> " + plan.executable.string());
+    PrintLine("  settings " + plan.installed.settings.string());
+}
+
+}  // namespace
+
+int RunInstall(const InstallOptions& options) {
+    InstallPlan plan;
+    if (!ReadChoices(options, &plan) || !FindPlaces(options, &plan)) return 2;
+    Findings findings;
+    if (options.probe) {
+        if (const int status = Probe(options, plan, &findings)) return status;
+    }
+    const DecidedSettings decided = Decide(findings, plan.choices);
+    const std::vector<std::string>* announced = AnnouncedOptions(findings, decided.dialect);
+    for (const auto& [name, value] : plan.engineOptions)
+        if (announced && !Announced(*announced, name))
+            PrintLine("warning: the engine announced no option \"" + name + "\"; it is written all the same");
+
+    if (!PlaceFiles(options.name, plan)) return 1;
+    const SettingsFile file = Settings(options, plan, decided);
+    std::ofstream out(plan.installed.settings, std::ios::binary | std::ios::trunc);
+    out << SettingsText(file);
+    out.close();
+    if (!out) {
+        PrintError("cannot write " + plan.installed.settings.string());
+        return 1;
+    }
+    ReportInstalled(options, plan, decided, file);
     return 0;
 }
 

@@ -27,7 +27,7 @@ namespace {
 
 struct Entrant {
     Installation installation;
-    EngineSettings settings;
+    cecp::EngineConfig settings;
     std::string name;
     Tally tally;
     bool ponders = false;  // allowed to: --ponder, and its settings say PonderMode=true
@@ -65,7 +65,7 @@ std::string Pair(const MatchState& state, const Pairing& pairing) {
 void NameEntrants(std::vector<Entrant>& entrants) {
     std::vector<std::string> shown;
     for (const Entrant& entrant : entrants)
-        shown.push_back(entrant.settings.engine.empty() ? entrant.installation.name : entrant.settings.engine);
+        shown.push_back(entrant.settings.engine[0] == '\0' ? entrant.installation.name : entrant.settings.engine);
     for (std::size_t i = 0; i < entrants.size(); ++i) {
         entrants[i].name = shown[i];
         const auto same = std::count(shown.begin(), shown.end(), shown[i]);
@@ -200,84 +200,71 @@ void PrintTable(const MatchState& state) {
         if (entrant.ponders) PrintLine(PonderText(entrant.name, entrant.ponder));
 }
 
-}  // namespace
-
-int RunMatch(const MatchOptions& options) {
+// The time control, the schedule's numbers and the openings the options
+// give; false (a message shown) when one is bad.
+bool ReadRules(const MatchOptions& options, TimeControl* control, std::vector<Opening>* openings) {
     std::string error;
-    TimeControl control;
     if (options.secondsPerMove > 0) {
-        control = TimeControl::FixedPerMove(options.secondsPerMove);
+        *control = TimeControl::FixedPerMove(options.secondsPerMove);
     } else if (auto parsed = TimeControl::Parse(options.timeControl, &error)) {
-        control = *parsed;
+        *control = *parsed;
     } else {
         PrintError(error);
-        return 2;
+        return false;
     }
     if (options.engines.size() < 2) {
         PrintError("a match needs two engines or more");
-        return 2;
+        return false;
     }
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     if (options.concurrency < 1 || static_cast<unsigned>(options.concurrency) > threads) {
         PrintError("--concurrency " + std::to_string(options.concurrency) + ": this machine runs " +
                    std::to_string(threads) + " thread" + (threads == 1 ? "" : "s") + " at a time; give 1 to " +
                    std::to_string(threads));
-        return 2;
+        return false;
     }
     if (options.gamesPerPair < 1) {
         PrintError("--games must be 1 or more");
-        return 2;
+        return false;
     }
-    std::vector<Opening> openings;
-    if (!options.openingsFile.empty()) {
-        auto read = ReadOpenings(options.openingsFile, &error);
-        if (!read) {
-            PrintError(error);
-            return 2;
-        }
-        openings = std::move(*read);
+    if (options.openingsFile.empty()) return true;
+    auto read = ReadOpenings(options.openingsFile, &error);
+    if (!read) {
+        PrintError(error);
+        return false;
     }
+    *openings = std::move(*read);
+    return true;
+}
 
-    MatchState state;
+// The engines, named, and the file the games go to; false (a message shown)
+// when an engine is not installed or the file cannot be written.
+bool Enter(const MatchOptions& options, MatchState* state) {
     for (const std::string& engine : options.engines) {
         Entrant entrant;
+        std::string error;
         if (!FindInstallation(engine, &entrant.installation, &error)) {
             PrintError(error);
-            return 2;
+            return false;
         }
-        entrant.settings = ReadSettings(entrant.installation.settings);
-        entrant.ponders = options.ponder && entrant.settings.ponder;
-        state.entrants.push_back(std::move(entrant));
+        entrant.settings = ReadSettings(entrant.installation);
+        entrant.ponders = options.ponder && entrant.settings.ponderMode;
+        state->entrants.push_back(std::move(entrant));
     }
-    NameEntrants(state.entrants);
-    if (!options.pgnFile.empty()) {
-        // The module changes the working folder on Windows: the path is made
-        // absolute first; it must be writable before the first game.
-        state.pgnFile = fs::absolute(options.pgnFile);
-        std::ofstream probe(state.pgnFile, std::ios::app | std::ios::binary);
-        if (!probe) {
-            PrintError("cannot write to " + state.pgnFile.string());
-            return 2;
-        }
-    }
+    NameEntrants(state->entrants);
+    if (options.pgnFile.empty()) return true;
+    // The module changes the working folder on Windows: the path is made
+    // absolute first; it must be writable before the first game.
+    state->pgnFile = fs::absolute(options.pgnFile);
+    std::ofstream probe(state->pgnFile, std::ios::app | std::ios::binary);
+    if (!probe) PrintError("cannot write to " + state->pgnFile.string());
+    return static_cast<bool>(probe);
+}
 
-    const std::vector<Pairing> schedule =
-        RoundRobin(static_cast<int>(state.entrants.size()), options.gamesPerPair, static_cast<int>(openings.size()));
-    state.total = static_cast<int>(schedule.size());
-    const int workers = std::min(options.concurrency, state.total);
-    PrintLine("match: " + std::to_string(state.entrants.size()) + " engines, " + std::to_string(state.total) +
-              " games (" + std::to_string(options.gamesPerPair) + " a pair), time control " + control.PgnText() +
-              (openings.empty() ? ", from the start position" : ", " + std::to_string(openings.size()) + " openings") +
-              ", " + std::to_string(workers) + " at a time" + (options.ponder ? ", pondering" : ""));
-    if (options.ponder)
-        for (const Entrant& entrant : state.entrants)
-            if (!entrant.settings.ponder)
-                PrintLine("note: " + entrant.name + " does not ponder: its settings say PonderMode=false");
-
-    InstallInterruptHandler();
-    const auto started = Clock::now();
+// Plays the schedule, workers games at a time, until it is done or the
+// program is interrupted.
+void PlaySchedule(MatchState& state, const GameJob& job, const std::vector<Pairing>& schedule, int workers) {
     std::atomic<std::size_t> next{0};
-    const GameJob job{&options, &control, &openings};
     auto work = [&] {
         for (;;) {
             if (Interrupted()) return;
@@ -292,13 +279,11 @@ int RunMatch(const MatchOptions& options) {
     for (int i = 1; i < workers; ++i) pool.emplace_back(work);
     work();
     for (std::thread& thread : pool) thread.join();
+}
 
-    const bool interrupted = Interrupted();
-    PrintLine("");
-    PrintLine(std::to_string(state.finished.size()) + " of " + std::to_string(state.total) + " games played in " +
-              SecondsText(MillisecondsSince(started)) + (interrupted ? " (interrupted)" : ""));
-    PrintTable(state);
-
+// Lists the games that did not end by the rules of chess or by a clock, in
+// their order; returns how many of them an engine's fault ended.
+int ListIrregularGames(MatchState& state) {
     std::sort(state.finished.begin(), state.finished.end(),
               [](const Finished& a, const Finished& b) { return a.pairing.number < b.pairing.number; });
     int faults = 0, unfinished = 0;
@@ -306,19 +291,52 @@ int RunMatch(const MatchOptions& options) {
         faults += game.outcome.kind == EndKind::kFault;
         unfinished += game.outcome.kind == EndKind::kUnfinished;
     }
-    if (faults + unfinished > 0) {
-        PrintLine("games that did not end by the rules of chess or by a clock:");
-        for (const Finished& game : state.finished) {
-            if (game.outcome.kind != EndKind::kFault && game.outcome.kind != EndKind::kUnfinished) continue;
-            PrintLine("  game " + std::to_string(game.pairing.number) + " (" + Pair(state, game.pairing) + ", " +
-                      (Counted(game.outcome) ? game.outcome.result : "not counted") + "): " + game.outcome.reason);
-        }
-    } else if (!state.finished.empty()) {
-        PrintLine("every game ended by the rules of chess or by a clock");
+    if (faults + unfinished == 0) {
+        if (!state.finished.empty()) PrintLine("every game ended by the rules of chess or by a clock");
+        return 0;
     }
+    PrintLine("games that did not end by the rules of chess or by a clock:");
+    for (const Finished& game : state.finished) {
+        if (game.outcome.kind != EndKind::kFault && game.outcome.kind != EndKind::kUnfinished) continue;
+        PrintLine("  game " + std::to_string(game.pairing.number) + " (" + Pair(state, game.pairing) + ", " +
+                  (Counted(game.outcome) ? game.outcome.result : "not counted") + "): " + game.outcome.reason);
+    }
+    return faults;
+}
 
-    int status = 0;
-    if (faults > 0 || state.pgnFailed) status = 1;
+}  // namespace
+
+int RunMatch(const MatchOptions& options) {
+    TimeControl control;
+    std::vector<Opening> openings;
+    MatchState state;
+    if (!ReadRules(options, &control, &openings) || !Enter(options, &state)) return 2;
+
+    const std::vector<Pairing> schedule =
+        RoundRobin(static_cast<int>(state.entrants.size()), options.gamesPerPair, static_cast<int>(openings.size()));
+    state.total = static_cast<int>(schedule.size());
+    const int workers = std::min(options.concurrency, state.total);
+    PrintLine("match: " + std::to_string(state.entrants.size()) + " engines, " + std::to_string(state.total) +
+              " games (" + std::to_string(options.gamesPerPair) + " a pair), time control " + control.PgnText() +
+              (openings.empty() ? ", from the start position" : ", " + std::to_string(openings.size()) + " openings") +
+              ", " + std::to_string(workers) + " at a time" + (options.ponder ? ", pondering" : ""));
+    if (options.ponder)
+        for (const Entrant& entrant : state.entrants)
+            if (!entrant.settings.ponderMode)
+                PrintLine("note: " + entrant.name + " does not ponder: its settings say PonderMode=false");
+
+    InstallInterruptHandler();
+    const auto started = Clock::now();
+    PlaySchedule(state, GameJob{&options, &control, &openings}, schedule, workers);
+
+    const bool interrupted = Interrupted();
+    PrintLine("");
+    PrintLine(std::to_string(state.finished.size()) + " of " + std::to_string(state.total) + " games played in " +
+              SecondsText(MillisecondsSince(started)) + (interrupted ? " (interrupted)" : ""));
+    PrintTable(state);
+    const int faults = ListIrregularGames(state);
+
+    int status = faults > 0 || state.pgnFailed ? 1 : 0;
     if (interrupted) status = 130;
     if (AnyStuck()) ExitNow(status);
     return status;

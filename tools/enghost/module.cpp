@@ -5,11 +5,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
 
 namespace fs = std::filesystem;
+#endif
 
 namespace enghost {
 
@@ -21,65 +19,7 @@ std::map<void*, std::function<void(std::uint32_t)>>& Routes() {
     return *routes;
 }
 
-void* FindExport(void* handle, const char* name) {
-#ifdef _WIN32
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
-#else
-    return dlsym(handle, name);
-#endif
-}
-
 }  // namespace
-
-std::unique_ptr<Module> Module::Load(const fs::path& path, std::string* error) {
-    std::unique_ptr<Module> module(new Module);
-#ifdef _WIN32
-    std::string name = path.string();
-    // Without a trailing dot LoadLibrary would add ".dll" to a name without one.
-    if (!path.has_extension()) name += '.';
-    module->handle_ = reinterpret_cast<void*>(LoadLibraryA(name.c_str()));
-    if (module->handle_ == nullptr) {
-        *error = "cannot load the module " + path.string() + " (Windows error " + std::to_string(GetLastError()) + ")";
-        return nullptr;
-    }
-#else
-    module->handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module->handle_ == nullptr) {
-        const char* why = dlerror();
-        *error = "cannot load the module " + path.string() + ": " + (why ? why : "unknown error");
-        return nullptr;
-    }
-#endif
-    std::string missing;
-    auto bind = [&](auto& slot, const char* name) {
-        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(FindExport(module->handle_, name));
-        if (slot == nullptr) missing += std::string(missing.empty() ? "" : ", ") + name;
-    };
-    ModuleApi& api = module->api_;
-    bind(api.Eng1, "Eng1");
-    bind(api.Eng2, "Eng2");
-    bind(api.Eng3, "Eng3");
-    bind(api.Eng4, "Eng4");
-    bind(api.Eng5, "Eng5");
-    bind(api.Eng6, "Eng6");
-    bind(api.Eng7, "Eng7");
-    bind(api.Eng9, "Eng9");
-    bind(api.Eng10, "Eng10");
-    if (!missing.empty()) {
-        *error = path.string() + " is not an engine module: it lacks " + missing;
-        return nullptr;
-    }
-    return module;
-}
-
-Module::~Module() {
-    if (handle_ == nullptr || keep_) return;
-#ifdef _WIN32
-    FreeLibrary(static_cast<HMODULE>(handle_));
-#else
-    dlclose(handle_);
-#endif
-}
 
 void RouteNotifications(void* infoBlock, std::function<void(std::uint32_t)> handler) {
     std::lock_guard lock(g_routesMutex);
@@ -100,18 +40,6 @@ void DispatchNotification(std::uint32_t code, void* infoBlock) {
         handler = found->second;
     }
     handler(code);
-}
-
-fs::path ProgramFolder() {
-#ifdef _WIN32
-    char buffer[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return fs::path(std::string(buffer, length)).parent_path();
-#else
-    std::error_code error;
-    fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::current_path() : self.parent_path();
-#endif
 }
 
 #ifdef _WIN32

@@ -81,8 +81,8 @@ int RunPlay(const PlayOptions& options) {
         }
         sides[i].engine = engines[i].get();
         sides[i].name = engines[i]->name();
-        sides[i].ponders = options.ponder && engines[i]->settings().ponder;
-        if (options.ponder && !engines[i]->settings().ponder)
+        sides[i].ponders = options.ponder && engines[i]->settings().ponderMode;
+        if (options.ponder && !engines[i]->settings().ponderMode)
             PrintLine("note: " + sides[i].name + " does not ponder: its settings say PonderMode=false (" +
                       installs[i].settings.string() + ")");
     }

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 
 #include "host/host_record.h"
 #include "interrupt.h"
-#include "platform/profile.h"
+#include "module.h"
 #include "protocol/dialect.h"
 
 namespace fs = std::filesystem;
@@ -22,20 +21,6 @@ std::atomic<bool> g_anyStuck{false};
 // The engine a module starts is told from this program's other children by
 // the children before and after Eng1: one open at a time across threads.
 std::mutex g_openMutex;
-
-#ifdef _WIN32
-constexpr const char* kExecutableSuffix = ".exe";
-#else
-constexpr const char* kExecutableSuffix = "";
-#endif
-
-bool SettingOn(const fs::path& file, const char* section, const char* key) {
-    char value[512] = {};
-    cecp::platform::ReadProfileString(file.string().c_str(), section, key, value, sizeof value);
-    std::string text(value);
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text.find("true") != std::string::npos;
-}
 
 // A copy of the module in a folder of its own, with the engine's folder
 // reached from beside it, so that the copy finds the same engine.
@@ -67,83 +52,45 @@ bool MakePrivateCopy(const Installation& installation, fs::path* scratch, fs::pa
 
 }  // namespace
 
-bool FindInstallation(const fs::path& modulePath, Installation* out, std::string* error) {
-    std::error_code failure;
-    const fs::path module = fs::absolute(modulePath, failure);
-    if (!fs::is_regular_file(module, failure)) {
-        *error = "no module at " + modulePath.string() + " (install one with: enghost install NAME --exe PATH)";
-        return false;
-    }
-    if (module.parent_path().filename() != "engines") {
-        *error = "the module " + modulePath.string() +
-                 " is not in a folder named engines, where it finds its engine's folder";
-        return false;
-    }
-    const std::string file = module.filename().string();
-    if (file.size() <= 4) {
-        *error = "the module's file name " + file + " has no name before its extension";
-        return false;
-    }
-    // The module drops the last four characters of its own name, whatever they are.
-    out->name = file.substr(0, file.size() - 4);
-    out->module = module;
-    out->folder = module.parent_path() / out->name;
-    out->executable = out->folder / (out->name + kExecutableSuffix);
-    out->settings = out->folder / (out->name + ".init");
-    if (!fs::exists(out->executable, failure)) {
-        *error = "the engine of " + modulePath.string() + " is missing: no " + out->executable.string();
-        return false;
-    }
-    return true;
-}
-
-EngineSettings ReadSettings(const fs::path& settingsFile) {
-    EngineSettings settings;
-    settings.analyze = SettingOn(settingsFile, "Support", "AnalyzeMode");
-    settings.ponder = SettingOn(settingsFile, "Support", "PonderMode");
-    settings.castleAndEP = SettingOn(settingsFile, "Support", "CastleAndEP");
-    settings.evaluationWhite = SettingOn(settingsFile, "Support", "EvaluationWhite");
-    char value[512] = {};
-    cecp::platform::ReadProfileString(settingsFile.string().c_str(), "Parameter", "CommandLine", value, sizeof value);
-    settings.commandLine = value;
-    cecp::platform::ReadProfileString(settingsFile.string().c_str(), "Parameter", "Protocol", value, sizeof value);
-    settings.protocol = value;
-    cecp::platform::ReadProfileString(settingsFile.string().c_str(), "Parameter", "Engine", value, sizeof value);
-    settings.engine = value;
-    return settings;
-}
-
 std::unique_ptr<EngineSession> EngineSession::Open(const Installation& installation, bool privateCopy,
                                                    std::string* error) {
     std::unique_ptr<EngineSession> session(new EngineSession);
     session->installation_ = installation;
     fs::path modulePath = installation.module;
     if (privateCopy && !MakePrivateCopy(installation, &session->scratch_, &modulePath, error)) return nullptr;
-    session->module_ = Module::Load(modulePath, error);
-    if (!session->module_) return nullptr;
-    session->settings_ = ReadSettings(installation.settings);
+    session->module_ = std::make_unique<cecp::host_side::LoadedModule>(modulePath);
+    std::string missing;
+    if (!session->module_->loaded()) {
+        *error = session->module_->error();
+        return nullptr;
+    }
+    if (!session->api_.Resolve(*session->module_, &missing)) {
+        *error = modulePath.string() + " is not an engine module: it lacks " + missing;
+        return nullptr;
+    }
+    session->settings_ = ReadSettings(installation);
 
     EngineSession* self = session.get();
     RouteNotifications(session->infoBlock_, [self](std::uint32_t code) { self->OnNotification(code); });
     std::unique_lock opening(g_openMutex);
     const std::set<long> before = ChildProcesses();
-    const std::int32_t opened = session->module_->api().Eng1(session->infoBlock_, 0, 0, 0, 0, 0);
+    const std::int32_t opened = session->api_.Eng1(session->infoBlock_, 0, 0, 0, 0, 0);
     if (opened != 0) {
         if (opened == 9)
             *error = "the engine " + installation.executable.string() + " could not be started";
         else
             *error = "the module refused to open its engine (answer " + std::to_string(opened) + ")" +
-                     (session->settings_.protocol.empty()
+                     (session->settings_.protocol[0] == '\0'
                           ? std::string()
-                          : "; its settings say Protocol=" + session->settings_.protocol +
+                          : "; its settings say Protocol=" + std::string(session->settings_.protocol) +
                                 ": the module cannot use that dialect with this engine, or does not know it");
         return nullptr;
     }
     session->open_ = true;
     session->process_ = ChildProcess::Newcomer(before, ChildProcesses());
     opening.unlock();
-    const char* name = session->module_->api().Eng7();
-    const char* author = session->module_->api().Eng6();
+    const char* name = session->api_.Eng7();
+    const char* author = session->api_.Eng6();
     session->name_ = name && *name ? name : installation.name;
     session->author_ = author ? author : "";
     return session;
@@ -217,7 +164,7 @@ void EngineSession::Begin(const SearchRecord& record) {
     std::unique_lock lock(mutex_);
     const int searches = progress_.searches;
     searcher_ = std::thread([this] {
-        module_->api().Eng9(record_.data());
+        api_.Eng9(record_.bytes);
         std::lock_guard lock(mutex_);
         final_ = progress_;
         searching_ = false;
@@ -234,8 +181,8 @@ bool EngineSession::WaitDone(int milliseconds) {
     return done_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return !searching_.load(); });
 }
 
-void EngineSession::Stop() { module_->api().Eng3(); }
-void EngineSession::PonderHit() { module_->api().Eng10(); }
+void EngineSession::Stop() { api_.Eng3(); }
+void EngineSession::PonderHit() { api_.Eng10(); }
 
 Progress EngineSession::Live() const {
     std::lock_guard lock(mutex_);
@@ -267,7 +214,7 @@ bool EngineSession::Close(int milliseconds) {
     if (!open_) return !stuck_;
     open_ = false;
     auto closed = std::make_shared<std::atomic<bool>>(false);
-    auto close = module_->api().Eng2;
+    auto close = api_.Eng2;
     std::thread closer([close, closed] {
         close();
         closed->store(true);

@@ -16,31 +16,12 @@
 
 #include "child_watch.h"
 #include "chess/move_word.h"
-#include "module.h"
+#include "engine/engine_config.h"
+#include "installation.h"
+#include "module_api.h"
 #include "search_record.h"
 
 namespace enghost {
-
-// Where an installed engine's files are, as the module derives them.
-struct Installation {
-    std::filesystem::path module;      // .../engines/NAME.eng
-    std::filesystem::path folder;      // .../engines/NAME
-    std::filesystem::path executable;  // .../engines/NAME/NAME (NAME.exe on Windows)
-    std::filesystem::path settings;    // .../engines/NAME/NAME.init
-    std::string name;
-};
-// The installation of a module path; false with a message when the module
-// or its engine is not where the module will look.
-bool FindInstallation(const std::filesystem::path& module, Installation* out, std::string* error);
-
-// The switches of the engine's settings file.
-struct EngineSettings {
-    bool analyze = false, ponder = false, castleAndEP = false, evaluationWhite = false;
-    std::string commandLine;
-    std::string protocol;  // the Protocol setting as written
-    std::string engine;    // the Engine setting: the name shown
-};
-EngineSettings ReadSettings(const std::filesystem::path& settingsFile);
 
 // What the module has reported in the current search.
 struct Progress {
@@ -64,7 +45,7 @@ public:
 
     const std::string& name() const { return name_; }
     const std::string& author() const { return author_; }
-    const EngineSettings& settings() const { return settings_; }
+    const cecp::EngineConfig& settings() const { return settings_; }
     const Installation& installation() const { return installation_; }
 
     // Starts Eng9 with a copy of record on the session's search thread, and
@@ -99,10 +80,11 @@ private:
 
     Installation installation_;
     std::filesystem::path scratch_;  // the private copy's folder, removed at the end
-    std::unique_ptr<Module> module_;
+    std::unique_ptr<cecp::host_side::LoadedModule> module_;
+    cecp::host_side::ModuleApi api_;
     std::unique_ptr<ChildProcess> process_;
     std::string name_, author_;
-    EngineSettings settings_;
+    cecp::EngineConfig settings_;
     alignas(8) unsigned char infoBlock_[256] = {};
     SearchRecord record_;
 
