@@ -1,51 +1,23 @@
-// Positions for the tests, written as FEN: the module itself never reads FEN.
+// Positions for the tests, written as FEN, and moves as coordinate text.
 #pragma once
 
-#include <cstdint>
+#include <stdexcept>
 #include <string>
 
 #include "chess/move_word.h"
+#include "chess/notation.h"
 #include "chess/position.h"
 
 namespace cecp::test {
 
-// Board, side, castling and en-passant fields of a FEN; the move counters may
-// be left out. Set up through SetFromBoard as the host's board is.
+// A position from FEN, read by the adapter's own reader; the move counters
+// may be left out. Any placement is taken, as the host's board is.
 inline Position FromFen(const std::string& fen) {
-    std::uint8_t board[kSquareCount] = {};
-    std::size_t i = 0;
-    int file = 0, rank = 7;
-    for (; i < fen.size() && fen[i] != ' '; ++i) {
-        const char c = fen[i];
-        if (c == '/') {
-            file = 0;
-            --rank;
-        } else if (c >= '1' && c <= '8') {
-            file += c - '0';
-        } else {
-            const char lower = static_cast<char>(c | 0x20);
-            const std::string letters = "pnbrqk";
-            const auto type = letters.find(lower);
-            if (type != std::string::npos && file < 8 && rank >= 0)
-                board[MakeSquare(file, rank)] = MakePiece(static_cast<int>(type) + 1, c == lower);
-            ++file;
-        }
-    }
-    int side = 0, castling = 0, ep = 0;
-    if (++i < fen.size()) side = fen[i] == 'b' ? 1 : 0;
-    i += 2;
-    for (; i < fen.size() && fen[i] != ' '; ++i) {
-        switch (fen[i]) {
-        case 'K': castling |= kWhiteShort; break;
-        case 'Q': castling |= kWhiteLong; break;
-        case 'k': castling |= kBlackShort; break;
-        case 'q': castling |= kBlackLong; break;
-        default: break;
-        }
-    }
-    if (++i + 1 < fen.size() && fen[i] != '-') ep = MakeSquare(fen[i] - 'a', fen[i + 1] - '1');
     Position position;
-    position.SetFromBoard(board, side, castling, ep);
+    int halfMoveClock = 0, fullMoveNumber = 1;
+    char problem[kFenProblemSize];
+    if (!ReadFen(fen.c_str(), &position, &halfMoveClock, &fullMoveNumber, problem))
+        throw std::invalid_argument("bad FEN in a test: " + fen + ": " + problem);
     return position;
 }
 

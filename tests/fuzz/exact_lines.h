@@ -18,18 +18,13 @@ namespace cecp::fuzz {
 // Calls read(line) for every line of text (up to each line feed, and the
 // rest after the last); a NUL byte in a line ends it, as it ends the
 // module's texts. Each line lies at the start of one buffer kept for the
-// run, every byte of which but the line's is poisoned for AddressSanitizer:
-// a read past the line's end is caught as in an allocation of its exact
-// size, one before it by the buffer's own bound, and no line pays for an
-// allocation of its own.
+// run, poisoned but for the line and its NUL.
 template <typename Read>
 void ForEachLine(std::string_view text, Read read) {
     static char* buffer = nullptr;
     static std::size_t capacity = 0;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
         const std::size_t length = end - start;
         if (length + 1 > capacity) {
             delete[] buffer;
@@ -47,20 +42,15 @@ void ForEachLine(std::string_view text, Read read) {
 }
 
 // The text as it is, or for one input in 512 (those whose bytes add up to a
-// multiple of 512) repeated until it holds 100 KB, its line feeds made
-// blanks: one line that long takes milliseconds in every reader, and the
-// fuzzer, which cannot steer the sum, keeps them a small share of the run
-// instead of breeding them. (Kept as lines, such a text was thousands of
-// short ones: a flood that cost as much as the rest of the run together and
-// tried no long line.)
+// multiple of 512, which the fuzzer cannot steer, so that they stay few)
+// repeated into one line of 100 KB, its line feeds made blanks.
 inline std::string_view MaybeLong(const std::uint8_t* data, std::size_t size, std::string_view text) {
-    constexpr std::size_t kLong = 100 * 1024;
     unsigned sum = 0;
     for (std::size_t i = 0; i < size; ++i) sum += data[i];
     if (text.empty() || sum % 512 != 0) return text;
     static std::string repeated;
     repeated.clear();
-    while (repeated.size() < kLong) repeated += text;
+    while (repeated.size() < 100 * 1024) repeated += text;
     std::replace(repeated.begin(), repeated.end(), '\n', ' ');
     return repeated;
 }

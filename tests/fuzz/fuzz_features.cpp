@@ -1,29 +1,10 @@
-// The feature lines of protocol version 2 on arbitrary lines: IsFeatureLine,
-// FeatureReader and FeatureOn, then the dialect's own reading of the line
-// (DialectNamed("2")->readLine, with no engine open), whose answers to the
-// engine are taken in place of its input (SetCommandWriter).
-//
-// What must hold for any line (each a C string at its exact size: the
-// reader never reads past it):
-// - IsFeatureLine is true exactly for "feature" and a blank after blanks;
-// - every feature read has a name of 1 to 63 characters without blanks or
-//   '=', a value of at most 511, each ended in its buffer, both taken from
-//   the line, and a value only after an '=';
-// - for a line made of well-formed words after "feature" (NAME=VALUE with no
-//   blank or quote in the value, NAME="VALUE" with no quote in it, blanks
-//   between them), the reader finds every feature, in order, its name and
-//   value those of a plain split of the words, each cut to its buffer;
-// - FeatureOn is true for a value that is a number (an optional sign and
-//   digits) other than 0, false for one that does not start like a number;
-// - the dialect answers each feature of a feature line (after the bells some
-//   engines put first), in order, with "accepted NAME" or "rejected NAME",
-//   and answers nothing else; an engine that floods its features may go
-//   unanswered from some point on, but never before 100 features of one
-//   negotiation (each input is one); no report reaches the host.
-//
-// Input: lines (up to each line feed; a NUL ends a line, as the module's
-// texts end there); one input in 512 is repeated into one line of 100 KB
-// (exact_lines.h).
+// Protocol 2's feature lines on arbitrary lines (exact_lines.h): the reader
+// keeps its names and values in their buffers and takes them from the line
+// in order, agrees with a plain split on well-formed lines, and reads
+// numbers as switches; the dialect (with no engine open, its answers taken in
+// place of the engine's input) answers each feature, in order, accepting what
+// it uses, and nothing else; it may stop answering a flood, but not within
+// 100 features of one negotiation (each input is one); no report comes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -61,9 +42,6 @@ struct Input {
 };
 Input g_input;
 
-// Features that any engine may announce in one negotiation and have answered.
-constexpr std::size_t kFewFeatures = 100;
-
 void TakeAnswer(const char* command, std::size_t length) { g_answers.append(command, length); }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -73,7 +51,10 @@ std::string_view SkipBlanks(std::string_view text) {
     return text;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool IsFeatureLine(std::string_view line) {
+    line = SkipBlanks(line);
+    return line.substr(0, 7) == "feature" && line.size() > 7 && IsBlank(line[7]);
+}
 
 bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
     for (std::string_view one : names)
@@ -81,59 +62,27 @@ bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> name
     return false;
 }
 
-// The names of a line's features, in one buffer kept for the run.
-class Names {
-public:
-    void Clear() {
-        text_.clear();
-        ends_.clear();
-    }
-    void Add(std::string_view name) {
-        text_ += name;
-        ends_.push_back(text_.size());
-    }
-    std::size_t Count() const { return ends_.size(); }
-    std::string_view operator[](std::size_t i) const {
-        const std::size_t start = i == 0 ? 0 : ends_[i - 1];
-        return std::string_view(text_).substr(start, ends_[i] - start);
-    }
-
-private:
-    std::string text_;
-    std::vector<std::size_t> ends_;
-};
-
 struct Word {
-    std::string_view name;
-    std::string_view value;
+    std::string_view name, value;
 };
 
 // The features of a line of well-formed words after "feature", split the
 // plain way; false for any other line.
 bool SplitWellFormed(std::string_view line, std::vector<Word>* words) {
     words->clear();
-    line = SkipBlanks(line);
-    if (!StartsWith(line, "feature") || line.size() == 7 || !IsBlank(line[7])) return false;
-    line.remove_prefix(7);
-    for (line = SkipBlanks(line); !line.empty(); line = SkipBlanks(line)) {
+    if (!IsFeatureLine(line)) return false;
+    for (line = SkipBlanks(SkipBlanks(line).substr(7)); !line.empty(); line = SkipBlanks(line)) {
         const std::size_t equals = line.find('=');
         if (equals == 0 || equals == std::string_view::npos) return false;
         const std::string_view name = line.substr(0, equals);
         if (name.find_first_of(" \t\"") != std::string_view::npos) return false;
         line.remove_prefix(equals + 1);
-        std::string_view value;
-        if (!line.empty() && line.front() == '"') {
-            const std::size_t close = line.find('"', 1);
-            if (close == std::string_view::npos) return false;
-            value = line.substr(1, close - 1);
-            line.remove_prefix(close + 1);
-            if (!line.empty() && !IsBlank(line.front())) return false;
-        } else {
-            const std::size_t end = line.find_first_of(" \t");
-            value = line.substr(0, end);
-            if (value.find('"') != std::string_view::npos) return false;
-            line.remove_prefix(value.size());
-        }
+        const bool quoted = !line.empty() && line.front() == '"';
+        const std::size_t end = quoted ? line.find('"', 1) : line.find_first_of(" \t");
+        if (quoted && end == std::string_view::npos) return false;
+        const std::string_view value = quoted ? line.substr(1, end - 1) : line.substr(0, end);
+        line.remove_prefix(quoted ? end + 1 : value.size());
+        if (quoted ? !line.empty() && !IsBlank(line.front()) : value.find('"') != std::string_view::npos) return false;
         words->push_back({name, value});
     }
     return true;
@@ -145,70 +94,62 @@ void CheckSwitch(const cecp::Feature& feature) {
     if (!value.empty() && (value.front() == '+' || value.front() == '-')) value.remove_prefix(1);
     const std::size_t digits = value.find_first_not_of("0123456789");
     const std::string_view number = value.substr(0, digits);
-    if (number.empty()) {
-        if (cecp::FeatureOn(feature)) std::abort();
-    } else if (digits == std::string_view::npos) {
-        if (cecp::FeatureOn(feature) != (number.find_first_not_of('0') != std::string_view::npos)) std::abort();
-    }
+    if (number.empty() ? cecp::FeatureOn(feature)
+                       : digits == std::string_view::npos &&
+                             cecp::FeatureOn(feature) != (number.find_first_not_of('0') != std::string_view::npos))
+        std::abort();
 }
 
-void CheckLine(const char* line) {
-    const std::string_view text(line);
-    const std::string_view unblanked = SkipBlanks(text);
-    const bool featureLine = StartsWith(unblanked, "feature") && unblanked.size() > 7 && IsBlank(unblanked[7]);
-    if (cecp::IsFeatureLine(line) != featureLine) std::abort();
-
-    static std::vector<Word> words;
-    const bool wellFormed = SplitWellFormed(text, &words);
-    static Names names;
-    names.Clear();
+// The names of the features the reader finds on the line.
+void ReadFeatures(const char* line, std::vector<std::string>* names, const std::vector<Word>* wellFormed = nullptr) {
     // At its exact size, so that ASan sees a write past it; one for the run.
     static cecp::Feature* const feature = new cecp::Feature;
+    const std::string_view text(line);
     cecp::FeatureReader reader(line);
     std::size_t at = 0;
+    names->clear();
     while (reader.Next(feature)) {
         const std::size_t nameLength = strnlen(feature->name, cecp::kFeatureNameSize);
         const std::size_t valueLength = strnlen(feature->value, cecp::kFeatureValueSize);
-        if (nameLength == 0 || nameLength == cecp::kFeatureNameSize || valueLength == cecp::kFeatureValueSize) {
+        if (nameLength == 0 || nameLength == cecp::kFeatureNameSize || valueLength == cecp::kFeatureValueSize)
             std::abort();
-        }
         const std::string_view name(feature->name, nameLength), value(feature->value, valueLength);
-        if (name.find_first_of(" \t=") != std::string_view::npos) std::abort();
-        if (!feature->hasValue && !value.empty()) std::abort();
+        if (name.find_first_of(" \t=") != std::string_view::npos || (!feature->hasValue && !value.empty()))
+            std::abort();
         // Taken from the line, one after another.
         if ((at = text.find(name, at)) == std::string_view::npos) std::abort();
         if ((at = text.find(value, at + name.size())) == std::string_view::npos) std::abort();
         at += value.size();
-        if (wellFormed) {
-            const std::size_t index = names.Count();
-            if (index >= words.size() || name != words[index].name.substr(0, cecp::kFeatureNameSize - 1) ||
-                value != words[index].value.substr(0, cecp::kFeatureValueSize - 1) || !feature->hasValue) {
+        if (wellFormed != nullptr) {
+            const std::size_t index = names->size();
+            if (index >= wellFormed->size() || !feature->hasValue ||
+                name != (*wellFormed)[index].name.substr(0, cecp::kFeatureNameSize - 1) ||
+                value != (*wellFormed)[index].value.substr(0, cecp::kFeatureValueSize - 1))
                 std::abort();
-            }
         }
         CheckSwitch(*feature);
-        names.Add(name);
+        names->emplace_back(name);
     }
-    if (wellFormed && names.Count() != words.size()) std::abort();
+    if (wellFormed != nullptr && names->size() != wellFormed->size()) std::abort();
+}
+
+void CheckLine(const char* line) {
+    std::string_view text(line);
+    if (cecp::IsFeatureLine(line) != IsFeatureLine(text)) std::abort();
+    static std::vector<Word> words;
+    static std::vector<std::string> names;
+    const bool wellFormed = SplitWellFormed(text, &words);
+    ReadFeatures(line, &names, wellFormed ? &words : nullptr);
 
     // The dialect's reading: an answer to each feature, nothing else. It
     // looks for features after the bells that some engines put first.
-    std::string_view bellless = text;
-    while (!bellless.empty() && bellless.front() == '\a') bellless.remove_prefix(1);
-    if (bellless.size() != text.size()) {
-        names.Clear();
-        if (cecp::IsFeatureLine(bellless.data())) {
-            cecp::FeatureReader rereader(bellless.data());
-            while (rereader.Next(feature)) names.Add(feature->name);
-        }
-    } else if (!featureLine) {
-        names.Clear();
-    }
+    while (!text.empty() && text.front() == '\a') text.remove_prefix(1);
+    if (!IsFeatureLine(text)) names.clear();
+    else if (text.data() != line) ReadFeatures(text.data(), &names);
     g_answers.clear();
     Protocol2().readLine(g_open, line);
     std::string_view answers(g_answers);
-    for (std::size_t i = 0; i < names.Count(); ++i) {
-        const std::string_view name = names[i];
+    for (const std::string& name : names) {
         if (answers.empty()) {
             // An engine that floods its features is answered no more.
             g_input.answering = false;
@@ -217,20 +158,16 @@ void CheckLine(const char* line) {
         if (!g_input.answering) std::abort();
         ++g_input.answered;
         const std::size_t end = answers.find('\n');
-        const std::string_view answer = answers.substr(0, end);
-        if (end == std::string_view::npos || answer.size() != 9 + name.size() || answer.substr(9) != name) {
+        const std::string_view answer = answers.substr(0, end), verb = answer.substr(0, 9);
+        if (end == std::string_view::npos || answer.size() < 9 || answer.substr(9) != name ||
+            (verb != "accepted " && verb != "rejected "))
             std::abort();
-        }
-        const std::string_view verb = answer.substr(0, 9);
-        if (verb != "accepted " && verb != "rejected ") std::abort();
         // What the dialect uses it accepts; what would oblige it to send
         // commands it does not have it rejects.
-        const bool accepted = verb == "accepted ";
-        if (!accepted && IsOneOf(name, {"ping", "setboard", "usermove", "san", "colors", "time", "analyze",
-                                        "myname", "done", "option"})) {
+        if (verb == "rejected " && IsOneOf(name, {"ping", "setboard", "usermove", "san", "colors", "time", "analyze",
+                                                  "myname", "done", "option"}))
             std::abort();
-        }
-        if (accepted && IsOneOf(name, {"memory", "smp", "egt"})) std::abort();
+        if (verb == "accepted " && IsOneOf(name, {"memory", "smp", "egt"})) std::abort();
         answers.remove_prefix(end + 1);
     }
     if (!answers.empty()) std::abort();
@@ -256,6 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     cecp::fuzz::ForEachLine(cecp::fuzz::MaybeLong(data, size, text), CheckLine);
-    if (!g_input.answering && g_input.answered < kFewFeatures) std::abort();
+    // Features that any engine may announce in one negotiation and have answered.
+    if (!g_input.answering && g_input.answered < 100) std::abort();
     return 0;
 }

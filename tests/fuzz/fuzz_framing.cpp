@@ -1,27 +1,13 @@
-// The reader's line framing on arbitrary engine output cut into arbitrary
-// reads: FoldLineEnds and DispatchLines are called on a ReaderContext as the
-// reader thread calls them, each read's bytes copied from the input, and
-// every line handed on is checked against the output folded as one piece.
-// (fuzz_framing_pipe runs the reader thread itself on a real pipe, with the
-// log open.)
+// The reader's framing on arbitrary output cut into arbitrary reads,
+// FoldLineEnds and DispatchLines called as the reader thread calls them:
+// the lines handed on are framing_stream.h's expected lines, and after every
+// read the buffer holds no line end. (fuzz_framing_pipe runs the reader
+// thread itself on a real pipe.)
 //
-// What must hold, however the output is cut:
-// - no line handed on holds a line feed, and each is NUL-terminated where
-//   the module says it ends;
-// - the lines are the folded output's lines, in order, none lost, none
-//   doubled: a line longer than the buffer comes in pieces of a full buffer
-//   (one byte less when a carriage return, maybe half of a line end, would
-//   end the piece), with no empty line after a piece that ended it exactly;
-// - at the end of the stream the unfinished last line is handed on too;
-// - after every read the buffer holds no line end, only the unfinished line.
-//
-// Input: as framing_stream.h reads it.
-//
-// Flags: 1 the stream ends (the last read sees no writer); 2 a failed read
-// between every two reads; 4 the first 2 lines also go through the real
-// InterpretLine, with an info block held (fuzz_interpret explores that
-// reader; here it takes the lines in place, as the reader thread hands them,
-// and more of them would only cost the time of their moves' recognition).
+// Input: as framing_stream.h reads it. Flags: 1 the stream ends; 2 a failed
+// read between every two reads; 4 the first 2 lines also go through the
+// classic dialect's reader with an info block held, as the reader thread
+// hands them (fuzz_interpret explores that reader).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -1,23 +1,10 @@
-// The reader thread itself on a real pipe, with the log open: the engine's
-// output is written into a pipe in the pieces the input gives, ReaderThread
-// reads and frames it as in a running module until the stream ends, and
-// every line is echoed to a real log file.
-//
-// The one slow target: a thread, a pipe and the log's writes for every
-// input, because they are the point here (what the pipe delivers in one
-// read, the end of the stream, the echo). The framing's own cuts are
-// explored at memory speed by fuzz_framing.
-//
-// What must hold, whatever pieces the pipe delivers:
-// - the lines handed on are the folded output's lines (framing_stream.h),
-//   in order, none lost, none doubled, the unfinished last line at the end;
-// - at the end of the stream the reader says that the engine has ended,
-//   and once told to stop it closes its pipe and ends;
-// - the log receives each line without its leading blanks and tabs, through
-//   a line feed.
-//
-// Input: as framing_stream.h reads it, the sizes being those of the writes
-// into the pipe. The flags are not used: the stream always ends.
+// The reader thread itself on a real pipe, with the log open: the output is
+// written into the pipe in the pieces the input gives (as framing_stream.h
+// reads it; the stream always ends). The lines handed on are the expected
+// lines, the reader says at the end of the stream that the engine has ended
+// and, told to stop, closes its pipe and ends, and the log receives each line
+// without its leading blanks. The one slow target: the thread, pipe and log
+// are the point; fuzz_framing explores the framing's cuts at memory speed.
 #include <unistd.h>
 
 #include <cstddef>

@@ -1,15 +1,10 @@
-// InterpretLine (the classic dialect's reader) on arbitrary engine lines,
-// against arbitrary positions and search states, with an info block held (or
-// none).
+// The classic dialect's reader on arbitrary lines, against arbitrary
+// positions and search states, with an info block held or none: nothing is
+// read or written outside the block or the line, and every report and line
+// leaves what search_state.h checks.
 //
-// What must hold: nothing is read or written outside the info block or the
-// line; what search_state.h says of every report and every line: valid
-// codes, main lines of legal moves within the record's room, and nothing
-// after a stop.
-//
-// Input: the header of search_state.h, then the engine's output: each line
-// (up to a line feed) goes through InterpretLine in turn, so that a move can
-// follow the thinking lines of its search.
+// Input: the header of search_state.h, then the engine's lines, read in turn
+// so that a move can follow the thinking lines of its search.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>

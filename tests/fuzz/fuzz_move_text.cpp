@@ -1,15 +1,11 @@
-// Move text and positions from arbitrary bytes: whatever the host and the
-// engine hand over, recognition, legality and MakeMove stay on the board and
-// within the caller's array, and every move recognised is one of the list.
-// The quicker ways give the whole list's answers: a square's and a piece
-// type's moves, the king's safety, move text and whole lines read both ways.
+// Move text and positions from arbitrary bytes: recognition, legality and
+// MakeMove stay on the board and within the caller's array, every move
+// recognised is listed, and the quicker ways give the whole list's answers.
 //
-// Input: 64 board bytes (any values), side, castling, en-passant and flags
-// bytes, two bytes of a move word for MakeMove, then the text. The move
-// word's squares, with a promotion letter chosen by its top bits, are also
-// read as coordinate text, and its target is also taken as the king's square.
-// The board's last four bytes also name squares and a piece type to check and
-// choose where the costliest checks go (below).
+// Input: 64 board bytes (the last four also name squares and a piece type to
+// check), side, castling, en-passant and flags bytes, a move word (played
+// after the line; its squares also read as coordinate text and taken as the
+// king's), then the text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,40 +24,27 @@ constexpr std::size_t kHeader = 64 + 4 + 2;
 using cecp::fuzz::Listed;
 
 // A square's moves are the whole list's moves from it, in its order: checked
-// on every square the list has moves from and on four others the input
-// names (which must have none), rather than on all 64 of every input. So are
-// a piece type's moves, for the type the input names.
+// on every square the list has moves from and on four others the input names,
+// rather than on all 64. So are a piece type's moves, for the type named.
 void SameSquareMoves(const cecp::Position& position, std::uint32_t otherSquares, int type) {
     cecp::MoveList all, one;
     const int count = all.Generate(position);
-    // The list's moves by their from square, each square's in the list's order.
-    int start[cecp::kSquareCount + 1] = {};
-    for (int i = 0; i < count; ++i) ++start[cecp::MoveFrom(all.moves[i]) + 1];
-    for (int square = 0; square < cecp::kSquareCount; ++square) start[square + 1] += start[square];
-    int next[cecp::kSquareCount];
-    std::memcpy(next, start, sizeof next);
-    cecp::MoveWord byFrom[sizeof all.moves / sizeof all.moves[0]];
-    for (int i = 0; i < count; ++i) byFrom[next[cecp::MoveFrom(all.moves[i])]++] = all.moves[i];
-
-    auto check = [&](int square) {
-        const int mine = one.GenerateFrom(position, square);
-        if (mine != start[square + 1] - start[square] ||
-            std::memcmp(one.moves, byFrom + start[square], sizeof *one.moves * static_cast<std::size_t>(mine)) != 0)
-            std::abort();
+    // The list's moves that keep() takes, in its order, are exactly one's first `mine`.
+    const auto same = [&](auto keep, int mine) {
+        int at = 0;
+        for (int i = 0; i < count; ++i)
+            if (keep(all.moves[i]) && (at >= mine || one.moves[at++] != all.moves[i])) std::abort();
+        if (at != mine) std::abort();
     };
+    bool named[cecp::kSquareCount] = {};
+    for (int i = 0; i < count; ++i) named[cecp::MoveFrom(all.moves[i])] = true;
+    for (int k = 0; k < 4; ++k) named[(otherSquares >> (6 * k)) % cecp::kSquareCount] = true;
     for (int square = 0; square < cecp::kSquareCount; ++square) {
-        if (start[square + 1] > start[square]) check(square);
+        const auto from = [square](cecp::MoveWord m) { return cecp::MoveFrom(m) == square; };
+        if (named[square]) same(from, one.GenerateFrom(position, square));
     }
-    for (int k = 0; k < 4; ++k) check(static_cast<int>((otherSquares >> (6 * k)) % cecp::kSquareCount));
-
-    const int ofType = one.GenerateOfType(position, type);
-    int listed = 0;
-    for (int i = 0; i < count; ++i) {
-        if (cecp::TypeOf(position.squares[cecp::MoveFrom(all.moves[i])]) != type) continue;
-        if (listed == ofType || one.moves[listed] != all.moves[i]) std::abort();
-        ++listed;
-    }
-    if (listed != ofType) std::abort();
+    same([&](cecp::MoveWord m) { return cecp::TypeOf(position.squares[cecp::MoveFrom(m)]) == type; },
+         one.GenerateOfType(position, type));
 }
 
 void SameKingSafety(const cecp::Position& afterMove, cecp::MoveWord move) {
@@ -89,19 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data + kHeader), size - kHeader);
 
     cecp::MoveWord move = 0;
-    if (recogniser.ParseMoveText(text.c_str(), position, &move) == cecp::kMoveTextOk &&
-        !Listed(position, move))
+    if (recogniser.ParseMoveText(text.c_str(), position, &move) == cecp::kMoveTextOk && !Listed(position, move))
         std::abort();
     SameReading(recogniser, text.c_str(), position);
-    // Squares named by the board's last bytes, whose top bits choose where
-    // the costliest checks go: a square's moves on the position given or on
-    // the one after the line, and the end of the line or a stray move after
-    // it for HasNoLegalMove. Each costs a move list per piece.
-    const std::uint32_t otherSquares = std::uint32_t{data[60]} | std::uint32_t{data[61]} << 8 |
-                                       std::uint32_t{data[62]} << 16;
-    const bool squaresAfterLine = (data[63] & 0x80) != 0, strayMove = (data[63] & 0x40) != 0;
-    const int type = data[63] & 7;
-    if (!squaresAfterLine) SameSquareMoves(position, otherSquares, type);
+    SameSquareMoves(position, std::uint32_t{data[60]} | std::uint32_t{data[61]} << 8 | std::uint32_t{data[62]} << 16,
+                    data[63] & 7);
 
     cecp::MoveWord raw;
     std::memcpy(&raw, data + 68, sizeof raw);
@@ -111,10 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SameReading(recogniser, coordinate, position);
     coordinate[4] = 0;
     SameReading(recogniser, coordinate, position);
-    // The position taken as one after a move: that move, and the null move
-    // with the king of the side that moved where it stands, on the word's
-    // squares or on the en-passant square (a missing king keeps an old one),
-    // one of the four an input (each check costs two move lists).
+    // The position taken as one after the word, and after the null move with
+    // the king where it stands or, as a missing king keeps an old square, on
+    // the word's squares or the en-passant square.
     SameKingSafety(position, raw);
     cecp::Position probe = position;
     int& kingSquare = probe.sideToMove != 0 ? probe.whiteKingSquare : probe.blackKingSquare;
@@ -126,10 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cecp::MoveWord* moves = new cecp::MoveWord[capacity];  // exact size: ASan sees any overrun
     const int count = recogniser.ParseVariation(text.c_str(), position, moves, capacity);
     if (count < 0 || count > capacity) std::abort();
-    // Every move of the line is the by-list reading's (below), which takes
-    // its moves from the list; the first few are also looked up in the list
-    // and checked for king safety both ways here, which for all 128 would
-    // cost most inputs more than everything else.
+    // Every move of the line is the by-list reading's (below); the first few
+    // are also checked here, which for all 128 would cost more than the rest.
     constexpr int kMovesCheckedHere = 4;
     cecp::Position line = position;
     for (int i = 0; i < count; ++i) {
@@ -148,11 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     delete[] byList;
     delete[] moves;
 
-    if (squaresAfterLine) SameSquareMoves(line, otherSquares ^ static_cast<std::uint32_t>(count), type);
-    if (strayMove) {
-        line.MakeMove(static_cast<cecp::MoveWord>(raw & 0x7fff));
-        SameKingSafety(line, raw);
-    }
+    // The host's move words may be anything.
+    line.MakeMove(static_cast<cecp::MoveWord>(raw & 0x7fff));
+    SameKingSafety(line, raw);
     cecp::HasNoLegalMove(line);
     return 0;
 }

@@ -1,22 +1,17 @@
-// The clock and position commands of arbitrary search requests, as the host
-// could hand them (any board bytes, counts, move words and clock fields),
-// taken in place of the engine's input (SetCommandWriter: a pipe's writes
-// and pauses cost more than the commands); then the legal-move test on the
-// engine's position that results.
+// The clock and position commands of arbitrary search requests (any board
+// bytes, counts, move words and clock fields), taken in place of the
+// engine's input, then the legal-move test on the engine's position. The
+// record is read only within its bytes 28 to 1143 (the host's own are
+// poisoned); every command is one printable line of the protocol's forms,
+// the first "new"; after the last "force" come exactly the moves sent (all
+// but a held-back ponder move), each in coordinate text, as is the held move.
 //
-// What must hold: the record is read only within bytes 28 to 1143 (it is
-// allocated at its exact size, the host's own bytes poisoned); every command
-// is one printable line of the protocol's forms, the first "new"; after the
-// last "force" come exactly the moves sent (all but a held-back ponder
-// move), each in coordinate text; the ponder move held back is in coordinate
-// text too; the side to move in the engine is 0 or 1.
-//
-// Input: a flags byte, then the record (missing bytes are zero). Flags: 1
-// PonderMode, 2 CastleAndEP, 4 AnalyzeMode, 8 the level cache of the
-// previous input stays (otherwise it is fresh, as after an open), 16 the
-// same request twice in a row.
+// Input: a flags byte, then the record. Flags: 1 PonderMode, 2 CastleAndEP,
+// 4 AnalyzeMode, 8 the level cache of the previous input stays, 16 the same
+// request twice in a row.
 #include <sanitizer/asan_interface.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -46,48 +41,40 @@ std::string g_sent;
 
 void TakeCommand(const char* command, std::size_t length) { g_sent.append(command, length); }
 
-bool IsFile(char c) { return c >= 'a' && c <= 'h'; }
-bool IsRank(char c) { return c >= '1' && c <= '8'; }
-bool IsSquareText(std::string_view s, std::size_t at) { return IsFile(s[at]) && IsRank(s[at + 1]); }
+bool IsSquareText(std::string_view s, std::size_t at) {
+    return s.size() >= at + 2 && s[at] >= 'a' && s[at] <= 'h' && s[at + 1] >= '1' && s[at + 1] <= '8';
+}
 
 bool IsMoveText(std::string_view s) {
-    if (s.size() != 4 && s.size() != 5) return false;
-    if (!IsSquareText(s, 0) || !IsSquareText(s, 2)) return false;
-    return s.size() == 4 || std::strchr("qrbn", s[4]) != nullptr;
+    return (s.size() == 4 || (s.size() == 5 && std::strchr("qrbn", s[4]) != nullptr)) && IsSquareText(s, 0) &&
+           IsSquareText(s, 2);
 }
 
-// An optional minus sign and at least one digit, from at; at is moved on.
-bool Number(std::string_view s, std::size_t* at) {
-    if (*at < s.size() && s[*at] == '-') ++*at;
-    std::size_t digits = *at;
-    while (*at < s.size() && s[*at] >= '0' && s[*at] <= '9') ++*at;
-    return *at > digits;
-}
-
-bool Literal(std::string_view s, std::size_t* at, std::string_view text) {
-    if (s.substr(*at, text.size()) != text) return false;
-    *at += text.size();
-    return true;
-}
-
-bool IsClockCommand(std::string_view s) {
+// The text is the pattern, '#' in it standing for a number (an optional
+// minus sign and digits).
+bool Matches(std::string_view s, std::string_view pattern) {
     std::size_t at = 0;
-    if (Literal(s, &at, "time ")) return Number(s, &at) && at == s.size();
-    if (!Literal(s, &at, "level ")) return false;
-    return Number(s, &at) && Literal(s, &at, " ") && Number(s, &at) && Literal(s, &at, ":") && Number(s, &at) &&
-           Literal(s, &at, " ") && Number(s, &at) && at == s.size();
+    for (const char c : pattern) {
+        if (c != '#') {
+            if (at == s.size() || s[at++] != c) return false;
+            continue;
+        }
+        if (at < s.size() && s[at] == '-') ++at;
+        const std::size_t digits = at;
+        while (at < s.size() && s[at] >= '0' && s[at] <= '9') ++at;
+        if (at == digits) return false;
+    }
+    return at == s.size();
 }
 
 bool IsEditCommand(std::string_view s) {
-    if (s == "edit" || s == "#" || s == "c" || s == ".") return true;
-    // "castle", a sign, the colour and the side: "castle +w00", "castle -b000".
-    if ((s.size() == 11 || s.size() == 12) && s.substr(0, 7) == "castle " && (s[7] == '+' || s[7] == '-') &&
-        (s[8] == 'w' || s[8] == 'b') && s.substr(9) == std::string_view("000", s.size() - 9)) {
-        return true;
-    }
-    // A placement: the piece letter (a blank for codes of no piece type) and its square.
-    if (s.size() == 3 && std::strchr(" PNBRQK", s[0]) != nullptr && IsSquareText(s, 1)) return true;
-    return s.size() == 5 && s.substr(0, 3) == "ep " && IsSquareText(s, 3);
+    // "castle", a sign, the colour and the side: "castle +w00", "castle -b000";
+    // a placement: the piece letter (a blank for codes of no piece type) and its square.
+    return s == "edit" || s == "#" || s == "c" || s == "." ||
+           ((s.size() == 11 || s.size() == 12) && s.substr(0, 7) == "castle " && (s[7] == '+' || s[7] == '-') &&
+            (s[8] == 'w' || s[8] == 'b') && s.substr(9) == std::string_view("000", s.size() - 9)) ||
+           (s.size() == 3 && std::strchr(" PNBRQK", s[0]) != nullptr && IsSquareText(s, 1)) ||
+           (s.size() == 5 && s.substr(0, 3) == "ep " && IsSquareText(s, 3));
 }
 
 // count moves in the request, ponder: the last one is held back.
@@ -95,33 +82,21 @@ void CheckCommands(std::string_view sent, int count, bool ponder) {
     if (sent.empty() || sent.back() != '\n') std::abort();
     static std::vector<std::string_view> lines;
     lines.clear();
-    std::size_t start = 0;
-    for (std::size_t end; (end = sent.find('\n', start)) != std::string_view::npos; start = end + 1) {
+    for (std::size_t start = 0, end; (end = sent.find('\n', start)) != std::string_view::npos; start = end + 1)
         lines.push_back(sent.substr(start, end - start));
-    }
-    if (lines.front() != "new") std::abort();
-    std::size_t hard = lines.size();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        for (char c : line)
-            if (c < 0x20 || c > 0x7e) std::abort();
-        if (line == "hard") {
-            if (hard != lines.size()) std::abort();  // only once, after the position
-            hard = i;
-        }
+    if (lines.front() != "new" || std::count(lines.begin(), lines.end(), "hard") != 1) std::abort();
+    for (const std::string_view line : lines) {
+        if (std::any_of(line.begin(), line.end(), [](char c) { return c < 0x20 || c > 0x7e; })) std::abort();
         if (!(IsMoveText(line) || line == "new" || line == "hard" || line == "easy" || line == "force" ||
-              IsClockCommand(line) || IsEditCommand(line))) {
+              Matches(line, "time #") || Matches(line, "level # #:# #") || IsEditCommand(line)))
             std::abort();
-        }
     }
     // After the position: "hard", "easy" unless pondering, then the moves in
     // force mode, all but a held-back ponder move.
-    std::size_t at = hard + 1;
-    if (hard == lines.size()) std::abort();
+    std::size_t at = std::find(lines.begin(), lines.end(), "hard") - lines.begin() + 1;
     if (!ponder && (at == lines.size() || lines[at++] != "easy")) std::abort();
     if (count > 0 && (at == lines.size() || lines[at++] != "force")) std::abort();
-    const std::size_t movesSent = static_cast<std::size_t>(ponder ? count - 1 : count);
-    if (lines.size() - at != movesSent) std::abort();
+    if (lines.size() - at != static_cast<std::size_t>(ponder ? count - 1 : count)) std::abort();
     for (; at < lines.size(); ++at)
         if (!IsMoveText(lines[at])) std::abort();
 }

@@ -1,28 +1,12 @@
-// UCI's info lines on arbitrary lines: ReadUciInfo, then the UCI dialect's
-// own reading (DialectNamed("uci")->readLine) against arbitrary positions,
-// with a search under way and an info block held (or none).
+// UCI's info lines on arbitrary lines (exact_lines.h), then the dialect's own
+// reading with a search under way: ReadUciInfo reads exactly the lines that
+// start with "info", keeps the current move in its buffer and the main line
+// after "pv", and agrees on well-formed lines with a plain reading of the
+// words (numbers held at their type's ends); every report and line leaves
+// what search_state.h checks.
 //
-// What must hold for any line (each a C string at its exact size: nothing
-// reads past it):
-// - ReadUciInfo answers true exactly for a line whose first word is "info";
-//   the current move it names is ended within its buffer and is a word of
-//   the line, and the main line is the rest of the line after a word "pv";
-// - for a well-formed info line (each keyword followed by its value: "depth",
-//   "seldepth", "multipv", "nodes", "time", "nps", "hashfull", "tbhits",
-//   "currmovenumber" a number of any length, "score" "cp" or "mate" and a
-//   number, "currmove" a word, "lowerbound" and "upperbound" alone, "string"
-//   or "pv" and the rest of the line), every field is that of the last of
-//   its keyword, numbers held at their type's ends (depth, multipv, score
-//   and the move number at 32 bits, nodes and time at 63 bits and a sign);
-// - what search_state.h says of every report and every line: valid codes,
-//   main lines of legal moves within the record's room, nothing after a stop.
-//
-// Input: the header of search_state.h, then lines (up to each line feed; a
-// NUL ends a line, as the module's texts end there); one input in 512 is
-// repeated into one line of 100 KB (exact_lines.h). Each input's
-// lines belong to one search that the dialect started on the standard start
-// position (its bestmove ends it), the engine's position then set from the
-// header.
+// Input: the header of search_state.h, then lines, all of one search that the
+// dialect started on the standard start (its bestmove ends it).
 #include <algorithm>
 #include <climits>
 #include <cstddef>
@@ -32,6 +16,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "engine/engine_process.h"
@@ -53,21 +38,15 @@ namespace {
 const cecp::Dialect* const uci = cecp::DialectNamed("uci");
 cecp::DialectState* const uciState = uci->open();
 
-constexpr std::int64_t kInt64High = INT64_MAX;
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The words of a line, split at blanks.
 void Split(std::string_view line, std::vector<std::string_view>* words) {
     words->clear();
-    std::size_t at = 0;
-    while (true) {
+    for (std::size_t at = 0, end; at < line.size(); at = end) {
         while (at < line.size() && IsBlank(line[at])) ++at;
-        if (at == line.size()) return;
-        std::size_t end = at;
-        while (end < line.size() && !IsBlank(line[end])) ++end;
-        words->push_back(line.substr(at, end - at));
-        at = end;
+        for (end = at; end < line.size() && !IsBlank(line[end]);) ++end;
+        if (end > at) words->push_back(line.substr(at, end - at));
     }
 }
 
@@ -76,71 +55,48 @@ bool IsNumber(std::string_view word) {
     return !word.empty() && word.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// The word's number held at [low, high] (strtoll holds it at 64 bits first).
-std::int64_t Held(std::string_view word, std::int64_t low, std::int64_t high) {
-    const std::string text(word);
-    long long value = std::strtoll(text.c_str(), nullptr, 10);
-    if (value < low) value = low;
-    if (value > high) value = high;
-    return value;
+// The word's number held at the type's ends: 32 bits, or 63 and a sign.
+std::int64_t Held(std::string_view word, bool wide) {
+    const long long value = std::strtoll(std::string(word).c_str(), nullptr, 10);
+    return wide ? std::clamp<long long>(value, -INT64_MAX, INT64_MAX)
+                : std::clamp<long long>(value, INT32_MIN, INT32_MAX);
 }
 
 bool IsOneOf(std::string_view word, std::initializer_list<std::string_view> words) {
-    for (std::string_view one : words)
-        if (word == one) return true;
-    return false;
+    return std::find(words.begin(), words.end(), word) != words.end();
 }
 
 // The fields of a well-formed info line; false for any other line.
-bool ReadWellFormed(std::string_view line, const std::vector<std::string_view>& words, cecp::UciInfo* info) {
+bool ReadWellFormed(const std::vector<std::string_view>& words, cecp::UciInfo* info) {
     *info = cecp::UciInfo{};
     if (words.empty() || words[0] != "info") return false;
     for (std::size_t i = 1; i < words.size(); ++i) {
-        const std::string_view word = words[i];
-        const bool hasNext = i + 1 < words.size();
-        if (word == "string") {
-            info->isString = true;
+        const std::string_view word = words[i], next = i + 1 < words.size() ? words[i + 1] : std::string_view();
+        if (word == "string" || word == "pv") {
+            info->isString = word == "string";
+            if (word == "pv" && !next.empty()) info->mainLine = next.data();
             return true;
-        }
-        if (word == "pv") {
-            if (hasNext) info->mainLine = line.data() + (words[i + 1].data() - line.data());
-            return true;
-        }
-        if (word == "lowerbound" || word == "upperbound") {
+        } else if (word == "lowerbound" || word == "upperbound") {
             info->bound = true;
-        } else if (word == "currmove") {
-            if (!hasNext) return false;
-            const std::string_view move = words[++i];
-            if (move.size() < sizeof info->currentMove) {
-                std::memcpy(info->currentMove, move.data(), move.size());
-                info->currentMove[move.size()] = '\0';
-            }
-        } else if (word == "score") {
-            if (i + 2 >= words.size() || !IsOneOf(words[i + 1], {"cp", "mate"}) || !IsNumber(words[i + 2])) {
-                return false;
-            }
+        } else if (word == "currmove" && !next.empty()) {
+            if (next.size() < sizeof info->currentMove) *std::copy(next.begin(), next.end(), info->currentMove) = 0;
+            ++i;
+        } else if (word == "score" && IsOneOf(next, {"cp", "mate"}) && i + 2 < words.size() && IsNumber(words[i + 2])) {
             info->hasScore = true;
-            info->mate = words[i + 1] == "mate";
-            info->score = static_cast<std::int32_t>(Held(words[i + 2], INT32_MIN, INT32_MAX));
-            i += 2;
-        } else if (IsOneOf(word, {"depth", "multipv", "currmovenumber", "nodes", "time", "seldepth", "nps",
-                                  "hashfull", "tbhits"})) {
-            if (!hasNext || !IsNumber(words[i + 1])) return false;
-            const std::string_view number = words[++i];
-            if (word == "depth") {
-                info->hasDepth = true;
-                info->depth = static_cast<std::int32_t>(Held(number, INT32_MIN, INT32_MAX));
-            } else if (word == "multipv") {
-                info->multipv = static_cast<std::int32_t>(Held(number, INT32_MIN, INT32_MAX));
-            } else if (word == "currmovenumber") {
-                info->currentMoveNumber = static_cast<std::int32_t>(Held(number, INT32_MIN, INT32_MAX));
-            } else if (word == "nodes") {
-                info->hasNodes = true;
-                info->nodes = Held(number, -kInt64High, kInt64High);
-            } else if (word == "time") {
-                info->hasTime = true;
-                info->milliseconds = Held(number, -kInt64High, kInt64High);
-            }
+            info->mate = next == "mate";
+            info->score = static_cast<std::int32_t>(Held(words[i += 2], false));
+        } else if (IsOneOf(word, {"depth", "multipv", "currmovenumber", "nodes", "time", "seldepth", "nps", "hashfull",
+                                  "tbhits"}) &&
+                   IsNumber(next)) {
+            const std::int64_t value = Held(words[++i], word == "nodes" || word == "time");
+            if (word == "depth") info->depth = static_cast<std::int32_t>(value);
+            if (word == "multipv") info->multipv = static_cast<std::int32_t>(value);
+            if (word == "currmovenumber") info->currentMoveNumber = static_cast<std::int32_t>(value);
+            if (word == "nodes") info->nodes = value;
+            if (word == "time") info->milliseconds = value;
+            info->hasDepth |= word == "depth";
+            info->hasNodes |= word == "nodes";
+            info->hasTime |= word == "time";
         } else {
             return false;
         }
@@ -148,13 +104,12 @@ bool ReadWellFormed(std::string_view line, const std::vector<std::string_view>& 
     return true;
 }
 
-bool Same(const cecp::UciInfo& a, const cecp::UciInfo& b) {
-    return a.hasDepth == b.hasDepth && (!a.hasDepth || a.depth == b.depth) && a.hasNodes == b.hasNodes &&
-           (!a.hasNodes || a.nodes == b.nodes) && a.hasTime == b.hasTime &&
-           (!a.hasTime || a.milliseconds == b.milliseconds) && a.hasScore == b.hasScore &&
-           (!a.hasScore || (a.mate == b.mate && a.score == b.score)) && a.bound == b.bound &&
-           a.multipv == b.multipv && std::strcmp(a.currentMove, b.currentMove) == 0 &&
-           a.currentMoveNumber == b.currentMoveNumber && a.mainLine == b.mainLine && a.isString == b.isString;
+// The fields that count: a value only where it was named.
+auto Fields(const cecp::UciInfo& x) {
+    return std::tuple(x.hasDepth, x.hasDepth ? x.depth : 0, x.hasNodes, x.hasNodes ? x.nodes : 0, x.hasTime,
+                      x.hasTime ? x.milliseconds : 0, x.hasScore, x.hasScore && x.mate, x.hasScore ? x.score : 0,
+                      x.bound, x.multipv, std::string_view(x.currentMove), x.currentMoveNumber, x.mainLine,
+                      x.isString);
 }
 
 void CheckInfo(const char* line) {
@@ -167,22 +122,19 @@ void CheckInfo(const char* line) {
     if (!read) return;
 
     const std::size_t moveLength = strnlen(info.currentMove, sizeof info.currentMove);
-    if (moveLength == sizeof info.currentMove) std::abort();
-    if (moveLength > 0 && std::find(words.begin(), words.end(), std::string_view(info.currentMove, moveLength)) ==
-                              words.end()) {
+    if (moveLength == sizeof info.currentMove ||
+        (moveLength > 0 && !std::count(words.begin(), words.end(), std::string_view(info.currentMove, moveLength))))
         std::abort();
-    }
     if (info.mainLine != nullptr) {
-        if (info.mainLine < line || info.mainLine >= line + text.size() || IsBlank(*info.mainLine)) std::abort();
+        if (info.mainLine < line || info.mainLine >= line + text.size() || IsBlank(*info.mainLine) || info.isString)
+            std::abort();
         std::string_view before = text.substr(0, static_cast<std::size_t>(info.mainLine - line));
         while (!before.empty() && IsBlank(before.back())) before.remove_suffix(1);
-        if (before.size() < 3 || before.substr(before.size() - 2) != "pv" || !IsBlank(before[before.size() - 3])) {
+        if (before.size() < 3 || before.substr(before.size() - 2) != "pv" || !IsBlank(before[before.size() - 3]))
             std::abort();
-        }
-        if (info.isString) std::abort();
     }
     cecp::UciInfo expected;
-    if (ReadWellFormed(text, words, &expected) && !Same(info, expected)) std::abort();
+    if (ReadWellFormed(words, &expected) && Fields(info) != Fields(expected)) std::abort();
 }
 
 // A search as the dialect starts it: the standard start, its clock.
