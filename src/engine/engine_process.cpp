@@ -94,7 +94,6 @@ platform::Handle TakeHandle(std::atomic<platform::Handle>& field, platform::Hand
     return handle;
 }
 
-
 bool StartEngineProcess(const EngineLaunch& launch) {
     EngineProcess& e = g_engine;
     e.process = platform::kNoProcess;

@@ -32,10 +32,7 @@ DialectUse::DialectUse() {
     g_search.dialectUsers.fetch_add(1);
     state_ = g_search.dialectState.load();
     dialect_ = g_search.dialect.load();
-    if (state_ == nullptr || dialect_ == nullptr) {
-        state_ = nullptr;
-        dialect_ = &kClassicDialect;
-    }
+    if (dialect_ == nullptr) state_ = nullptr;
 }
 
 DialectUse::~DialectUse() {

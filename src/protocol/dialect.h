@@ -113,6 +113,7 @@ public:
     DialectUse(const DialectUse&) = delete;
     DialectUse& operator=(const DialectUse&) = delete;
     explicit operator bool() const { return state_ != nullptr; }
+    // Only while the use holds a state.
     const Dialect& dialect() const { return *dialect_; }
     DialectState* state() const { return state_; }
 
