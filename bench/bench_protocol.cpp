@@ -11,6 +11,7 @@
 #include "host/host_link.h"
 #include "host/info_block.h"
 #include "protocol/dialect.h"
+#include "protocol/search_driver.h"
 #include "protocol/search_request.h"
 
 namespace {
@@ -61,7 +62,9 @@ DialectState* BeginSearch(const Dialect& dialect) {
     StoreField<std::uint8_t>(request, search_request::kWhiteToMove, 1);
     StoreField<std::int16_t>(request, search_request::kClockMode, kClockIncrement);
     StoreField<std::int32_t>(request, search_request::kTimeLeft, 600);
-    dialect.startSearch(open, SearchRequestView(request));
+    const SearchRequestView view(request);
+    g_search.phase = SearchPhase::kPreparing;
+    dialect.startSearch(open, view, PlanSearch(view));
     g_host.reportedDepth = 100;
     g_host.lastPvLength = 0;
     return open;
@@ -71,6 +74,7 @@ DialectState* BeginSearch(const Dialect& dialect) {
 void EndSearch(const Dialect& dialect, DialectState* open, const char* moveLine) {
     dialect.readLine(open, moveLine);
     dialect.close(open);
+    g_search.phase = SearchPhase::kIdle;
 }
 
 void ReadMainLines(benchmark::State& state, const char* dialectName, const char* prefix, const char* const* lines,

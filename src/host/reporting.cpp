@@ -150,6 +150,7 @@ void SettleReports() { ReportLock lock(g_reportMutex); }
 void ForgetShownLine() {
     g_host.lastPvLength = 0;
     g_host.pvReported = 0;
+    g_host.reportedDepth = 0;
 }
 
 void AllowMainLineRepeat() { g_host.lastPvRepeatable = 1; }

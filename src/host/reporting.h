@@ -30,9 +30,10 @@ void ReportMainLineMoves(const MoveWord* moves, std::int32_t count, std::int16_t
 // the host that a new search begins.
 void BeginSearchReport();
 
-// The search's own lines begin (its position has just been sent): whatever
-// was shown before, and the mark that a line was shown, are forgotten, so
-// that a line of an earlier search read meanwhile cannot stand for this one.
+// The search's own lines begin (the engine is about to be told to search, or
+// no search begins): whatever was shown before, the mark that a line was
+// shown and the depth reached are forgotten, so that a line of an earlier
+// search read meanwhile cannot stand for this one.
 void ForgetShownLine();
 
 // Recognises the moves of a main line in the engine's notation against the

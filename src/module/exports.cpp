@@ -33,7 +33,7 @@ extern "C" {
 std::int32_t CECP_CALL Eng1(void* infoBlock, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                             std::uint32_t openParam) {
     if (infoBlock == nullptr) return 1;
-    if (g_search.engineOpen || g_search.thinking || g_host.infoBlock.load() != nullptr) return 1;
+    if (g_search.engineOpen || cecp::SearchRunning() || g_host.infoBlock.load() != nullptr) return 1;
     if (g_search.engineOpen.exchange(1) != 0) return 1;  // another thread has just opened
 
     g_host.infoBlock = infoBlock;
@@ -57,7 +57,7 @@ std::int32_t CECP_CALL Eng2() {
 
 void CECP_CALL Eng3() { cecp::StopSearch(); }
 
-std::int32_t CECP_CALL Eng4() { return g_search.thinking; }
+std::int32_t CECP_CALL Eng4() { return cecp::SearchRunning() ? 1 : 0; }
 
 std::int32_t CECP_CALL Eng5() { return g_search.engineOpen; }
 

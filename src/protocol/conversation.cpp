@@ -55,8 +55,6 @@ bool OpenEngine(char* problem, std::size_t size) {
     s.castleAndEP = 0;
     s.ponderMode = 0;
     s.analyzeMode = 0;
-    g_search.analyzing = 0;
-    g_search.engineBusy = 0;
     EnginePaths paths;
     if (s.installProblem[0] != '\0' || !BuildEnginePaths(s.engineDirectory, s.engineFileName, &paths)) {
         platform::ShowError(s.engineFileName[0] != '\0' ? s.engineFileName : "cecp-adapter",

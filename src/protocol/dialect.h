@@ -24,12 +24,7 @@
 
 namespace cecp {
 
-// What a search request started in the engine.
-enum class SearchStart {
-    kNothing,    // no search: the position has no legal move, or a stop came first
-    kSearching,  // a search or an analysis: Eng9 waits for its end
-    kPondering,  // a search on the host's expected reply: Eng10 or Eng3 will follow
-};
+struct SearchPlan;
 
 // The base of every dialect's state.
 struct DialectState {};
@@ -54,10 +49,11 @@ struct Dialect {
 
     // Eng9, on the host's thread: everything from the clock to the start of
     // the search, keeping the engine's position (EnginePositionCopy) in step
-    // with what the engine is told, and awaitingMove set while an answer is
-    // awaited. May wait (bounded) for an engine that is still busy with an
-    // earlier search. Returns what it started.
-    SearchStart (*startSearch)(DialectState* state, const SearchRequestView& request);
+    // with what the engine is told. The search begins with BeginEngineSearch
+    // just before the command that starts it; without that call (the
+    // position has no legal move, or the host stopped first) nothing is
+    // awaited and the request returns.
+    void (*startSearch)(DialectState* state, const SearchRequestView& request, const SearchPlan& plan);
 
     // Eng9's wait, on the host's thread, every 100 ms or so while an answer
     // is awaited: requests the dialect repeats (the status of an analysis).
@@ -67,8 +63,9 @@ struct Dialect {
     // reads its record: reports what the dialect held back until then.
     void (*endSearch)(DialectState* state);
 
-    // Eng3, on any host thread, once per search (stopRequested has just been
-    // set): stops an analysis or a ponder search, or asks for the move now.
+    // Eng3, on any host thread, once per search that the engine runs (the
+    // host's stop has just been noted): stops an analysis or a ponder
+    // search, or asks for the move now.
     void (*stop)(DialectState* state);
 
     // Eng10, on any host thread, under the CommandSequence lock: the host
@@ -87,17 +84,27 @@ struct Dialect {
     // Eng2, on the host's thread, after a running search has been stopped:
     // the goodbye, after which the engine is given a bounded time to end.
     void (*sayGoodbye)(DialectState* state);
+
+    // Answers of earlier searches. The engine may still owe the answer of a
+    // search the module gave up on (it would not move now, or not in time);
+    // each dialect knows such an answer its own way (protocol 2 by its pong,
+    // UCI by counting its bestmoves, the classic conversation by the next
+    // move line), and what the engine still says of that search belongs to
+    // no search.
+    //
+    // Eng9, before anything of the new search is sent: the engine still owes
+    // such an answer and the dialect cannot tell it from the new search's.
+    bool (*owesEarlierAnswer)(DialectState* state);
+    // ... then, before the driver waits (bounded) for it: asks the engine
+    // to give that answer now.
+    void (*hurryEarlierAnswer)(DialectState* state);
+    // ... and when it has not come by the wait's end: the dialect goes on
+    // as if it had (the engine is searched all the same).
+    void (*forgetEarlierAnswer)(DialectState* state);
+    // A search ends without its answer (GiveUpOnAnswer): the engine owes it
+    // to no search.
+    void (*answerAbandoned)(DialectState* state);
 };
-
-// How long a search waits for the engine's answer to a request to move now
-// or to stop, before it gives up on the engine.
-constexpr int kMoveNowPatienceMilliseconds = 5000;
-
-// Stamps a request to move now or to stop, before its command is sent: the
-// engine may answer before the command's write returns, and its move is
-// recognised as the answer by this stamp. The search gives up on the engine
-// patienceMilliseconds later.
-void AskForMoveNow(int patienceMilliseconds = kMoveNowPatienceMilliseconds);
 
 // The dialect that the setting's value names (case and surrounding blanks do
 // not matter), or null when it names none.

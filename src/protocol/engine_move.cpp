@@ -2,8 +2,7 @@
 
 #include "host/host_link.h"
 #include "host/reporting.h"
-#include "protocol/search_state.h"
-#include "protocol/search_wait.h"
+#include "protocol/search_driver.h"
 
 namespace cecp {
 
@@ -11,7 +10,7 @@ void TakeEngineMove(const char* answer) {
     // After a request to move now the search waits for exactly this move: the
     // record must not go on showing a line from before the stop, or even from
     // the previous search when none came in this one.
-    bool answersMoveNow = g_host.stopRequested && g_search.awaitingMove && g_search.moveNowSentAt != 0;
+    bool answersMoveNow = CurrentPhase() == SearchPhase::kMovingNow;
     auto report = answersMoveNow ? ReportMoveAfterStop : ReportMainLine;
     if (g_host.pvReported == 0) {
         g_host.pvReported = 1;

@@ -3,8 +3,7 @@
 #include <cstring>
 
 #include "protocol/engine_move.h"
-#include "protocol/search_state.h"
-#include "protocol/search_wait.h"
+#include "protocol/search_driver.h"
 
 namespace cecp {
 
@@ -29,8 +28,13 @@ PonderHold::HeldMove PonderHold::Hold(const char* move) {
 
 void PonderHold::Begin() {
     std::lock_guard lock(mutex_);
-    state_ = g_search.ponderHitEarly.exchange(0) != 0 ? State::kConfirmed : State::kUnconfirmed;
+    state_ = State::kUnconfirmed;
     moveHeld_ = false;
+}
+
+void PonderHold::ConfirmAtStart() {
+    bool engineStillSearching = true;
+    Confirm(&engineStillSearching);
 }
 
 void PonderHold::TakeOrHold(const char* move) {
@@ -62,6 +66,15 @@ bool PonderHold::Settle(State word, bool* engineStillSearching) {
 bool PonderHold::Confirm(bool* engineStillSearching) { return Settle(State::kConfirmed, engineStillSearching); }
 
 bool PonderHold::Miss(bool* engineStillSearching) { return Settle(State::kMissed, engineStillSearching); }
+
+void PonderHold::Stop(const char* command, int missPatienceMilliseconds) {
+    bool engineStillSearching = true;
+    if (!Miss(&engineStillSearching)) {
+        SendMoveNow(command);
+    } else if (engineStillSearching) {
+        SendMoveNow(command, missPatienceMilliseconds);
+    }
+}
 
 void PonderHold::End() {
     char move[sizeof move_];

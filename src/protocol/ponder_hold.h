@@ -15,9 +15,12 @@ namespace cecp {
 
 class PonderHold {
 public:
-    // Eng9, before the ponder search starts: the move is held from now on. A
-    // confirmation that came while the search was being set up counts.
+    // Eng9, before the ponder search starts: the move is held from now on.
     void Begin();
+
+    // Eng9, when the host confirmed the reply while the search was being set
+    // up (BeginEngineSearch said so): the search goes on as confirmed.
+    void ConfirmAtStart();
 
     // The reader's way with the engine's move: the answer when no ponder
     // search waits for confirmation; kept until the host confirms or gives up
@@ -39,6 +42,12 @@ public:
     // Eng9, after the wait: reports a move held until the confirmation, and
     // ends the hold.
     void End();
+
+    // Eng3 with an answer awaited: a ponder search whose reply was not
+    // played ends, its move dropped when it comes (the engine is asked for
+    // it with command, and given missPatienceMilliseconds); any other search
+    // is asked for its move now with command.
+    void Stop(const char* command, int missPatienceMilliseconds);
 
 private:
     enum class State { kNone, kUnconfirmed, kConfirmed, kConfirmedWithMove, kMissed };

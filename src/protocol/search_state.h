@@ -2,8 +2,8 @@
 // the search driver and the dialects share them.
 //
 // The record lives in static storage from load to unload and is
-// constant-initialised. Flags shared between the host's threads and the
-// reader thread are 32-bit atomics, each written and read whole.
+// constant-initialised. Values shared between the host's threads and the
+// reader thread are atomics, each written and read whole.
 #pragma once
 
 #include <atomic>
@@ -16,6 +16,27 @@ struct DialectState;
 
 using Flag = std::atomic<std::int32_t>;
 
+// The life of one search request (Eng9), from its start to its return. The
+// search driver owns the transitions (search_driver.h); the phase is the
+// one answer to "what does the search wait for now".
+//
+//   idle -> waiting for engine -> preparing -> searching | pondering | analysing
+//   pondering -> searching            the host played the expected reply
+//   searching | pondering -> moving now   the host asked for the move now
+//   analysing -> refused              the engine does not know the analysis
+//   any of the waiting phases -> ended -> idle
+enum class SearchPhase : std::int32_t {
+    kIdle,              // no search request runs
+    kWaitingForEngine,  // the engine still owes an earlier search's answer; it is given time
+    kPreparing,         // the clock and the position are sent; no answer is awaited yet
+    kSearching,         // the engine searches; its move ends the search
+    kPondering,         // the engine searches on the expected reply; the host has not confirmed it
+    kAnalysing,         // the engine analyses; only the host's stop ends it
+    kRefused,           // the engine refused the command that started the search: nothing runs in it
+    kMovingNow,         // the engine was asked for its move now; it is given a bounded time
+    kEnded,             // the answer came, or none will: the request reports and returns
+};
+
 struct SearchState {
     Flag engineOpen{0};
     // The open engine's dialect and its state (null: none open), and the
@@ -24,25 +45,15 @@ struct SearchState {
     std::atomic<DialectState*> dialectState{nullptr};
     Flag dialectUsers{0};
 
-    Flag thinking{0};
-    Flag awaitingMove{0};
-    Flag analyzing{0};
-    // When Eng3 last asked the engine to move now or stop (steady
-    // milliseconds, 0 when it has not in this search), and how long the
-    // search then waits for its answer before it gives up on the engine.
-    std::atomic<std::int64_t> moveNowSentAt{0};
-    Flag moveNowPatience{0};
-    // The engine may still be busy with a search whose answer the module no
-    // longer waits for (it refused to move now, or never answered): what it
-    // still says of that search belongs to no search.
-    Flag engineBusy{0};
-    // The engine refused the command that started this search (an analysis
-    // it does not know): nothing runs in it, and a stop given up on leaves
-    // it idle, not busy.
-    Flag searchRefused{0};
+    std::atomic<SearchPhase> phase{SearchPhase::kIdle};
+    // What the engine was told to do when the search began (searching,
+    // pondering or analysing; idle when nothing was started).
+    std::atomic<SearchPhase> begunAs{SearchPhase::kIdle};
+    // When the search stops waiting for an answer to move now or to stop
+    // (steady milliseconds; 0 while none was asked for).
+    std::atomic<std::int64_t> answerDeadline{0};
     // The host confirmed the pondered reply while the search was still being
-    // set up, before its ponder move was held back: it is sent as soon as the
-    // engine has been told to ponder.
+    // set up: the search begins confirmed.
     Flag ponderHitEarly{0};
 };
 

@@ -48,13 +48,10 @@ Signal& EventSignal() {
 
 }  // namespace
 
-void EndMoveWait() {
-    g_search.awaitingMove = 0;
+void WakeSearch() {
     MoveSignal().Notify();
     EventSignal().Notify();
 }
-
-void NoteMoveOwedToNoSearch() { g_search.engineBusy = g_search.searchRefused ? 0 : 1; }
 
 std::uint64_t MoveWaitTicket() { return MoveSignal().Ticket(); }
 

@@ -7,24 +7,18 @@
 
 namespace cecp {
 
-// Clears awaitingMove and wakes the search that waits for it at once. Called
-// when the engine's move has been interpreted, when its output ends, when it
-// has died, and when the search is stopped or the engine closed.
-void EndMoveWait();
+// Wakes the search's wait for the engine's answer at once, and every wait
+// for an engine event (EndMoveWait calls it once the phase has moved on).
+void WakeSearch();
 
-// The search is ended without the move the engine was asked for (it refused
-// to move now, or did not answer in time): the engine, still thinking, owes
-// a move that belongs to no search, unless it refused to begin the search.
-void NoteMoveOwedToNoSearch();
-
-// Sleeps until EndMoveWait is called or milliseconds have passed, whichever
-// comes first; a call of EndMoveWait since ticket was taken ends it at once.
+// Sleeps until WakeSearch is called or milliseconds have passed, whichever
+// comes first; a call of WakeSearch since ticket was taken ends it at once.
 void WaitForMoveOrTimeout(std::uint64_t ticket, int milliseconds);
-// The ticket to wait with: take it before testing awaitingMove.
+// The ticket to wait with: take it before testing the search's phase.
 std::uint64_t MoveWaitTicket();
 
 // Wakes every wait for an engine event: the reader has read something a
-// dialect waits for, or the engine has ended (EndMoveWait does this too).
+// dialect waits for, or the engine has ended (WakeSearch does this too).
 void NotifyEngineEvent();
 
 // Waits until done(context) holds, the engine has ended, or milliseconds

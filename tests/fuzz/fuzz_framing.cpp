@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cecp::g_host.reportedDepth = 0;
         cecp::g_host.pvReported = 0;
         cecp::g_host.lastPvLength = 0;
-        cecp::g_search.awaitingMove = 1;
+        cecp::g_search.phase = cecp::SearchPhase::kSearching;
     }
 
     cecp::ReaderContext& context = cecp::fuzz::FreshReader(CheckLine);

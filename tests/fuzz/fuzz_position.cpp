@@ -130,7 +130,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g_settings.ponderMode = (flags & 1) ? 1 : 0;
     g_settings.castleAndEP = (flags & 2) ? 1 : 0;
     g_settings.analyzeMode = (flags & 4) ? 1 : 0;
-    g_search.analyzing = 0;
     static cecp::CecpClock clock;
     static cecp::PonderMove heldReply;
     if (!(flags & 8)) cecp::ForgetLevelSent(clock);
@@ -140,10 +139,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int round = 0; round < ((flags & 16) ? 2 : 1); ++round) {
         g_sent.clear();
         cecp::SendClockCommands(clock, request);
-        cecp::SendPosition(request, heldReply);
-
         const int count = request.MoveCount();
         const bool ponder = g_settings.ponderMode != 0 && request.PonderRequest() && count >= 1;
+        cecp::SendPosition(request, ponder, heldReply);
         CheckCommands(g_sent, count, ponder);
         char held[cecp::PonderMove::kTextSize];
         heldReply.Peek(held);

@@ -23,6 +23,7 @@
 #include "exact_lines.h"
 #include "protocol/dialect.h"
 #include "protocol/search_request.h"
+#include "protocol/search_driver.h"
 #include "protocol/uci/info.h"
 #include "search_state.h"
 
@@ -150,9 +151,11 @@ void StartSearch() {
     g_search.engineOpen = 0;  // the dialect's waits for the engine end at once
     g_engine.exited = 0;
     g_host.stopRequested = 0;
-    g_search.awaitingMove = 0;
+    g_search.phase = cecp::SearchPhase::kPreparing;
     uci->readLine(uciState, "bestmove");  // pays any search still owed an answer
-    if (uci->startSearch(uciState, cecp::SearchRequestView(record)) != cecp::SearchStart::kSearching) std::abort();
+    const cecp::SearchRequestView request(record);
+    uci->startSearch(uciState, request, cecp::PlanSearch(request));
+    if (g_search.phase != cecp::SearchPhase::kSearching) std::abort();
 }
 
 bool IsBestMove(std::string_view line) {

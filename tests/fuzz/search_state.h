@@ -71,9 +71,9 @@ inline void SetUpSearch(const std::uint8_t* header) {
     g_host.stopRequested = (flags & 8) ? 1 : 0;
     g_settings.evaluationWhite = (flags & 16) ? 1 : 0;
     g_host.engineSideWhite = (flags & 32) ? 1 : 0;
-    g_settings.analyzeMode = g_search.analyzing = (flags & 128) ? 1 : 0;
+    g_settings.analyzeMode = (flags & 128) ? 1 : 0;
+    g_search.phase = g_settings.analyzeMode ? SearchPhase::kAnalysing : SearchPhase::kSearching;
     g_host.reportedDepth = static_cast<std::int8_t>(header[68]);
-    g_search.awaitingMove = 1;
     g_host.lastPvLength = 0;
     g_host.lastPvScore = 0;
     g_host.lastPvTime = 0;
@@ -103,8 +103,11 @@ inline bool IsFlag(std::int32_t value) { return value == 0 || value == 1; }
 
 // After every line.
 inline void CheckSearchState() {
-    if (!IsFlag(g_search.awaitingMove) || !IsFlag(g_host.pvReported) || !IsFlag(g_settings.analyzeMode) ||
-        !IsFlag(g_search.analyzing)) {
+    if (!IsFlag(g_host.pvReported) || !IsFlag(g_settings.analyzeMode)) std::abort();
+    // Lines move the search on only to its end, or an analysis to its refusal.
+    const SearchPhase phase = g_search.phase;
+    if (phase != SearchPhase::kSearching && phase != SearchPhase::kAnalysing && phase != SearchPhase::kRefused &&
+        phase != SearchPhase::kEnded) {
         std::abort();
     }
     const int cached = g_host.lastPvLength;

@@ -20,7 +20,7 @@ using Interpret = ReportingTest;
 
 TEST_F(Interpret, AMoveBeforeAnyLineIsReportedAsTheMainLine) {
     InterpretLine("\a\amove e2e4");
-    EXPECT_EQ(g_search.awaitingMove, 0);
+    EXPECT_FALSE(AwaitingAnswer());
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 1);
     EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 1);
@@ -33,15 +33,15 @@ TEST_F(Interpret, TheMoveEndsTheSearchAndRepeatsOnlyADifferentLine) {
     EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 12);  // centiseconds, rounded
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 567890);
     InterpretLine("move e2e4");
-    EXPECT_EQ(g_search.awaitingMove, 0);
+    EXPECT_FALSE(AwaitingAnswer());
     EXPECT_EQ(MainLine().size(), 3u);
 
-    g_search.awaitingMove = 1;
+    g_search.phase = SearchPhase::kSearching;
     InterpretLine("move d2d4");
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("d2d4")}));
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 35);
     EXPECT_EQ(Field<std::int32_t>(ib::kMainLineTime), 12);
-    EXPECT_EQ(g_search.awaitingMove, 0);
+    EXPECT_FALSE(AwaitingAnswer());
 }
 
 TEST_F(Interpret, NumberedMoveLinesNeedTheEllipsis) {
@@ -50,9 +50,9 @@ TEST_F(Interpret, NumberedMoveLinesNeedTheEllipsis) {
     afterE4.MakeMove(M("e2e4"));
     SetPosition(afterE4);
     InterpretLine("12. Nf6");
-    EXPECT_EQ(g_search.awaitingMove, 1);
+    EXPECT_TRUE(AwaitingAnswer());
     InterpretLine("12. ... Nf6");
-    EXPECT_EQ(g_search.awaitingMove, 0);
+    EXPECT_FALSE(AwaitingAnswer());
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("g8f6")}));
 }
 
@@ -88,18 +88,19 @@ TEST_F(Interpret, RejectionsOfAnalyzeTurnAnalysisOff) {
                               "unexpected command analyze"};
     for (const char* line : offLines) {
         g_settings.analyzeMode = 1;
-        g_search.analyzing = 1;
+        g_search.phase = SearchPhase::kAnalysing;
         InterpretLine(line);
         EXPECT_EQ(g_settings.analyzeMode, 0) << line;
-        EXPECT_EQ(g_search.analyzing, 0) << line;
+        EXPECT_EQ(CurrentPhase(), SearchPhase::kRefused) << line;
     }
     const char* keepLines[] = {"Illegal move: e2e5", "error (unknown command): analyze",
                                "Error: analyze not found", "Illegal move (No such file): analyze"};
     for (const char* line : keepLines) {
         g_settings.analyzeMode = 1;
-        g_search.analyzing = 1;
+        g_search.phase = SearchPhase::kAnalysing;
         InterpretLine(line);
         EXPECT_EQ(g_settings.analyzeMode, 1) << line;
+        EXPECT_EQ(CurrentPhase(), SearchPhase::kAnalysing) << line;
     }
     EXPECT_TRUE(Codes().empty());
 }
@@ -125,7 +126,7 @@ TEST_F(Interpret, HugeNumbersAreHeldAtTheirLimits) {
 
 TEST_F(Interpret, OnlyMoveEndsTheSearch) {
     InterpretLine("(only move) e2e4");
-    EXPECT_EQ(g_search.awaitingMove, 0);
+    EXPECT_FALSE(AwaitingAnswer());
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4")}));
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 0);
 }
@@ -135,7 +136,7 @@ TEST_F(Interpret, OtherLinesChangeNothing) {
                            "tellics say Fairy-Max 5.0b", "feature done=1", "# times @ 1294890975",
                            "move", "stat01: 1 2 3", "e2e4 not found"};
     for (const char* line : lines) InterpretLine(line);
-    EXPECT_EQ(g_search.awaitingMove, 1);
+    EXPECT_TRUE(AwaitingAnswer());
     EXPECT_TRUE(Codes().empty());
     EXPECT_EQ(clock.statusRequestsLeft, 1);
 }
@@ -147,7 +148,7 @@ TEST_F(Interpret, OverlongLinesAreCutNotOverrun) {
     std::string longMove = "move " + std::string(5000, 'e');
     g_host.pvReported = 1;
     InterpretLine(longMove.c_str());
-    EXPECT_EQ(g_search.awaitingMove, 0);
+    EXPECT_FALSE(AwaitingAnswer());
     std::string manyMoves = "9 35 100 500";
     for (int i = 0; i < 200; ++i) manyMoves += " g1f3 g8f6 f3g1 f6g8";
     InterpretLine(manyMoves.c_str());
@@ -207,7 +208,7 @@ TEST_P(RealEngineSession, IsInterpretedLineByLine) {
         }
         if (status) ++statusLines;
         if (line.rfind("move ", 0) == 0) {
-            EXPECT_EQ(g_search.awaitingMove, 0);
+            EXPECT_FALSE(AwaitingAnswer());
             ASSERT_FALSE(MainLine().empty()) << line;
             char text[8];
             MoveWord first = MainLine()[0];
@@ -217,7 +218,7 @@ TEST_P(RealEngineSession, IsInterpretedLineByLine) {
             text[3] = RankDigit(MoveTo(first));
             text[4] = '\0';
             EXPECT_EQ(line.substr(5, 4), text) << GetParam().file << " phase " << phase;
-            g_search.awaitingMove = 1;
+            g_search.phase = SearchPhase::kSearching;
             if (phase == 0) {
                 phase = 1;
                 SetPosition(*phases[1]);

@@ -18,7 +18,7 @@
 #include "protocol/cecp/commands.h"
 #include "protocol/cecp/interpret.h"
 #include "protocol/engine_move.h"
-#include "protocol/search_state.h"
+#include "protocol/search_driver.h"
 #include "search_request_builder.h"
 
 namespace cecp::test {
@@ -36,15 +36,17 @@ protected:
         g_host.lastPvTime = 0;
         g_settings.evaluationWhite = 0;
         g_host.engineSideWhite = 1;
-        g_search.awaitingMove = 1;
+        g_search.phase = SearchPhase::kSearching;
         g_settings.analyzeMode = 0;
-        g_search.analyzing = 0;
         Position start;
         start.SetStartPosition();
         SetEnginePosition(start);
         HostClearNotifications();
     }
-    void TearDown() override { g_host.infoBlock = nullptr; }
+    void TearDown() override {
+        g_host.infoBlock = nullptr;
+        g_search.phase = SearchPhase::kIdle;
+    }
 
     // A line read as the CECP dialects read it, with this test's clock.
     void InterpretLine(const char* line) {

@@ -6,7 +6,7 @@
 #include "host/host_record.h"
 #include "interrupt.h"
 #include "module.h"
-#include "protocol/dialect.h"
+#include "protocol/search_driver.h"
 
 namespace fs = std::filesystem;
 

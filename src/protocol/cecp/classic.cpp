@@ -3,6 +3,7 @@
 // positions in edit mode; "white"/"black" before "go"; pondering with the
 // module's own "ponder MOVE", the expected reply held back until the host
 // confirms it; "?" to move now; "reset" and, at the end, "new" and "quit".
+#include <atomic>
 #include <cstdio>
 
 #include "chess/move_list.h"
@@ -15,7 +16,6 @@
 #include "protocol/dialect.h"
 #include "protocol/engine_move.h"
 #include "protocol/search_driver.h"
-#include "protocol/search_state.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {
@@ -27,6 +27,9 @@ struct Classic : DialectState {
     // The expected reply of a ponder search, held back until the host
     // confirms it (Eng10) or stops (Eng3).
     PonderMove heldReply;
+    // The engine would not move now in a search the module gave up on: it
+    // still owes that search's move, the last of its search lines until then.
+    std::atomic<bool> abandonedMoveOwed{false};
 };
 
 Classic& Of(DialectState* state) { return *static_cast<Classic*>(state); }
@@ -53,49 +56,35 @@ bool SendPonderMove(Classic& classic) {
     return true;
 }
 
-bool EngineIdle() { return g_search.engineBusy == 0 || g_host.stopRequested != 0; }
-
 // Sends the clock, the position and the command that starts the search (or
 // none, when the position has no legal move or a stop came first). The
 // host's Eng3, Eng10 and Eng15 wait until the search has started: their
 // commands would fall among the moves of the position.
-SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
+void StartSearch(DialectState* state, const SearchRequestView& request, const SearchPlan& plan) {
     Classic& classic = Of(state);
-    // An engine that refused to move now still owes the move of that search:
-    // it is waited for (and dropped), so that it cannot end this one. Without
-    // ping the conversation has no surer sign that the engine is done.
-    if (g_search.engineBusy) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
-    g_search.engineBusy = 0;
     RestartStatusRequests(classic.clock);
 
     CommandSequence sequence;
     SendClockCommands(classic.clock, request);
-    SendPosition(request, classic.heldReply);
-    g_search.awaitingMove = 0;
-    if (g_host.stopRequested) return SearchStart::kNothing;
-    ForgetShownLine();
+    SendPosition(request, plan.ponder, classic.heldReply);
+    if (StopAsked()) return;
     SendCommand("post\n");
     SendCommand(g_host.engineSideWhite == 1 ? "white\n" : "black\n");
-    if (g_host.stopRequested) return SearchStart::kNothing;
-    g_search.awaitingMove = 1;
     char ponder[PonderMove::kTextSize];
     classic.heldReply.Peek(ponder);
-    if (HasNoLegalMove(EnginePositionCopy())) {
-        g_search.awaitingMove = 0;
-        return SearchStart::kNothing;
-    }
-    if (g_settings.analyzeMode && g_search.analyzing) {
-        SendCommand("analyze\n");
-    } else if (IsPonderSearch(request) && ponder[0] != '\0') {
+    if (HasNoLegalMove(EnginePositionCopy())) return;
+    if (plan.analyse) {
+        if (BeginEngineSearch(SearchPhase::kAnalysing)) SendCommand("analyze\n");
+    } else if (plan.ponder && ponder[0] != '\0') {
+        bool confirmed = false;
+        if (!BeginEngineSearch(SearchPhase::kPondering, &confirmed)) return;
         char command[sizeof "ponder " + sizeof ponder + 1];
         std::snprintf(command, sizeof command, "ponder %s\n", ponder);
         SendCommand(command);
-        if (g_search.ponderHitEarly.exchange(0) != 0) SendPonderMove(classic);
-        return SearchStart::kPondering;
-    } else {
+        if (confirmed) SendPonderMove(classic);
+    } else if (BeginEngineSearch(SearchPhase::kSearching)) {
         SendCommand("go\n");
     }
-    return SearchStart::kSearching;
 }
 
 void Tick(DialectState* state) { TickStatusRequests(Of(state).clock); }
@@ -105,22 +94,15 @@ void EndSearch(DialectState*) {}
 void Stop(DialectState* state) {
     // A search still being set up sees the stop and does not start.
     CommandSequence sequence;
-    if (g_search.awaitingMove) {
-        if (g_search.analyzing) {
-            SendCommand("exit\n");
-            g_search.analyzing = 0;
-            EndMoveWait();
-            return;
-        }
-        AskForMoveNow();
-        SendPonderMove(Of(state));
-        SendCommand("?\n");
-    }
-    if (g_search.analyzing) {
+    if (CurrentPhase() == SearchPhase::kAnalysing) {
         SendCommand("exit\n");
-        g_search.analyzing = 0;
         EndMoveWait();
+        return;
     }
+    if (!AwaitingAnswer()) return;
+    AskForMoveNow();
+    SendPonderMove(Of(state));
+    SendCommand("?\n");
 }
 
 bool PonderHit(DialectState* state) { return SendPonderMove(Of(state)); }
@@ -133,16 +115,12 @@ void Reset(DialectState*) {
 void TakeMove(void*, const char* move) { TakeEngineMove(move); }
 
 void ReadLine(DialectState* state, const char* line) {
-    if (g_search.engineBusy && !g_search.awaitingMove && IsSearchLine(line)) {
-        // A line of the search the engine would not cut short: its move is
-        // the last of them.
-        if (IsMoveLine(line)) {
-            g_search.engineBusy = 0;
-            NotifyEngineEvent();
-        }
+    Classic& classic = Of(state);
+    if (classic.abandonedMoveOwed && !AwaitingAnswer() && IsSearchLine(line)) {
+        SettleOwedMove(classic.abandonedMoveOwed, line);
         return;
     }
-    InterpretCecpLine(line, CecpLines{ThinkingForm::kShort, &Of(state).clock, TakeMove, nullptr});
+    InterpretCecpLine(line, CecpLines{ThinkingForm::kShort, &classic.clock, TakeMove, nullptr});
 }
 
 void SayGoodbye(DialectState*) {
@@ -150,10 +128,22 @@ void SayGoodbye(DialectState*) {
     SendCommand("quit\n");
 }
 
+// Without ping the conversation has no surer sign that the engine is done
+// with a search it would not cut short than that search's move.
+bool OwesEarlierAnswer(DialectState* state) { return Of(state).abandonedMoveOwed; }
+
+void HurryEarlierAnswer(DialectState*) {}
+
+void ForgetEarlierAnswer(DialectState* state) { Of(state).abandonedMoveOwed = false; }
+
+void AnswerAbandoned(DialectState* state) { Of(state).abandonedMoveOwed = true; }
+
 }  // namespace
 
 extern const Dialect kClassicDialect = {
-    "classic", Open, Close, Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+    "classic",  Open,     Close,      Greet,    StartSearch,        Tick,
+    EndSearch,  Stop,     PonderHit,  Reset,    ReadLine,           SayGoodbye,
+    OwesEarlierAnswer, HurryEarlierAnswer, ForgetEarlierAnswer, AnswerAbandoned,
 };
 
 }  // namespace cecp

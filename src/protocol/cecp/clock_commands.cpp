@@ -7,7 +7,6 @@
 #include "engine/transport.h"
 #include "host/host_link.h"
 #include "protocol/cecp/commands.h"
-#include "protocol/search_state.h"
 
 namespace cecp {
 namespace {
@@ -45,7 +44,6 @@ constexpr std::int32_t kUnlimitedCentiseconds = 180000000;
 
 ClockPlan PlanClock(CecpClock& clock, const SearchRequestView& request) {
     ClockPlan plan;
-    g_host.reportedDepth = 0;
     clock.statusPolling = false;
     char* command = plan.level;
     constexpr std::size_t kCommandSize = sizeof plan.level;
@@ -83,12 +81,12 @@ ClockPlan PlanClock(CecpClock& clock, const SearchRequestView& request) {
         break;
     }
     default:
+        // An analysis goes without level; a search without clock gets one
+        // it will never reach.
         if (g_settings.analyzeMode == 0) {
             std::memcpy(plan.level, kUnlimitedLevel, sizeof kUnlimitedLevel);
             plan.centiseconds = kUnlimitedCentiseconds;
             plan.timed = true;
-        } else {
-            g_search.analyzing = 1;
         }
         clock.statusPolling = true;
         break;

@@ -85,9 +85,9 @@ void SendClockCommands(CecpClock& clock, const SearchRequestView& request);
 
 // The position of the request (the start position, or a set-up position in
 // edit mode), "hard"/"easy", and the moves played in force mode; the
-// engine's position follows every move, and a ponder request holds its last
+// engine's position follows every move, and a ponder search holds its last
 // move back (heldReply: the classic conversation's ponder move).
-void SendPosition(const SearchRequestView& request, PonderMove& heldReply);
+void SendPosition(const SearchRequestView& request, bool ponder, PonderMove& heldReply);
 
 // The set-up position of the request in edit mode, with the castling and
 // en-passant commands when the settings allow them; position becomes the

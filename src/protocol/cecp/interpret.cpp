@@ -11,7 +11,7 @@
 #include "protocol/cecp/commands.h"
 #include "protocol/engine_move.h"
 #include "protocol/line_scanner.h"
-#include "protocol/search_state.h"
+#include "protocol/search_driver.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {
@@ -185,6 +185,12 @@ const char* SkipBells(const char* line) {
 
 bool IsMoveLine(const char* line) { return ReadMoveLine(SkipBells(line)) != nullptr; }
 
+void SettleOwedMove(std::atomic<bool>& moveOwed, const char* line) {
+    if (!IsMoveLine(line)) return;
+    moveOwed = false;
+    NotifyEngineEvent();
+}
+
 bool IsSearchLine(const char* line) {
     line = SkipBells(line);
     if (ReadMoveLine(line) != nullptr) return true;
@@ -206,16 +212,12 @@ void InterpretCecpLine(const char* line, const CecpLines& lines) {
         // it is opened anew.
         if (Contains(line, "analyze")) {
             g_settings.analyzeMode = 0;
-            g_search.analyzing = 0;
-            if (g_search.awaitingMove) g_search.searchRefused = 1;
+            AnalysisRefused();
         }
         // An engine that refuses to move now goes on thinking: the search
         // ends at once with the last line shown standing, and the move the
         // engine still owes belongs to no search.
-        if (RefusesMoveNow(line) && g_search.awaitingMove && g_search.moveNowSentAt != 0) {
-            NoteMoveOwedToNoSearch();
-            EndMoveWait();
-        }
+        if (RefusesMoveNow(line) && CurrentPhase() == SearchPhase::kMovingNow) GiveUpOnAnswer();
         return;
     }
     if (IsHint(line)) return;

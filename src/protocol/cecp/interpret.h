@@ -2,6 +2,8 @@
 // Protocol, one line at a time, on the reader thread.
 #pragma once
 
+#include <atomic>
+
 namespace cecp {
 
 // Thinking lines: "depth score time nodes main line" (the short form), or
@@ -29,6 +31,10 @@ void InterpretCecpLine(const char* line, const CecpLines& lines);
 
 // A move line: "move MOVE" or "NUMBER ... MOVE".
 bool IsMoveLine(const char* line);
+
+// A line of a search the engine would not cut short, read while no search
+// waits: its move, the last of them, means the engine owes no more.
+void SettleOwedMove(std::atomic<bool>& moveOwed, const char* line);
 
 // A line that belongs to a search: a move, a thinking line, the "(only
 // move)" notice or a status answer.

@@ -91,7 +91,7 @@ void MoveText(MoveWord move, char* out) {
     out[length] = '\0';
 }
 
-void SendPosition(const SearchRequestView& request, PonderMove& heldReply) {
+void SendPosition(const SearchRequestView& request, bool ponder, PonderMove& heldReply) {
     Position position;
     g_host.engineSideWhite = 1;
     if (request.StandardStart()) {
@@ -102,7 +102,6 @@ void SendPosition(const SearchRequestView& request, PonderMove& heldReply) {
     }
 
     int count = request.MoveCount();
-    bool ponder = IsPonderSearch(request);
     SendCommand("hard\n");
     if (!ponder) SendCommand("easy\n");
 

@@ -32,7 +32,6 @@
 #include "protocol/ponder_hold.h"
 #include "protocol/request_position.h"
 #include "protocol/search_driver.h"
-#include "protocol/search_state.h"
 #include "protocol/search_wait.h"
 
 namespace cecp {
@@ -89,6 +88,11 @@ struct Conversation {
     // its game, and the start position of that game as the engine has it.
     bool moveOwed = false;
     Position gameStart;
+    // The engine would not move now in a search the module gave up on: it
+    // still owes that search's move. Only an engine searched without ping
+    // is waited for; with ping, its pong tells its lines from the next
+    // search's.
+    std::atomic<bool> abandonedMoveOwed{false};
 };
 
 // Protocol 2's own state, made new for every engine opened.
@@ -222,9 +226,7 @@ void SendMove(const Features& features, const Position& position, MoveWord move)
     SendCommand(command);
 }
 
-bool PongArrived(const Conversation& c) { return c.awaitedPong == 0 || g_host.stopRequested != 0; }
-
-bool EngineIdle() { return g_search.engineBusy == 0 || g_host.stopRequested != 0; }
+bool PongArrived(const Conversation& c) { return c.awaitedPong == 0 || StopAsked(); }
 
 // The request's moves from first on, the engine's position following them.
 void SendMoves(const Features& features, const SearchRequestView& request, int first, Position* position) {
@@ -320,7 +322,7 @@ void SendPing(Conversation& c) {
 // answered pings before is still busy and is searched all the same, its
 // lines stale until the pong; one that never has does not know ping.
 void AwaitPong(Conversation& c) {
-    if (WaitForEngineEvent([&c] { return PongArrived(c); }, kMoveNowPatienceMilliseconds) || g_host.stopRequested != 0 ||
+    if (WaitForEngineEvent([&c] { return PongArrived(c); }, kMoveNowPatienceMilliseconds) || StopAsked() ||
         g_engine.exited != 0) {
         return;
     }
@@ -333,17 +335,14 @@ void AwaitPong(Conversation& c) {
     }
 }
 
-SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
+bool PingUsable(const Protocol2& p) { return p.features.ping && !p.conversation.pongSilent; }
+
+void StartSearch(DialectState* state, const SearchRequestView& request, const SearchPlan& plan) {
     Protocol2& p = Of(state);
     Conversation& c = p.conversation;
-    bool ping = p.features.ping && !c.pongSilent;
-    // An engine that would not cut its last search short still owes that
-    // search's move; without ping it is waited for (and dropped) here.
-    if (g_search.engineBusy && !ping) WaitForEngineEvent(EngineIdle, kMoveNowPatienceMilliseconds);
-    g_search.engineBusy = 0;
+    bool ping = PingUsable(p);
+    c.abandonedMoveOwed = false;
     RestartStatusRequests(p.clock);
-    g_search.awaitingMove = 0;
-    bool ponder = IsPonderSearch(request);
     char fen[kFenTextSize] = "";
     if (!request.StandardStart()) WriteFen(RequestStartPosition(request), 0, 1, fen);
     EngineGame::Follow follow = PlanGame(p, request, fen, ping);
@@ -351,9 +350,8 @@ SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
         int refusals = c.gameRefusals;
         {
             CommandSequence sequence;
-            bool movable = SendGameAndClock(p, request, follow, fen, ponder);
-            ForgetShownLine();
-            if (!movable || g_host.stopRequested) return SearchStart::kNothing;
+            bool movable = SendGameAndClock(p, request, follow, fen, plan.ponder);
+            if (!movable || StopAsked()) return;
             if (ping) SendPing(c);
         }
         if (ping) AwaitPong(c);
@@ -365,19 +363,27 @@ SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
         follow = EngineGame::Follow{};
     }
     CommandSequence sequence;
-    if (g_host.stopRequested || g_engine.exited) {
+    if (g_engine.exited) {
         c.awaitedPong = 0;
-        return SearchStart::kNothing;
+        return;
     }
-    if (ponder && !g_search.analyzing) p.hold.Begin();
-    g_search.awaitingMove = 1;
-    if (g_settings.analyzeMode && g_search.analyzing) {
-        SendCommand("analyze\n");
-        return SearchStart::kSearching;
+    if (plan.analyse) {
+        if (BeginEngineSearch(SearchPhase::kAnalysing)) {
+            SendCommand("analyze\n");
+        } else {
+            c.awaitedPong = 0;
+        }
+        return;
     }
+    if (plan.ponder) p.hold.Begin();
+    bool confirmed = false;
+    if (!BeginEngineSearch(plan.ponder ? SearchPhase::kPondering : SearchPhase::kSearching, &confirmed)) {
+        c.awaitedPong = 0;
+        return;
+    }
+    if (confirmed) p.hold.ConfirmAtStart();
     c.moveOwed = true;
     SendCommand("go\n");
-    return ponder ? SearchStart::kPondering : SearchStart::kSearching;
 }
 
 void Tick(DialectState* state) { TickStatusRequests(Of(state).clock); }
@@ -386,25 +392,12 @@ void EndSearch(DialectState* state) { Of(state).hold.End(); }
 
 void Stop(DialectState* state) {
     CommandSequence sequence;
-    if (!g_search.awaitingMove) return;
-    if (g_search.analyzing) {
+    if (CurrentPhase() == SearchPhase::kAnalysing) {
         SendCommand("exit\n");
-        g_search.analyzing = 0;
         EndMoveWait();
         return;
     }
-    bool stillSearching = true;
-    if (Of(state).hold.Miss(&stillSearching)) {
-        // The engine's move answers a reply that was not played: it is
-        // dropped when it comes, and the search ends within a second.
-        if (stillSearching) {
-            AskForMoveNow(kPonderMissMilliseconds);
-            SendCommand("?\n");
-        }
-        return;
-    }
-    AskForMoveNow();
-    SendCommand("?\n");
+    if (AwaitingAnswer()) Of(state).hold.Stop("?\n", kPonderMissMilliseconds);
 }
 
 bool PonderHit(DialectState* state) {
@@ -446,7 +439,7 @@ void ReadLine(DialectState* state, const char* line) {
         ++c.pongsSeen;
         if (pong == c.awaitedPong) {
             c.awaitedPong = 0;
-            g_search.engineBusy = 0;
+            c.abandonedMoveOwed = false;
             NotifyEngineEvent();
         }
         return;
@@ -464,11 +457,8 @@ void ReadLine(DialectState* state, const char* line) {
         if (c.awaitedPong != 0) return;
         // No search waits: these lines belong to none (the one the engine
         // would not cut short, its move last; or a move it makes unasked).
-        if (!g_search.awaitingMove) {
-            if (g_search.engineBusy && IsMoveLine(line)) {
-                g_search.engineBusy = 0;
-                NotifyEngineEvent();
-            }
+        if (!AwaitingAnswer()) {
+            if (c.abandonedMoveOwed) SettleOwedMove(c.abandonedMoveOwed, line);
             return;
         }
     }
@@ -477,10 +467,26 @@ void ReadLine(DialectState* state, const char* line) {
 
 void SayGoodbye(DialectState*) { SendCommand("quit\n"); }
 
+// An engine searched without ping that would not cut its last search short
+// is waited for until that search's move; with ping, its pong tells its
+// lines from the next search's.
+bool OwesEarlierAnswer(DialectState* state) {
+    Protocol2& p = Of(state);
+    return p.conversation.abandonedMoveOwed && !PingUsable(p);
+}
+
+void HurryEarlierAnswer(DialectState*) {}
+
+void ForgetEarlierAnswer(DialectState* state) { Of(state).conversation.abandonedMoveOwed = false; }
+
+void AnswerAbandoned(DialectState* state) { Of(state).conversation.abandonedMoveOwed = true; }
+
 }  // namespace
 
 extern const Dialect kProtocol2Dialect = {
-    "protocol 2", Open, Close, Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+    "protocol 2", Open,     Close,      Greet,    StartSearch,        Tick,
+    EndSearch,    Stop,     PonderHit,  Reset,    ReadLine,           SayGoodbye,
+    OwesEarlierAnswer, HurryEarlierAnswer, ForgetEarlierAnswer, AnswerAbandoned,
 };
 
 }  // namespace cecp

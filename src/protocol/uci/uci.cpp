@@ -29,7 +29,6 @@
 #include "protocol/request_position.h"
 #include "protocol/search_driver.h"
 #include "protocol/search_request.h"
-#include "protocol/search_state.h"
 #include "protocol/search_wait.h"
 #include "protocol/uci/info.h"
 
@@ -55,7 +54,7 @@ struct Identity {
 };
 
 struct Conversation {
-    // The "go" count, the number of the last "go" and awaitingMove change
+    // The "go" count, the number of the last "go" and the search's phase change
     // together under this lock, so that a bestmove read while a search starts
     // is judged against the one state or the other, never half of each.
     std::mutex goMutex;
@@ -115,7 +114,7 @@ void AwaitReady(Uci& u, bool inSearch) {
     u.readyAwaited = identity.readyAnswers + 1;
     SendCommand("isready\n");
     if (identity.readySilent) return;
-    auto answered = [&u, inSearch] { return ReadyAnswered(u) || (inSearch && g_host.stopRequested != 0); };
+    auto answered = [&u, inSearch] { return ReadyAnswered(u) || (inSearch && StopAsked()); };
     if (WaitForEngineEvent(answered, kReadyMilliseconds) || g_engine.exited != 0) return;
     if (identity.readyAnswers == 0) {
         identity.readySilent = true;
@@ -215,39 +214,13 @@ void SetAnalyseMode(Uci& u, bool on) {
     SendCommand(on ? "setoption name UCI_AnalyseMode value true\n" : "setoption name UCI_AnalyseMode value false\n");
 }
 
-SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
+void StartSearch(DialectState* state, const SearchRequestView& request, const SearchPlan& plan) {
     Uci& u = Of(state);
     Conversation& c = u.conversation;
-    g_search.awaitingMove = 0;
-    g_host.reportedDepth = 0;
-    g_search.engineBusy = 0;
-    // An engine still busy with an earlier search is told to stop and given
-    // time to answer. One that has not answered by then is searched all the
-    // same, its lines counting once it has: every "go" gets one bestmove,
-    // however late, and a late one must not end this search. Only an engine
-    // that has answered since the last "go" (taken for an earlier search's)
-    // and owes nothing after all had lost a bestmove: the count starts anew.
-    if (c.bestmovesOwed > 0) {
-        SendCommand("stop\n");
-        auto nothingOwed = [&c] { return c.bestmovesOwed == 0 || g_host.stopRequested != 0; };
-        if (!WaitForEngineEvent(nothingOwed, kMoveNowPatienceMilliseconds) && g_host.stopRequested == 0 &&
-            g_engine.exited == 0) {
-            if (c.droppedSinceGo) {
-                {
-                    std::lock_guard lock(c.goMutex);
-                    c.bestmovesOwed = 0;
-                }
-                LogNote("the engine lost a bestmove; its answers are counted anew");
-            } else {
-                LogNote("the engine did not answer stop with bestmove; its lines count once it has");
-            }
-        }
-    }
-    if (g_host.stopRequested || g_engine.exited) return SearchStart::kNothing;
+    if (StopAsked() || g_engine.exited) return;
 
     bool noClock = request.ClockMode() != kClockIncrement && request.ClockMode() != kClockMovesInTime;
-    g_search.analyzing = noClock && g_settings.analyzeMode ? 1 : 0;
-    bool ponder = !noClock && IsPonderSearch(request);
+    bool ponder = !noClock && plan.ponder;
 
     // A new game only when the request does not go on with the engine's: a
     // ponder search's reply that was not played is no new game, the next
@@ -261,25 +234,22 @@ SearchStart StartSearch(DialectState* state, const SearchRequestView& request) {
     u.game.Take(request, fen, ponder);
 
     CommandSequence sequence;
-    SetAnalyseMode(u, g_search.analyzing != 0);
+    SetAnalyseMode(u, plan.analyse);
     SendPosition(u, request, fen);
-    ForgetShownLine();
-    if (c.rootMoveCount == 0 || g_host.stopRequested) return SearchStart::kNothing;
-    bool hitEarly = false;
-    if (ponder) {
-        hitEarly = g_search.ponderHitEarly != 0;
-        u.hold.Begin();
-    }
+    if (c.rootMoveCount == 0) return;
+    if (ponder) u.hold.Begin();
+    SearchPhase phase = plan.analyse ? SearchPhase::kAnalysing : ponder ? SearchPhase::kPondering : SearchPhase::kSearching;
+    bool confirmed = false;
     {
         std::lock_guard lock(c.goMutex);
+        if (!BeginEngineSearch(phase, &confirmed)) return;
         c.droppedSinceGo = false;
         c.goCommand = CommandsSent() + 1;
         ++c.bestmovesOwed;
-        g_search.awaitingMove = 1;
     }
+    if (confirmed) u.hold.ConfirmAtStart();
     SendGo(request, ponder);
-    if (hitEarly) SendCommand("ponderhit\n");
-    return ponder ? SearchStart::kPondering : SearchStart::kSearching;
+    if (confirmed) SendCommand("ponderhit\n");
 }
 
 void Tick(DialectState*) {}
@@ -288,19 +258,7 @@ void EndSearch(DialectState* state) { Of(state).hold.End(); }
 
 void Stop(DialectState* state) {
     CommandSequence sequence;
-    if (!g_search.awaitingMove) return;
-    bool stillSearching = true;
-    if (Of(state).hold.Miss(&stillSearching)) {
-        // Its bestmove answers a reply that was not played: dropped when it
-        // comes, the search ends with it.
-        if (stillSearching) {
-            AskForMoveNow();
-            SendCommand("stop\n");
-        }
-        return;
-    }
-    AskForMoveNow();
-    SendCommand("stop\n");
+    if (AwaitingAnswer()) Of(state).hold.Stop("stop\n", kMoveNowPatienceMilliseconds);
 }
 
 bool PonderHit(DialectState* state) {
@@ -329,7 +287,7 @@ void ReadBestMove(Uci& u, const char* rest) {
         if (!answersNoGo && owed > 0) {
             c.bestmovesOwed = owed - 1;
             if (owed > 1) c.droppedSinceGo = true;
-            answersSearch = owed == 1 && g_search.awaitingMove != 0;
+            answersSearch = owed == 1 && AwaitingAnswer();
         }
     }
     if (answersNoGo) {
@@ -344,8 +302,7 @@ void ReadBestMove(Uci& u, const char* rest) {
     scan.Word(move, sizeof move);
     // An analysis ends with the engine's move, which is no answer to show.
     if (std::strcmp(move, "(none)") == 0 || std::strcmp(move, "0000") == 0 || move[0] == '\0' ||
-        g_search.analyzing) {
-        g_search.analyzing = 0;
+        CurrentPhase() == SearchPhase::kAnalysing) {
         EndMoveWait();
         return;
     }
@@ -381,7 +338,7 @@ void ReadInfo(const Uci& u, const char* line) {
     // Only the search under way speaks: lines of an earlier one (also while
     // the next waits for its bestmove), and the other lines of a multi-line
     // search, are passed over.
-    if (u.conversation.bestmovesOwed != 1 || !g_search.awaitingMove) return;
+    if (u.conversation.bestmovesOwed != 1 || !AwaitingAnswer()) return;
     UciInfo info;
     if (!ReadUciInfo(line, &info) || info.isString || info.multipv != 1) return;
     if (info.hasDepth && info.depth > g_host.reportedDepth) {
@@ -440,10 +397,40 @@ void SayGoodbye(DialectState* state) {
     SendCommand("quit\n");
 }
 
+// Every "go" gets one bestmove, however late: an engine still busy with an
+// earlier search is told to stop, and its answers are counted.
+bool OwesEarlierAnswer(DialectState* state) { return Of(state).conversation.bestmovesOwed > 0; }
+
+void HurryEarlierAnswer(DialectState*) { SendCommand("stop\n"); }
+
+// One that has not answered by the wait's end is searched all the same, its
+// lines counting once it has: a late bestmove must not end this search. Only
+// an engine that has answered since the last "go" (taken for an earlier
+// search's) and owes nothing after all had lost a bestmove: the count starts
+// anew.
+void ForgetEarlierAnswer(DialectState* state) {
+    Conversation& c = Of(state).conversation;
+    if (StopAsked() || g_engine.exited != 0) return;
+    if (c.droppedSinceGo) {
+        {
+            std::lock_guard lock(c.goMutex);
+            c.bestmovesOwed = 0;
+        }
+        LogNote("the engine lost a bestmove; its answers are counted anew");
+    } else {
+        LogNote("the engine did not answer stop with bestmove; its lines count once it has");
+    }
+}
+
+// The count already knows the answer is owed.
+void AnswerAbandoned(DialectState*) {}
+
 }  // namespace
 
 extern const Dialect kUciDialect = {
-    "UCI", Open, Close, Greet, StartSearch, Tick, EndSearch, Stop, PonderHit, Reset, ReadLine, SayGoodbye,
+    "UCI",     Open,     Close,      Greet,    StartSearch,        Tick,
+    EndSearch, Stop,     PonderHit,  Reset,    ReadLine,           SayGoodbye,
+    OwesEarlierAnswer, HurryEarlierAnswer, ForgetEarlierAnswer, AnswerAbandoned,
 };
 
 }  // namespace cecp
