@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "module_loader.h"
@@ -23,63 +24,53 @@ INSTANTIATE_TEST_SUITE_P(Values, Switch,
                                            std::pair{"on", false}, std::pair{"", false},
                                            std::pair{"t r u e", false}, std::pair{"ttrue", true}));
 
-EngineConfig ReadFrom(const std::string& content) {
+// The settings file written with content (none when null), and read.
+struct Read {
+    explicit Read(const char* content) {
+        if (content != nullptr) test::WriteFile(path, content);
+        ReadEngineConfig(path.string().c_str(), &config);
+    }
     test::ScratchFolder folder;
-    auto path = folder.path() / "engine.init";
-    test::WriteFile(path, content);
+    std::filesystem::path path = folder.path() / "engine.init";
     EngineConfig config;
-    ReadEngineConfig(path.string().c_str(), &config);
-    return config;
-}
+};
 
-TEST(EngineConfig, ReadsEverySetting) {
-    EngineConfig c = ReadFrom(
-        "[Support]\nAnalyzeMode=true\nPonderMode=TRUE\nCastleAndEP=untrue\nEvaluationWhite=yes\n"
-        "[Parameter]\nCommandLine=-Hash 64 \"Two Words\"\nAuthor=A. Uthor\nEngine=Knight 2\n"
-        "Debug=true\nLogfile=true\n");
-    EXPECT_TRUE(c.analyzeMode);
-    EXPECT_TRUE(c.ponderMode);
-    EXPECT_TRUE(c.castleAndEP);
+TEST(EngineConfig, ReadsEachSettingFromItsSection) {
+    Read r("[Support]\nAnalyzeMode=true\nPonderMode=TRUE\nCastleAndEP=untrue\nEvaluationWhite=yes\n"
+           "[Parameter]\nCommandLine=-Hash 64 \"Two Words\"\nAuthor=A. Uthor\nEngine=Knight 2\n");
+    const EngineConfig& c = r.config;
+    EXPECT_TRUE(c.analyzeMode && c.ponderMode && c.castleAndEP);
     EXPECT_FALSE(c.evaluationWhite);
     EXPECT_STREQ(c.commandLine, "-Hash 64 \"Two Words\"");
     EXPECT_STREQ(c.author, "A. Uthor");
     EXPECT_STREQ(c.engine, "Knight 2");
 }
 
-TEST(EngineConfig, OnlyAnEngineNameLeavesEverythingElseOff) {
-    EngineConfig c = ReadFrom("[Parameter]\nEngine=Solo\n");
-    EXPECT_FALSE(c.analyzeMode || c.ponderMode || c.castleAndEP || c.evaluationWhite);
-    EXPECT_STREQ(c.commandLine, "");
-    EXPECT_STREQ(c.author, "");
-    EXPECT_STREQ(c.engine, "Solo");
-}
-
-TEST(EngineConfig, MissingFileGivesDefaults) {
-    test::ScratchFolder folder;
-    EngineConfig c;
-    ReadEngineConfig((folder.path() / "missing.init").string().c_str(), &c);
-    EXPECT_FALSE(c.analyzeMode || c.ponderMode || c.castleAndEP || c.evaluationWhite);
-    EXPECT_STREQ(c.commandLine, "");
-    EXPECT_STREQ(c.engine, "");
-    EXPECT_FALSE(ReadDebugSwitch((folder.path() / "missing.init").string().c_str()));
+TEST(EngineConfig, WhatIsMissingIsOffOrEmpty) {
+    for (const char* content : {"[Parameter]\nEngine=Solo\n", static_cast<const char*>(nullptr)}) {
+        Read r(content);
+        const EngineConfig& c = r.config;
+        EXPECT_FALSE(c.analyzeMode || c.ponderMode || c.castleAndEP || c.evaluationWhite);
+        EXPECT_STREQ(c.commandLine, "");
+        EXPECT_STREQ(c.author, "");
+        EXPECT_STREQ(c.engine, content != nullptr ? "Solo" : "");
+        EXPECT_FALSE(ReadDebugSwitch(r.path.string().c_str()));
+    }
 }
 
 TEST(EngineConfig, CutsValuesAtTheirLimits) {
-    EngineConfig c = ReadFrom("[Parameter]\nCommandLine=" + std::string(700, 'c') + "\nAuthor=" +
-                              std::string(300, 'a') + "\nEngine=" + std::string(126, 'e') + "\n");
-    EXPECT_EQ(std::string(c.commandLine), std::string(509, 'c'));
-    EXPECT_EQ(std::string(c.author), std::string(125, 'a'));
-    EXPECT_EQ(std::string(c.engine), std::string(125, 'e'));
-}
-
-TEST(EngineConfig, SwitchBeyondItsLimitIsOff) {
-    // "Debug" is read up to 125 characters: a "true" past them is not seen.
-    test::ScratchFolder folder;
-    auto path = folder.path() / "engine.init";
-    test::WriteFile(path, "[Parameter]\nDebug=" + std::string(125, 'x') + "true\nLogfile=" +
-                              std::string(121, 'x') + "true\n");
-    EXPECT_FALSE(ReadDebugSwitch(path.string().c_str()));
-    EXPECT_TRUE(ReadLogfileSwitch(path.string().c_str()));
+    const std::string content = "[Parameter]\nCommandLine=" + std::string(700, 'c') + "\nAuthor=" +
+                                std::string(300, 'a') + "\nEngine=" + std::string(126, 'e') + "\n";
+    Read r(content.c_str());
+    EXPECT_EQ(std::string(r.config.commandLine), std::string(509, 'c'));
+    EXPECT_EQ(std::string(r.config.author), std::string(125, 'a'));
+    EXPECT_EQ(std::string(r.config.engine), std::string(125, 'e'));
+    // A switch is read up to 125 characters too: a "true" past them is not seen.
+    const std::string switches =
+        "[Parameter]\nDebug=" + std::string(125, 'x') + "true\nLogfile=" + std::string(121, 'x') + "true\n";
+    Read s(switches.c_str());
+    EXPECT_FALSE(ReadDebugSwitch(s.path.string().c_str()));
+    EXPECT_TRUE(ReadLogfileSwitch(s.path.string().c_str()));
 }
 
 }  // namespace

@@ -3,15 +3,19 @@
 // engines, and what the host process is left holding.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "host/info_block.h"
 #include "installed_engine.h"
-#include "protocol/search_request.h"
+#include "search_request_builder.h"
 
 namespace fs = std::filesystem;
 
@@ -24,28 +28,33 @@ long Milliseconds(Clock::duration d) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
 }
 
-// The lines of a record or transcript.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // Waits (five seconds at most; a busy machine may be slow) until ready().
 template <typename Ready>
 void WaitUntil(Ready ready) {
     for (int i = 0; i < 500 && !ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
-TEST(OpenClose, GreetsOpensOnceAndSaysGoodbye) {
-    InstalledEngine e("greeter");
-    ASSERT_TRUE(e.ready);
+// What act() makes the module tell the host's standard error, its console
+// (not captured on Windows, where the console is a window).
+template <typename Act>
+std::string Told(Act act) {
+#ifdef _WIN32
+    act();
+    return "";
+#else
+    testing::internal::CaptureStderr();
+    act();
+    return testing::internal::GetCapturedStderr();
+#endif
+}
+
+class OpenClose : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(e.ready); }
+    InstalledEngine e{"engine"};
+};
+
+TEST_F(OpenClose, GreetsOpensOnceAndSaysGoodbye) {
     e.InstallExecutable();
     e.Configure("");
     ASSERT_EQ(e.Open(), 0);
@@ -63,21 +72,20 @@ TEST(OpenClose, GreetsOpensOnceAndSaysGoodbye) {
     EXPECT_EQ(e.Transcript(), "kelto\nxboard\nreset\nnew\nquit\n");
 }
 
-TEST(OpenClose, StartsTheEngineInItsFolderWithItsCommandLine) {
-    InstalledEngine e("recorder");
-    ASSERT_TRUE(e.ready);
+TEST_F(OpenClose, StartsTheEngineInItsFolderWithItsCommandLine) {
     e.InstallExecutable();
     e.Configure("", "", "--record record.txt \"two words\" MixedCase");
     fs::path hostFolder = fs::current_path();
     ASSERT_EQ(e.Open(), 0);
     EXPECT_EQ(fs::current_path(), hostFolder);
     EXPECT_EQ(e.api.Eng2(), 1);
-    std::vector<std::string> record = Lines(ReadFile(e.folder / "record.txt"));
-    ASSERT_FALSE(record.empty());
-    ASSERT_EQ(record[0].rfind("cwd ", 0), 0u);
-    EXPECT_TRUE(fs::equivalent(record[0].substr(4), e.folder)) << record[0];
+    // The record: "cwd FOLDER", then "arg N TEXT" for each argument.
+    std::istringstream record(ReadFile(e.folder / "record.txt"));
+    std::string line;
+    ASSERT_TRUE(std::getline(record, line) && line.rfind("cwd ", 0) == 0) << line;
+    EXPECT_TRUE(fs::equivalent(line.substr(4), e.folder)) << line;
     std::vector<std::string> arguments;
-    for (const std::string& line : record) {
+    while (std::getline(record, line)) {
         if (line.rfind("arg ", 0) == 0) arguments.push_back(line.substr(line.find(' ', 4) + 1));
     }
     ASSERT_EQ(arguments.size(), 9u);
@@ -86,30 +94,17 @@ TEST(OpenClose, StartsTheEngineInItsFolderWithItsCommandLine) {
     EXPECT_EQ(std::vector<std::string>(arguments.begin() + 1, arguments.end()),
               (std::vector<std::string>{"--script", "script.txt", "--transcript", "transcript.txt", "--record",
                                         "record.txt", "two words", "MixedCase"}));
-    EXPECT_EQ(fs::current_path(), hostFolder);
 }
 
-TEST(OpenClose, AMissingEngineFailsClearlyAndCanBeInstalledLater) {
-    InstalledEngine e("absent");
-    ASSERT_TRUE(e.ready);
+TEST_F(OpenClose, AMissingEngineFailsClearlyAndCanBeInstalledLater) {
     e.Configure("");
     // The first report may set up what the system keeps for the rest of the
     // process (a desktop for the message box under wine): count after it.
-#ifndef _WIN32
-    testing::internal::CaptureStderr();
-#endif
-    EXPECT_EQ(e.Open(), 9);
-#ifndef _WIN32
-    testing::internal::GetCapturedStderr();
-#endif
+    Told([&] { EXPECT_EQ(e.Open(), 9); });
     ProcessCounts before = CountProcessResources();
+    std::string told = Told([&] { EXPECT_EQ(e.Open(), 9); });
 #ifndef _WIN32
-    testing::internal::CaptureStderr();
-#endif
-    EXPECT_EQ(e.Open(), 9);
-#ifndef _WIN32
-    std::string told = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(told, "absent.eng: " + std::string(std::strerror(ENOENT)) + "\n");
+    EXPECT_EQ(told, "engine.eng: " + std::string(std::strerror(ENOENT)) + "\n");
 #endif
     EXPECT_EQ(e.api.Eng5(), 0);
     EXPECT_EQ(e.api.Eng2(), 0);
@@ -126,16 +121,28 @@ TEST(OpenClose, AMissingEngineFailsClearlyAndCanBeInstalledLater) {
     EXPECT_EQ(e.Transcript(), "kelto\nxboard\nnew\nquit\n");
 }
 
-TEST(OpenClose, LogsCommandsAndOutputAndStartsItAfreshAtEachOpen) {
-    InstalledEngine e("logger");
-    ASSERT_TRUE(e.ready);
+// The log has each command marked and each line of the engine's without its
+// leading blanks; a line too long for the reader's buffer arrives in pieces
+// that together are the line. A fresh log is started at each open.
+TEST_F(OpenClose, LogsCommandsAndOutputAndStartsItAfreshAtEachOpen) {
     e.InstallExecutable();
     // The answer to "new" comes once the close has begun: it is not handed on.
-    e.Configure("on xboard\n  send \t  first answer\non-line new\n  send \\tsecond\n", "Logfile=True\n");
+    e.Configure("on xboard\n  send \t  first answer\n  longline 102400 L\n  send after\n"
+                "on-line new\n  send \\tsecond\n",
+                "Logfile=True\n");
     ASSERT_EQ(e.Open(), 0);
-    WaitUntil([&] { return e.Log().find("first answer\n") != std::string::npos; });
+    // The close drops what the reader has not handed on yet: wait for the
+    // last line first.
+    WaitUntil([&] { return e.Log().find("after\n") != std::string::npos; });
     EXPECT_EQ(e.api.Eng2(), 1);
-    EXPECT_EQ(e.Log(), "-> kelto\n-> xboard\nfirst answer\n-> new\n-> quit\n");
+    const std::string head = "-> kelto\n-> xboard\nfirst answer\n", tail = "after\n-> new\n-> quit\n";
+    std::string log = e.Log();
+    ASSERT_GE(log.size(), head.size() + tail.size());
+    EXPECT_EQ(log.substr(0, head.size()), head);
+    EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
+    std::string pieces = log.substr(head.size(), log.size() - head.size() - tail.size());
+    pieces.erase(std::remove(pieces.begin(), pieces.end(), '\n'), pieces.end());
+    EXPECT_EQ(pieces, "L" + std::string(102399, 'x'));
 
     e.Configure("", "Logfile=true\n");
     ASSERT_EQ(e.Open(), 0);
@@ -143,24 +150,60 @@ TEST(OpenClose, LogsCommandsAndOutputAndStartsItAfreshAtEachOpen) {
     EXPECT_EQ(e.Log(), "-> kelto\n-> xboard\n-> new\n-> quit\n");
 }
 
-TEST(OpenClose, EchoesTheEnginesOutputToTheDebugConsole) {
-    InstalledEngine e("echoer");
-    ASSERT_TRUE(e.ready);
+TEST_F(OpenClose, EchoesTheEnginesOutputToTheDebugConsole) {
     e.InstallExecutable();
     e.Configure("on xboard\n  send   shown\r\n", "Debug=true\nEngine=Echo Engine\n");
-#ifndef _WIN32
     // The console is the host's standard error.
-    testing::internal::CaptureStderr();
-#endif
-    ASSERT_EQ(e.Open(), 0);
-    // The engine answers "xboard"; give the reader time to echo the answer.
-    WaitUntil([&] { return e.Transcript().find("xboard\n") != std::string::npos; });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_EQ(e.api.Eng2(), 1);
+    std::string told = Told([&] {
+        ASSERT_EQ(e.Open(), 0);
+        // The engine answers "xboard"; give the reader time to echo the answer.
+        WaitUntil([&] { return e.Transcript().find("xboard\n") != std::string::npos; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_EQ(e.api.Eng2(), 1);
+    });
 #ifndef _WIN32
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "shown\n\r");
+    EXPECT_EQ(told, "shown\n\r");
 #endif
     EXPECT_STREQ(e.api.Eng7(), "Echo Engine");
+}
+
+// An engine that has stopped reading lets its input pipe fill up: commands
+// are then dropped instead of holding the host's threads, and the engine is
+// still closed in bounded time.
+TEST_F(OpenClose, AFullInputPipeHoldsNoHostThread) {
+    e.InstallExecutable();
+    e.Configure("at start\n  hang\n");
+    ASSERT_EQ(e.Open(), 0);
+    auto begin = Clock::now();
+    for (int i = 0; i < 30000; ++i) e.api.Eng15();  // 180 KB of "reset"
+    // A command held until the engine reads would hold the host for ever,
+    // and a wait for each dropped one (a millisecond at least) for half a
+    // minute; 30,000 writes take a few seconds under wine on a busy machine.
+    EXPECT_LT(Milliseconds(Clock::now() - begin), 15000);
+    begin = Clock::now();
+    EXPECT_EQ(e.api.Eng2(), 1);
+    EXPECT_LT(Milliseconds(Clock::now() - begin), 4500);
+}
+
+// The end of an engine's output marks it ended, so that nothing more is
+// written to it and no search waits for it; the next open starts unmarked.
+TEST_F(OpenClose, AfterAnEngineThatEndedByItselfTheNextOneSearches) {
+    e.InstallExecutable();
+    e.Configure("at start\n  exit 0\n");
+    ASSERT_EQ(e.Open(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    e.api.Eng2();
+
+    e.Configure("at search\n  move e7e5\n");
+    ASSERT_EQ(e.Open(), 0);
+    SearchRequestBuilder request;
+    request.Increment(600, 0).Moves({"e2e4"});
+    e.api.Eng9(request.bytes);
+    MoveWord move = 0;
+    std::memcpy(&move, e.infoBlock + info_block::kMainLine, sizeof move);
+    EXPECT_EQ(move, M("e7e5"));
+    EXPECT_EQ(e.api.Eng2(), 1);
+    EXPECT_NE(e.Transcript().find("\ne2e4\n"), std::string::npos) << e.Transcript();
 }
 
 struct FaultCase {
@@ -173,7 +216,8 @@ void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 class FaultyEngine : public ::testing::TestWithParam<FaultCase> {};
 
 // Never a crash or a hang: the close comes within the grace the shutdown
-// gives, and no engine is left behind.
+// gives, and nothing is left behind, by a sound engine either. (An engine
+// that ignores quit is closed in every dialect in tests/protocol.)
 TEST_P(FaultyEngine, IsClosedPromptlyAndLeavesNothingBehind) {
     InstalledEngine e("faulty");
     ASSERT_TRUE(e.ready);
@@ -199,127 +243,11 @@ TEST_P(FaultyEngine, IsClosedPromptlyAndLeavesNothingBehind) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, FaultyEngine,
-    ::testing::Values(FaultCase{"CrashesRightAfterStart", "at start\n  crash\n"},
-                      FaultCase{"IgnoresQuitAndTheEndOfInput", "ignore quit\nignore eof\n"},
+    ::testing::Values(FaultCase{"QuitsWhenTold", ""}, FaultCase{"CrashesRightAfterStart", "at start\n  crash\n"},
                       FaultCase{"StopsReading", "at start\n  hang\n"},
                       FaultCase{"FloodsFiftyMegabytes", "at start\n  flood 52428800\n"},
-                      FaultCase{"WritesAHundredKilobyteLine", "at start\n  longline 102400\n  send after\n"},
                       FaultCase{"WritesNulBytes", "at start\n  send a\\0b\\0\\0c\n  sendraw \\0\\0\\r\\n\\0\n"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// An engine that has stopped reading lets its input pipe fill up: commands
-// are then dropped instead of holding the host's threads, and the engine is
-// still closed in bounded time.
-TEST(OpenClose, AFullInputPipeHoldsNoHostThread) {
-    InstalledEngine e("deaf");
-    ASSERT_TRUE(e.ready);
-    e.InstallExecutable();
-    e.Configure("at start\n  hang\n");
-    ASSERT_EQ(e.Open(), 0);
-    auto begin = Clock::now();
-    for (int i = 0; i < 30000; ++i) e.api.Eng15();  // 180 KB of "reset"
-    // A command held until the engine reads would hold the host for ever,
-    // and a wait for each dropped one (a millisecond at least) for half a
-    // minute; 30,000 writes take a few seconds under wine on a busy machine.
-    EXPECT_LT(Milliseconds(Clock::now() - begin), 15000);
-    begin = Clock::now();
-    EXPECT_EQ(e.api.Eng2(), 1);
-    EXPECT_LT(Milliseconds(Clock::now() - begin), 4500);
-}
-
-TEST(OpenClose, AHundredKilobyteLineReachesTheLogWhole) {
-    InstalledEngine e("longline");
-    ASSERT_TRUE(e.ready);
-    e.InstallExecutable();
-    // Written once the log is open: output from before is not echoed.
-    e.Configure("on xboard\n  send before\n  longline 102400 L\n  send after\n", "Logfile=true\n");
-    ASSERT_EQ(e.Open(), 0);
-    // The close drops what the reader has not handed on yet: wait for the
-    // last line first.
-    WaitUntil([&] { return e.Log().find("after\n") != std::string::npos; });
-    EXPECT_EQ(e.api.Eng2(), 1);
-    std::string log = e.Log();
-    std::string expected = "before\nL" + std::string(102399, 'x');
-    std::string got;
-    for (char c : log) {
-        if (c != '\n') got += c;
-    }
-    EXPECT_NE(log.find("before\n"), std::string::npos);
-    EXPECT_NE(got.find("beforeL" + std::string(102399, 'x') + "after"), std::string::npos);
-}
-
-// A search that waits for the engine's move ends when the engine dies, and
-// when the host closes the engine from another thread.
-void StartPositionRequest(unsigned char* record) {
-    static const unsigned char kBoard[64] = {4, 2, 3, 5, 6, 3, 2, 4, 1, 1, 1, 1, 1, 1, 1, 1};
-    for (int i = 0; i < 64; ++i) {
-        record[search_request::kBoard + i] = i < 16 ? kBoard[i] : i >= 48 ? (i < 56 ? 9 : kBoard[i - 56] + 8) : 0;
-    }
-    record[search_request::kStandardStart] = 1;
-    record[search_request::kWhiteToMove] = 1;
-    record[search_request::kCastling] = 15;
-}
-
-struct WaitCase {
-    const char* name;
-    const char* script;
-    bool closeFromHost;
-};
-
-void PrintTo(const WaitCase& c, std::ostream* out) { *out << c.name; }
-
-class WaitingSearch : public ::testing::TestWithParam<WaitCase> {};
-
-TEST_P(WaitingSearch, EndsWhenNoMoveCanCome) {
-    InstalledEngine e("waiter");
-    ASSERT_TRUE(e.ready);
-    e.InstallExecutable();
-    e.Configure(GetParam().script);
-    ASSERT_EQ(e.Open(), 0);
-    unsigned char request[search_request::kEnd] = {};
-    StartPositionRequest(request);
-    auto begin = Clock::now();
-    std::thread search([&] { e.api.Eng9(request); });
-    if (GetParam().closeFromHost) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_EQ(e.api.Eng4(), 1);
-        EXPECT_EQ(e.api.Eng2(), 1);
-    }
-    search.join();
-    EXPECT_LT(Milliseconds(Clock::now() - begin), 4000);
-    EXPECT_EQ(e.api.Eng4(), 0);
-    e.api.Eng2();
-}
-
-INSTANTIATE_TEST_SUITE_P(Ends, WaitingSearch,
-                         ::testing::Values(WaitCase{"EngineCrashesInTheSearch", "at search\n  crash\n", false},
-                                           WaitCase{"HostClosesDuringTheSearch", "ignore ?\nat search\n  sleep 60000\n",
-                                                    true}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(OpenClose, ManyCyclesLeaveNothingBehind) {
-    constexpr int kCycles = 50;
-    InstalledEngine e("cycler");
-    ASSERT_TRUE(e.ready);
-    e.InstallExecutable();
-    e.Configure("", "Logfile=true\n");
-    // One cycle first, so that whatever the system sets up once is counted.
-    ASSERT_EQ(e.Open(), 0);
-    ASSERT_EQ(e.api.Eng2(), 1);
-    ProcessCounts before = CountProcessResources();
-    ASSERT_GT(before.handles, 0);
-    ASSERT_GT(before.threads, 0);
-    for (int i = 0; i < kCycles; ++i) {
-        ASSERT_EQ(e.Open(), 0) << i;
-        ASSERT_EQ(e.api.Eng2(), 1) << i;
-    }
-    ProcessCounts after = SettledCounts(before);
-    // At most as many: a thread of the run-time's own (qemu's, a
-    // sanitizer's) may end meanwhile.
-    EXPECT_LE(after.handles, before.handles);
-    EXPECT_LE(after.threads, before.threads);
-    EXPECT_LE(after.children, before.children);
-}
 
 }  // namespace
 }  // namespace cecp::test

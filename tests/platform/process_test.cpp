@@ -1,11 +1,13 @@
 // Child processes and the pipes to them: the command line split as Windows
-// splits it, start failures, and a read that learns of the child's end.
+// splits it, start failures, a read that learns of the child's end, and a
+// write that waits for room in a full pipe.
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "installed_engine.h"
@@ -134,6 +136,30 @@ TEST_F(Child, EndProcessEndsAChildThatIgnoresItsInput) {
     EndProcess(process);
     EXPECT_TRUE(WaitProcess(process, 5000));
     CloseProcess(process);
+}
+
+// An engine that pauses in its reading and reads again within the bound
+// gets the command that waited for room, instead of losing it at once.
+TEST(InputPipe, AWriteWaitsWithinItsBoundForRoomInAFullPipe) {
+    PipeEnds pipe;
+    ASSERT_TRUE(CreateInputPipe(&pipe));
+    const char block[256] = {};
+    std::size_t filled = 0;
+    while (filled < (64u << 20) && WritePipeWithin(pipe.write, block, sizeof block, 0) == WriteOutcome::kWritten)
+        filled += sizeof block;
+    std::thread reader([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        char buffer[4096];
+        for (std::size_t drained = 0; drained < filled;) {
+            const long n = ReadPipe(pipe.read, buffer, sizeof buffer);
+            if (n <= 0) break;
+            drained += static_cast<std::size_t>(n);
+        }
+    });
+    EXPECT_EQ(WritePipeWithin(pipe.write, block, sizeof block, 1000), WriteOutcome::kWritten);
+    reader.join();
+    ClosePipe(pipe.read);
+    ClosePipe(pipe.write);
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 // never answer ping or isready, flood their output, say nothing to a request
 // to move now, move for searches they were not given, ignore quit or end in
 // a search. Each must leave the host's calls within their bounds, the next
-// search its own answer, and the host process nothing running.
+// search its own answer, and the host process nothing running. The dialects'
+// scripts are the search fixture's.
 #include <cstdio>
 #include <fstream>
 
@@ -19,48 +20,6 @@
 namespace cecp::test {
 namespace {
 
-// How each dialect's engine is scripted: its settings, the answers to the
-// greeting and to its sync command, and what it thinks and plays. Every
-// main line is legal after 1. e4 (Black to move).
-struct Dialect {
-    const char* name;
-    const char* settings;
-    const char* preamble;  // script settings before every rule
-    const char* greeting;  // the rule answering the greeting
-    const char* sync;      // the rule answering the sync command (ping, isready)
-    const char* thinking;  // a thinking line, $d the depth
-    const char* moveNow;   // the command that asks for the move now
-};
-
-const Dialect kClassic{"Classic", "", "", "", "", "$d 1$d $d0 $d000 e7e5 g1f3", "?"};
-const Dialect kTwo{"ProtocolTwo",
-                   "Protocol=2\n",
-                   "",
-                   "on protover\n  send feature ping=1 usermove=1 done=1\n",
-                   "on ping\n  send pong $1\n",
-                   "$d 1$d $d0 $d000 e7e5 g1f3",
-                   "?"};
-const Dialect kUci{"Uci",
-                   "Protocol=uci\n",
-                   "moveformat bestmove $m\nhurry stop\n",
-                   "on uci\n  send uciok\n",
-                   "now isready\n  send readyok\n",
-                   "info depth $d score cp 1$d time $d000 pv e7e5 g1f3",
-                   "stop"};
-
-// The script: the dialect's settings, more settings, the rules given (which
-// win over the greeting's, being tried first), then the greeting's and,
-// unless withSync is false, the answer to the sync command.
-std::string Script(const Dialect& d, const std::string& rules, const std::string& settings = "",
-                   bool withSync = true) {
-    return std::string(d.preamble) + settings + rules + d.greeting + (withSync ? d.sync : "");
-}
-
-// A move in the dialect's words, for a "send" that plays it unasked.
-std::string MoveLine(const Dialect& d, const char* move) {
-    return std::string(&d == &kUci ? "bestmove " : "move ") + move;
-}
-
 long ResidentKilobytes() {
 #ifdef _WIN32
     PROCESS_MEMORY_COUNTERS counters{};
@@ -72,13 +31,6 @@ long ResidentKilobytes() {
     if (!(statm >> size >> resident)) return -1;
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 #endif
-}
-
-// A timed search request after the moves given (1. e4 by default).
-SearchRequestBuilder TimedAfter(std::vector<const char*> moves = {"e2e4"}) {
-    SearchRequestBuilder request;
-    request.Increment(600, 0).Moves(moves);
-    return request;
 }
 
 class Faults : public Search {
@@ -145,10 +97,6 @@ protected:
 template <typename T>
 class FaultsWith : public Faults, public ::testing::WithParamInterface<T> {};
 
-std::string DialectName(const ::testing::TestParamInfo<const Dialect*>& info) { return info.param->name; }
-
-void PrintTo(const Dialect* d, std::ostream* out) { *out << d->name; }
-
 // ---------------------------------------------------------------------------
 // Quit ignored: the close gives it a second for quit, then two after its
 // input is closed, then ends it by force; a search under way ends first.
@@ -159,10 +107,6 @@ struct QuitCase {
     double closeBound;  // seconds: the shutdown's waits and a loaded machine's slack
 };
 
-void PrintTo(const QuitCase& c, std::ostream* out) {
-    *out << c.dialect->name << (c.ignoresEndOfInput ? "AndTheEndOfInput" : "");
-}
-
 using QuitIgnored = FaultsWith<QuitCase>;
 
 TEST_P(QuitIgnored, TheCloseEndsTheEngineWithinItsBound) {
@@ -171,7 +115,7 @@ TEST_P(QuitIgnored, TheCloseEndsTheEngineWithinItsBound) {
     std::string settings = c.ignoresEndOfInput ? "ignore quit\nignore eof\nignore ?\n" : "ignore quit\nignore ?\n";
     if (&d == &kUci) settings += "ignore stop\n";
     ASSERT_NO_FATAL_FAILURE(
-        OpenCounted(d, Script(d, "at search\n  think 3 20 " + std::string(d.thinking) + "\n  move e7e5\n", settings)));
+        OpenCounted(d, Script(d, "at search\n" + Thinking(d, 3, 20, "e7e5 g1f3") + "  move e7e5\n", settings)));
     // One search ends with the engine's move; the next is under way, and the
     // engine will not stop, when the host closes it from its other thread:
     // that search ends with the close.
@@ -215,7 +159,7 @@ TEST_P(SyncIgnored, SearchesStillHappenAndTheWaitIsPaidOnce) {
     const Dialect& d = *GetParam();
     const bool uci = &d == &kUci;
     ASSERT_NO_FATAL_FAILURE(OpenCounted(
-        d, Script(d, "at search\n  think 2 20 " + std::string(d.thinking) + "\n  move e7e5\n", "", false)));
+        d, Script(d, "at search\n" + Thinking(d, 2, 20, "e7e5 g1f3") + "  move e7e5\n", "", false)));
     EXPECT_LT(openSeconds_, uci ? 14.0 : 1.5);
     // A new game, more moves of it, and another new game: Black plays e7e5.
     const std::vector<std::vector<const char*>> games = {{"e2e4"}, {"e2e4", "d7d6", "d2d4"}, {"d2d4"}};
@@ -278,8 +222,6 @@ const char* MomentName(FloodMoment moment) {
     default: return "BetweenSearches";
     }
 }
-
-void PrintTo(const FloodCase& c, std::ostream* out) { *out << c.dialect->name << MomentName(c.moment); }
 
 using Flood = FaultsWith<FloodCase>;
 
@@ -352,17 +294,18 @@ INSTANTIATE_TEST_SUITE_P(Dialects, Flood,
 
 // ---------------------------------------------------------------------------
 // Silent to a request to move now ("?" in protocol 2, "stop" in UCI): the
-// search is given up on 5 s after the request. The engine's move comes 12 s
-// after its search began, later than the next search waits for it too (5 s
-// for a pong or for the owed bestmove): arriving during that next search, it
-// must not end it.
+// search is given up on 5 s after the request. The engine goes on thinking,
+// and moves 12 s after its search began, later than the next search waits for
+// it too (5 s for a pong or for the owed bestmove): its lines and its move,
+// arriving during that next search, must not end it or be shown in it.
 
 using MoveNowIgnored = FaultsWith<const Dialect*>;
 
-TEST_P(MoveNowIgnored, TheSearchIsGivenUpOnAndItsLateMoveEndsNoOtherSearch) {
+TEST_P(MoveNowIgnored, TheSearchIsGivenUpOnAndItsLateLinesAndMoveReachNoOtherSearch) {
     const Dialect& d = *GetParam();
-    ASSERT_NO_FATAL_FAILURE(OpenCounted(
-        d, Script(d, "at search\n  sleep 12000\n  move e7e5\n", std::string("ignore ") + d.moveNow + "\n")));
+    ASSERT_NO_FATAL_FAILURE(
+        OpenCounted(d, Script(d, "at search\n  sleep 3000\n" + Thinking(d, 45, 200, "e7e5 g1f3") + "  move e7e5\n",
+                              std::string("ignore ") + d.moveNow + "\n")));
     SearchRequestBuilder first = TimedAfter();
     auto start = Clock::now();
     std::thread search = SearchInBackground(first);
@@ -372,12 +315,15 @@ TEST_P(MoveNowIgnored, TheSearchIsGivenUpOnAndItsLateMoveEndsNoOtherSearch) {
     search.join();
     EXPECT_LT(SecondsSince(stop), 7.5) << "the search was not given up on";
 
+    HostClearNotifications();
     SearchRequestBuilder second = TimedAfter({"e2e4", "d7d6", "d2d4"});
     search = SearchInBackground(second);
     // The late move has come (12 s after the first search began), and the
-    // engine's search for this request has only just begun.
+    // engine's search for this request has only just begun, its first line
+    // three seconds away.
     while (SecondsSince(start) < 14.5) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(api.Eng4(), 1) << "the first search's late move ended the second";
+    EXPECT_EQ(MainLinesShown(), 0) << "the first search's lines were shown in the second";
     stop = Clock::now();
     api.Eng3();
     search.join();
@@ -401,8 +347,6 @@ struct StrayCase {
     std::string rules;
     std::string search = kPlaysAfterAPause;
 };
-
-void PrintTo(const StrayCase& c, std::ostream* out) { *out << c.dialect->name << c.name; }
 
 using StrayMove = FaultsWith<StrayCase>;
 
@@ -446,22 +390,21 @@ INSTANTIATE_TEST_SUITE_P(Dialects, StrayMove, ::testing::ValuesIn(StrayCases()),
                          [](const auto& info) { return std::string(info.param.dialect->name) + info.param.name; });
 
 // ---------------------------------------------------------------------------
-// Protocol 2: a search ends promptly when the engine dies in it, and when the
-// host closes the engine from its other thread.
+// A search ends promptly when the engine dies in it, and when the host closes
+// the engine from its other thread; nothing of the engine is left.
 
 struct EndCase {
     const char* name;
-    const char* rules;
+    const Dialect* dialect;
+    std::string rules;
     bool closeFromHost;
 };
 
-void PrintTo(const EndCase& c, std::ostream* out) { *out << c.name; }
-
 using SearchEnd = FaultsWith<EndCase>;
 
-TEST_P(SearchEnd, EndsTheProtocolTwoSearchPromptly) {
+TEST_P(SearchEnd, EndsTheSearchPromptly) {
     const EndCase& c = GetParam();
-    ASSERT_NO_FATAL_FAILURE(OpenCounted(kTwo, Script(kTwo, c.rules)));
+    ASSERT_NO_FATAL_FAILURE(OpenCounted(*c.dialect, Script(*c.dialect, c.rules)));
     SearchRequestBuilder request = TimedAfter();
     auto start = Clock::now();
     std::atomic<double> searchEnded{-1};
@@ -475,6 +418,10 @@ TEST_P(SearchEnd, EndsTheProtocolTwoSearchPromptly) {
         CloseAndExpectNothingLeft(1.5);
         search.join();
         EXPECT_LT(searchEnded, 0.3 + 1.5);
+        Lines sent = Transcript();
+        if (c.dialect == &kUci && sent.size() >= 2) {
+            EXPECT_EQ(Lines(sent.end() - 2, sent.end()), (Lines{"stop", "quit"})) << "the search was not stopped";
+        }
     } else {
         search.join();
         EXPECT_LT(searchEnded, 1.5);
@@ -483,13 +430,24 @@ TEST_P(SearchEnd, EndsTheProtocolTwoSearchPromptly) {
     EXPECT_EQ(api.Eng4(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ProtocolTwo, SearchEnd,
-    ::testing::Values(EndCase{"EngineCrashes", "at search\n  think 1 20 1 10 1 100 e7e5\n  crash\n", false},
-                      EndCase{"EngineExits", "at search\n  exit 0\n", false},
-                      EndCase{"HostCloses", "ignore ?\nat search\n  think 1 20 1 10 1 100 e7e5\n  sleep 60000\n",
-                              true}),
-    [](const auto& info) { return std::string(info.param.name); });
+std::vector<EndCase> EndCases() {
+    std::vector<EndCase> cases;
+    for (const Dialect* d : {&kClassic, &kTwo}) {
+        cases.push_back({"CrashesAfterALine", d, "at search\n" + Thinking(*d, 1, 20, "e7e5") + "  crash\n", false});
+        cases.push_back({"Exits", d, "at search\n  exit 1\n", false});
+        cases.push_back({"IsClosed", d, "ignore ?\nat search\n  sleep 60000\n", true});
+    }
+    // It ends itself at "go", after the module's last write of the search:
+    // under wine, an engine that ends itself while the module still writes
+    // to it now and then stays alive in wine's books, its handle never
+    // signalled (seen in 3 of 60 runs, none of 90 this way).
+    cases.push_back({"CrashesAtGo", &kUci, "on-prefix go\n  crash\n", false});
+    cases.push_back({"IsClosed", &kUci, "ignore stop\nat search\n  sleep 60000\n", true});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialects, SearchEnd, ::testing::ValuesIn(EndCases()),
+                         [](const auto& info) { return std::string(info.param.dialect->name) + info.param.name; });
 
 }  // namespace
 }  // namespace cecp::test

@@ -1,3 +1,5 @@
+// What the host is shown: the info block's fields, the notifications that
+// announce them, and the reports the module holds back or never makes.
 #include "host/reporting.h"
 
 #include <gtest/gtest.h>
@@ -32,35 +34,25 @@ INSTANTIATE_TEST_SUITE_P(Scores, MateScore,
 
 using Reports = ReportingTest;
 
-TEST_F(Reports, NodesAndCurrentMoveAreHeldBackUntilDeepEnough) {
-    g_host.reportedDepth = 4;
+// Depth only ever rises; node counts and current moves are written at once
+// but told to the host only once the search is deep enough to be worth it.
+TEST_F(Reports, DepthRisesAndNodesAndCurrentMoveWaitUntilDeepEnough) {
+    ShowDepth(4, 0);
+    ShowDepth(3, 0);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 4);
     ShowNodes(0x123456789LL);
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 0x123456789LL);
     EXPECT_EQ(Field<std::uint32_t>(ib::kNodes), 0x23456789u);  // low half first
-    EXPECT_TRUE(Codes().empty());
-    g_host.reportedDepth = 5;
+    ShowDepth(5, 3);
+    EXPECT_EQ(Field<std::int16_t>(ib::kDepthExtra), 3);
     ShowNodes(7);
     ShowMove(M("e2e4"), 3, 20);
     EXPECT_EQ(Field<std::int16_t>(ib::kCurrentMoveNumber), 3);
     EXPECT_EQ(Field<std::int16_t>(ib::kRootMoveCount), 20);
-    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyNodes}));
-    g_host.reportedDepth = 6;
+    ShowDepth(6, 0);
     ShowMove(M("d2d4"), 4, 20);
-    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyNodes, kNotifyCurrentMove}));
-}
-
-TEST_F(Reports, DepthOnlyEverRises) {
-    ShowDepth(9, 0);
-    ShowDepth(7, 0);
-    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 9);
-    ShowDepth(10, 3);
-    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 10);
-    EXPECT_EQ(Field<std::int16_t>(ib::kDepthExtra), 3);
-    ShowDepth(70000, 0);
-    EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 4464);
-    EXPECT_EQ(g_host.reportedDepth, 70000);
-    ShowDepth(0, 0);
-    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyDepth, kNotifyDepth}));
+    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyDepth, kNotifyNodes, kNotifyDepth,
+                                                   kNotifyCurrentMove}));
 }
 
 TEST_F(Reports, NotificationsCarryTheHostWordsOfTheMoment) {
@@ -76,7 +68,11 @@ TEST_F(Reports, NotificationsCarryTheHostWordsOfTheMoment) {
     EXPECT_EQ(HostNotificationAt(1).infoBlock, static_cast<void*>(info));
 }
 
-TEST_F(Reports, AMainLineIsShownOnceWhateverItsScore) {
+// A main line is shown once whatever its score or notation. A line the
+// module cannot read tells the host nothing and leaves the line shown
+// standing (the engine's move is judged against it), but the next line is
+// shown even when it repeats that one.
+TEST_F(Reports, AMainLineIsShownOnceUnlessAnUnreadableOneCameBetween) {
     ReportMainLine("e2e4 e7e5 g1f3", 35, 12);
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e2e4"), M("e7e5"), M("g1f3")}));
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 35);
@@ -84,10 +80,17 @@ TEST_F(Reports, AMainLineIsShownOnceWhateverItsScore) {
     EXPECT_EQ(Field<std::uint32_t>(ib::kInfoKind), 2u);
     ReportMainLine("1. e4 e5 2. Nf3", 90, 99);
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 35);
-    EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyMainline}));
+    EXPECT_EQ(Codes().size(), 1u);
+    ReportMainLine("zz9 Qh8", 1, 1);
+    EXPECT_EQ(g_host.lastPvLength, 3);
+    EXPECT_EQ(Codes().size(), 1u);
+    ReportMainLine("e2e4 e7e5 g1f3", 1, 1);
+    EXPECT_EQ(Codes().size(), 2u);
+    ReportMainLine("e2e4 e7e5 g1f3", 1, 1);
+    EXPECT_EQ(Codes().size(), 2u);
     ReportMainLine("e2e4 e7e5", 90, 99);
     EXPECT_EQ(MainLine().size(), 2u);
-    EXPECT_EQ(Codes().size(), 2u);
+    EXPECT_EQ(Codes().size(), 3u);
 }
 
 TEST_F(Reports, ScoresFromWhitesSideAreTurnedForBlack) {
@@ -113,20 +116,6 @@ TEST_F(Reports, LongLinesAreCutTo32AndNeverCountAsRepeats) {
     EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 32);
     EXPECT_EQ(g_host.lastPvLength, 32);
     ReportMainLine(line.c_str(), 0, 0);
-    EXPECT_EQ(Codes().size(), 2u);
-}
-
-// A line the module cannot read tells the host nothing and leaves the line
-// shown standing (the engine's move is judged against it); the next line is
-// shown even when it repeats that one.
-TEST_F(Reports, AnUnrecognisedLineKeepsTheShownLineButLetsItRepeat) {
-    ReportMainLine("e2e4 e7e5", 1, 1);
-    ReportMainLine("zz9 Qh8", 1, 1);
-    EXPECT_EQ(g_host.lastPvLength, 2);
-    EXPECT_EQ(Codes().size(), 1u);
-    ReportMainLine("e2e4 e7e5", 1, 1);
-    EXPECT_EQ(Codes().size(), 2u);
-    ReportMainLine("e2e4 e7e5", 1, 1);
     EXPECT_EQ(Codes().size(), 2u);
 }
 

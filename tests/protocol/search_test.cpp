@@ -1,6 +1,8 @@
 // Whole search requests through the real module, the real engine process and
 // the real pipes, with the scripted test engine: what crosses the pipe, what
 // the host is told, and how long each kind of search takes to end.
+#include <filesystem>
+
 #include "search_fixture.h"
 
 namespace cecp::test {
@@ -11,11 +13,12 @@ constexpr const char* kThinkThenMove =
     "  think 3 20 $d 1$d $d0 $d000 e7e5 g1f3\n"
     "  move e7e5\n";
 
+// The clock, the game and the search in the classic conversation (how each
+// command is written is the commands' tests' matter), and what the host is
+// told: a new search, the depth, and the main line last.
 TEST_F(Search, ATimedSearchSendsClockPositionAndGo) {
     ASSERT_NO_FATAL_FAILURE(Open(kThinkThenMove));
-    SearchRequestBuilder request;
-    request.Increment(300, 12).Moves({"e2e4"});
-    api.Eng9(request.bytes);
+    Run(SearchRequestBuilder().Increment(300, 12).Moves({"e2e4"}));
     EXPECT_EQ(NewCommands(), (Lines{"new", "level 0 5:0 12", "time 30000", "hard", "easy", "force", "e2e4", "post",
                                     "black", "go"}));
     EXPECT_EQ(api.Eng4(), 0);
@@ -26,19 +29,13 @@ TEST_F(Search, ATimedSearchSendsClockPositionAndGo) {
     EXPECT_EQ(codes.back(), kNotifyMainline);
     EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 3);
     EXPECT_EQ(Field<std::int16_t>(ib::kScore), 13);
-    // A second request with the same control sends no level.
-    request.Increment(290, 12, 22, 1);
-    api.Eng9(request.bytes);
-    EXPECT_EQ(NewCommands(), (Lines{"new", "time 29000", "hard", "easy", "force", "e2e4", "post", "black", "go"}));
 }
 
 // The host's own reports through the exports: a 64-bit count in two argument
 // slots, 16-bit words in slots of their own (the 32-bit build runs this too).
 TEST_F(Search, TheHostsOwnReportsArriveWhole) {
     ASSERT_NO_FATAL_FAILURE(Open(kThinkThenMove));
-    SearchRequestBuilder request;
-    request.Increment(300, 12).Moves({"e2e4"});
-    api.Eng9(request.bytes);
+    Run(SearchRequestBuilder().Increment(300, 12).Moves({"e2e4"}));
     HostClearNotifications();
     api.ShowNodes(0x0000012345678901LL);
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 0x0000012345678901LL);
@@ -55,17 +52,6 @@ TEST_F(Search, TheHostsOwnReportsArriveWhole) {
     EXPECT_EQ(Field<MoveWord>(ib::kMainLine + 2), M("b8c6"));
     // The count came at depth 3: written, but held back.
     EXPECT_EQ(Codes(), (std::vector<std::uint32_t>{kNotifyDepth, kNotifyCurrentMove, kNotifyMainline}));
-}
-
-TEST_F(Search, ASetUpPositionIsEditedInBeforeTheSearch) {
-    ASSERT_NO_FATAL_FAILURE(Open("at search\n  move e1d2\n", "CastleAndEP=true\n"));
-    SearchRequestBuilder request;
-    request.MovesInTime(40, 600).Board({{"e1", kWhiteKing}, {"e8", kBlackKing}, {"a7", kBlackPawn}}, true, 0, 0);
-    api.Eng9(request.bytes);
-    EXPECT_EQ(NewCommands(), (Lines{"new", "level 40 10:0 0", "time 60000", "edit", "#", "Ke1", "c", "Pa7", "Ke8", "c",
-                                    "castle -w00", "castle -w000", "castle -b00", "castle -b000", ".", "hard", "easy",
-                                    "post", "white", "go"}));
-    EXPECT_EQ(FirstMove(), M("e1d2"));
 }
 
 TEST_F(Search, AMatedSideGetsNoSearchCommand) {
@@ -161,37 +147,107 @@ TEST_F(Search, StoppingAPonderSearchPlaysTheReplyAndAsksForTheMove) {
     EXPECT_EQ(NewCommands(), (Lines{"e7e5", "easy", "?"}));
 }
 
-TEST_F(Search, MoveNowCutsANormalSearchShortAndShowsTheMovePlayed) {
-    ASSERT_NO_FATAL_FAILURE(Open("at search\n  think 200 50 $d 5 $d 100 d7d5 g1f3\n  move e7e5\n"));
+// Pondering the host's way (protocol 2, UCI): the engine searches the position
+// after the expected reply as if it were on move. Its move waits for the
+// host's confirmation, which may come before or after it; once the host has
+// given up on the reply, the move the engine then plays belongs to no search.
+// The engine's move differs from the line it showed, so that the host can be
+// seen to be shown it, or not.
+using PonderOnTheReply = SearchWith<const Dialect*>;
+
+SearchRequestBuilder PonderOnE5() {
     SearchRequestBuilder request;
-    request.Increment(600, 0).Moves({"e2e4"});
-    std::thread search = SearchInBackground(request);
-    NewCommands(10);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    auto start = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(start), 1.0);
-    EXPECT_EQ(NewCommands(), (Lines{"?"}));
-    // Thinking after the stop is not passed on, but the move that answers
-    // "?" is: it differs from the last line shown before the stop.
-    EXPECT_EQ(FirstMove(), M("e7e5"));
-    EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 1);
+    request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
+    return request;
 }
 
-TEST_F(Search, MoveNowBeforeAnyLineShowsTheMoveNotAnOlderOne) {
-    ASSERT_NO_FATAL_FAILURE(Open("at search\n  sleep 5000\n  move e7e5\n"));
-    // What an earlier search left in the host's record.
-    StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("d7d5"));
-    StoreField<std::int16_t>(engine_->infoBlock, ib::kMainLineLength, 1);
-    SearchRequestBuilder request;
-    request.Increment(600, 0).Moves({"e2e4"});
+TEST_P(PonderOnTheReply, AMoveFoundBeforeTheConfirmationIsHeldForIt) {
+    const Dialect& d = *GetParam();
+    ASSERT_NO_FATAL_FAILURE(OpenIn(d, Script(d, "at search\n" + Thinking(d, 2, 20, "g1f3 b8c6") + "  move d2d4\n"),
+                                   "[Support]\nPonderMode=true\n"));
+    SearchRequestBuilder request = PonderOnE5();
     std::thread search = SearchInBackground(request);
-    NewCommands(10);
+    WaitForCommand("go");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(api.Eng4(), 1) << "the engine's move ended the search before the confirmation";
+    NewCommands();
+    auto hit = Clock::now();
+    api.Eng10();
+    search.join();
+    EXPECT_LT(SecondsSince(hit), 0.5);
+    EXPECT_EQ(FirstMove(), M("d2d4")) << "the held move was not shown";
+    EXPECT_EQ(NewCommands(), Lines{}) << "the engine had moved: nothing to confirm";
+}
+
+TEST_P(PonderOnTheReply, AConfirmationBeforeTheMoveLetsTheSearchGoOn) {
+    const Dialect& d = *GetParam();
+    ASSERT_NO_FATAL_FAILURE(OpenIn(d, Script(d, "at search\n" + Thinking(d, 10, 50, "g1f3 b8c6") + "  move d2d4\n"),
+                                   "[Support]\nPonderMode=true\n"));
+    SearchRequestBuilder request = PonderOnE5();
+    auto start = Clock::now();
+    std::thread search = SearchInBackground(request);
+    WaitForCommand("go");
+    Lines sent = NewCommands();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), &d == &kUci ? "go ponder wtime 60000 btime 60000 winc 0 binc 0" : "go");
+    api.Eng10();
+    search.join();
+    EXPECT_GT(SecondsSince(start), 0.4) << "the search ended before the engine moved";
+    EXPECT_EQ(FirstMove(), M("d2d4")) << "the move was not shown";
+    EXPECT_EQ(NewCommands(), &d == &kUci ? Lines{"ponderhit"} : Lines{});
+}
+
+// The engine is told to stop, and plays at once a move it never showed a
+// line of: the search ends without it.
+TEST_P(PonderOnTheReply, TheMoveThatAnswersAMissIsNotShown) {
+    const Dialect& d = *GetParam();
+    ASSERT_NO_FATAL_FAILURE(OpenIn(d, Script(d, "at search\n" + Thinking(d, 2, 20, "g1f3 b8c6") +
+                                                    "  sleep 5000\n  move d2d4\n"),
+                                   "[Support]\nPonderMode=true\n"));
+    SearchRequestBuilder request = PonderOnE5();
+    std::thread search = SearchInBackground(request);
+    WaitForCommand("go");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    NewCommands();
+    HostClearNotifications();
+    auto miss = Clock::now();
     api.Eng3();
     search.join();
-    EXPECT_EQ(FirstMove(), M("e7e5"));
+    EXPECT_LT(SecondsSince(miss), 1.0);
+    EXPECT_EQ(NewCommands(), Lines{d.moveNow});
+    EXPECT_EQ(MainLinesShown(), 0) << "the missed search's move was shown";
+    EXPECT_EQ(FirstMove(), M("g1f3"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Dialects, PonderOnTheReply, ::testing::Values(&kTwo, &kUci), DialectName);
+
+// Moving now, in every dialect: the engine is asked for its move, and the host
+// is shown that move, not the last line before the stop (which it differs
+// from), nor what an earlier search left in the record when no line came.
+using MoveNow = SearchWith<const Dialect*>;
+
+TEST_P(MoveNow, CutsTheSearchShortAndShowsTheMovePlayed) {
+    const Dialect& d = *GetParam();
+    ASSERT_NO_FATAL_FAILURE(OpenIn(d, Script(d, "at search\n  sleep 500\n" + Thinking(d, 200, 50, "d7d5 g1f3") +
+                                                    "  move e7e5\n")));
+    for (int linesShown : {0, 1}) {
+        StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("d7d5"));
+        SearchRequestBuilder request = TimedAfter(linesShown ? std::vector<const char*>{"e2e4", "c7c6", "d2d4"}
+                                                             : std::vector<const char*>{"e2e4"});
+        std::thread search = SearchInBackground(request);
+        WaitForCommand("go");
+        NewCommands();
+        std::this_thread::sleep_for(std::chrono::milliseconds(linesShown ? 900 : 0));
+        auto start = Clock::now();
+        api.Eng3();
+        search.join();
+        EXPECT_LT(SecondsSince(start), 1.0);
+        EXPECT_EQ(NewCommands(), Lines{d.moveNow});
+        EXPECT_EQ(MainLine(), std::vector<MoveWord>{M("e7e5")}) << (linesShown ? "after lines" : "before any line");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialects, MoveNow, ::testing::Values(&kClassic, &kTwo, &kUci), DialectName);
 
 TEST_F(Search, AnAnalysisAsksForStatusAndEndsWithExit) {
     ASSERT_NO_FATAL_FAILURE(Open("analyze 30 $d 7 $d 100 g1f3 b8c6\nstat stat01: $c 1000 $d 12 30\n", "AnalyzeMode=true\n"));
@@ -214,7 +270,9 @@ TEST_F(Search, AnAnalysisAsksForStatusAndEndsWithExit) {
     EXPECT_EQ(NewCommands(), Lines{});
 }
 
-TEST_F(Search, AnEngineThatRejectsAnalyzeIsAskedToMoveAndGivenUpOn) {
+// Nothing runs in an engine that refused "analyze": the host's stop ends the
+// search at once, and nothing is sent to stop it.
+TEST_F(Search, AnEngineThatRejectsAnalyzeHasNothingToStop) {
     ASSERT_NO_FATAL_FAILURE(Open("ignore ?\nat search\n  move e7e5\n", "AnalyzeMode=true\n"));
     SearchRequestBuilder request;
     request.NoClock();
@@ -224,10 +282,10 @@ TEST_F(Search, AnEngineThatRejectsAnalyzeIsAskedToMoveAndGivenUpOn) {
     auto start = Clock::now();
     api.Eng3();
     search.join();
-    double waited = SecondsSince(start);
-    EXPECT_GT(waited, 4.0);
-    EXPECT_LT(waited, 7.0);
-    EXPECT_EQ(NewCommands(), (Lines{"?"}));
+    // Asked to move now, the engine would hold the stop for the module's
+    // whole patience of five seconds.
+    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_EQ(NewCommands(), (Lines{}));
     // The engine never searched: it owes no move, and the next search is not
     // held for one.
     SearchRequestBuilder next;
@@ -238,33 +296,49 @@ TEST_F(Search, AnEngineThatRejectsAnalyzeIsAskedToMoveAndGivenUpOn) {
     EXPECT_EQ(FirstMove(), M("e7e5"));
 }
 
-TEST_F(Search, AnEngineThatDiesEndsTheSearch) {
-    const char* crashes[] = {"at search\n  crash\n", "at search\n  think 3 20 $d 1 1 1 e7e5\n  exit 1\n"};
-    for (const char* script : crashes) {
-        ASSERT_NO_FATAL_FAILURE(Open(script));
-        SearchRequestBuilder request;
-        request.Increment(600, 0).Moves({"e2e4"});
+// An engine that cannot be opened (an unknown dialect in the settings, an
+// engine that dies in its greeting or never finishes it) holds the host no
+// longer than the greeting's bound and says why.
+TEST_F(Search, AnEngineThatCannotBeOpenedSaysWhyWithinItsBound) {
+    struct Case {
+        const char* settings;
+        const char* script;
+        const char* told;
+        double below;
+    };
+    const Case cases[] = {
+        {"Protocol= 3 \n", "", "unknown Protocol \"3\" in failing.init (use 1, 2 or uci)", 3.0},
+        {"Protocol=xboard\n", "", "unknown Protocol \"xboard\" in failing.init (use 1, 2 or uci)", 3.0},
+        {"Protocol=2\n", "on protover\n  send feature ping=1\n  crash\n",
+         "the engine ended during the protocol 2 feature negotiation", 3.0},
+        {"Protocol=uci\n", "on uci\n  send id name Dying\n  crash\n",
+         "the engine ended before it answered uci with uciok", 3.0},
+        {"Protocol=uci\n", "on uci\n  send id name Mute\n",
+         "the engine did not answer uci with uciok within 10 seconds", 14.0},
+    };
+    for (const Case& c : cases) {
+        engine_ = std::make_unique<InstalledEngine>("failing");
+        ASSERT_TRUE(engine_->ready);
+        api = engine_->api;
+        engine_->InstallExecutable();
+        engine_->Configure(c.script, c.settings);
+#ifndef _WIN32
+        testing::internal::CaptureStderr();
+#endif
         auto start = Clock::now();
-        api.Eng9(request.bytes);
-        EXPECT_LT(SecondsSince(start), 1.5) << script;
-        EXPECT_EQ(api.Eng4(), 0);
-        EXPECT_EQ(api.Eng2(), 1);
+        EXPECT_EQ(engine_->Open(), 9) << c.told;
+        EXPECT_LT(SecondsSince(start), c.below) << c.told;
+#ifndef _WIN32
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string("failing.eng: ") + c.told + "\n");
+#endif
+        EXPECT_EQ(api.Eng5(), 0);
+        EXPECT_EQ(std::filesystem::exists(engine_->folder / "transcript.txt"), c.script[0] != '\0')
+            << c.told << ": the engine was started, or not";
+        EXPECT_EQ(api.Eng2(), 0);
         engine_.reset();
     }
-}
-
-TEST_F(Search, ClosingTheEngineEndsAWaitingSearch) {
-    ASSERT_NO_FATAL_FAILURE(Open("ignore ?\nat search\n  sleep 60000\n"));
-    SearchRequestBuilder request;
-    request.Increment(600, 0);
-    std::thread search = SearchInBackground(request);
-    NewCommands(9);
-    auto start = Clock::now();
-    EXPECT_EQ(api.Eng2(), 1);
-    search.join();
-    EXPECT_LT(SecondsSince(start), 4.0);
-    EXPECT_EQ(api.Eng4(), 0);
-    engine_.reset();
+    // Blanks around the dialect's name do not matter.
+    ASSERT_NO_FATAL_FAILURE(OpenWith("", "Protocol=  1\t\n"));
 }
 
 }  // namespace

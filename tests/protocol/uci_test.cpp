@@ -1,7 +1,6 @@
 // UCI engines through the real module, with the scripted test engine
 // speaking UCI: the open, every clock, new games, info lines as reports,
-// bestmove in its forms, stop, pondering, analysis, and engines that fail.
-#include <filesystem>
+// bestmove in its forms, analysis, and a bestmove that comes too late.
 #include <mutex>
 
 #include "search_fixture.h"
@@ -11,7 +10,7 @@ namespace {
 
 // An engine that names itself and three options, answers isready at once,
 // thinks three lines and plays e7e5; its ponder and infinite searches wait
-// for ponderhit or stop.
+// for ponderhit or stop (and its analysis ends with a move it never showed).
 constexpr const char* kUciEngine =
     "moveformat bestmove $m\n"
     "hurry stop\n"
@@ -31,7 +30,7 @@ constexpr const char* kUciEngine =
     "on go infinite\n"
     "  think 200 20 info depth $d score cp 5 nodes $d000 pv d2d4 d7d5\n"
     "  await stop\n"
-    "  move d2d4\n"
+    "  move g1f3\n"
     "at search\n"
     "  think 3 20 info depth $d seldepth 9 score cp $d0 nodes $d000 nps 100 time $d000 pv e7e5 g1f3\n"
     "  move e7e5 g1f3\n";
@@ -80,9 +79,8 @@ TEST_F(Uci, EachClockGoesOutInMillisecondsAndNewGamesAreAnnounced) {
               (Lines{"position startpos moves e2e4 e7e5 g1f3", "go wtime 590000 btime 590000 movestogo 38"}));
 
     // Another game: a set-up position, or the start with other moves.
-    SearchRequestBuilder setUp;
-    setUp.Increment(60, 0).Board({{"e1", kWhiteKing}, {"e8", kBlackKing}, {"a7", kBlackPawn}}, false);
-    api.Eng9(setUp.bytes);
+    Run(SearchRequestBuilder().Increment(60, 0).Board({{"e1", kWhiteKing}, {"e8", kBlackKing}, {"a7", kBlackPawn}},
+                                                      false));
     EXPECT_EQ(NewCommands(), (Lines{"ucinewgame", "isready", "position fen 4k3/p7/8/8/8/8/8/4K3 b - - 0 1",
                                     "go wtime 60000 btime 60000 winc 0 binc 0"}));
     request.Increment(60, 0).Moves({"d2d4"});
@@ -129,11 +127,9 @@ TEST_F(Uci, InfoLinesBecomeTheHostsReports) {
         "  send info depth 8 score mate 3 pv g8f6\n"
         "  move e7e5\n";
     ASSERT_NO_FATAL_FAILURE(OpenUci(script));
-    SearchRequestBuilder request;
-    request.Increment(60, 0).Moves({"e2e4"});
     g_shown.clear();
     HostSetNotificationHook(RecordShownLine);
-    api.Eng9(request.bytes);
+    Run(TimedAfter());
     HostSetNotificationHook(nullptr);
     EXPECT_EQ(Field<std::int16_t>(ib::kDepth), 8);
     EXPECT_EQ(Field<std::int64_t>(ib::kNodes), 5);
@@ -160,59 +156,13 @@ TEST_F(Uci, BestmoveEndsTheSearchWithOrWithoutAMove) {
                                    answer + "\n";
         ASSERT_NO_FATAL_FAILURE(OpenUci(script));
         StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("a2a3"));
-        SearchRequestBuilder request;
-        request.Increment(60, 0).Moves({"e2e4"});
         auto start = Clock::now();
-        api.Eng9(request.bytes);
+        Run(TimedAfter());
         EXPECT_LT(SecondsSince(start), 1.0) << answer;
         EXPECT_EQ(FirstMove(), M("a2a3")) << answer << ": no move is shown";
         EXPECT_EQ(api.Eng2(), 1);
         engine_.reset();
     }
-}
-
-TEST_F(Uci, StopAsksForTheMoveAndShowsIt) {
-    ASSERT_NO_FATAL_FAILURE(OpenUci());
-    SearchRequestBuilder request;
-    request.NoClock().Moves({"e2e4", "e7e5"});
-    std::thread search = SearchInBackground(request);
-    NewCommands(4);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    auto stop = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(stop), 1.0);
-    EXPECT_EQ(NewCommands(), (Lines{"stop"}));
-    EXPECT_EQ(FirstMove(), M("d2d4"));
-}
-
-TEST_F(Uci, APonderSearchIsConfirmedWithPonderhitOrEndedWithStop) {
-    ASSERT_NO_FATAL_FAILURE(OpenUci(kUciEngine, "[Support]\nPonderMode=true\n"));
-    SearchRequestBuilder request;
-    request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
-    std::thread search = SearchInBackground(request);
-    EXPECT_EQ(NewCommands(4), (Lines{"ucinewgame", "isready", "position startpos moves e2e4 e7e5",
-                                     "go ponder wtime 60000 btime 60000 winc 0 binc 0"}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(api.Eng4(), 1);
-    api.Eng10();
-    search.join();
-    EXPECT_EQ(NewCommands(), (Lines{"ponderhit"}));
-    EXPECT_EQ(FirstMove(), M("g1f3"));
-
-    // The host gives up on the reply: the engine's answer is not shown.
-    StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("a2a3"));
-    request.Moves({"e2e4", "e7e5", "g1f3", "b8c6"});
-    search = SearchInBackground(request);
-    NewCommands(2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    HostClearNotifications();
-    auto stop = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(stop), 1.0);
-    EXPECT_EQ(NewCommands(), (Lines{"stop"}));
-    EXPECT_EQ(Codes(), std::vector<std::uint32_t>{});
 }
 
 TEST_F(Uci, AnAnalysisSetsTheAnalyseModeAndEndsWithoutAMove) {
@@ -226,14 +176,12 @@ TEST_F(Uci, AnAnalysisSetsTheAnalyseModeAndEndsWithoutAMove) {
     api.Eng3();
     search.join();
     EXPECT_EQ(NewCommands(), (Lines{"stop"}));
-    EXPECT_EQ(FirstMove(), M("d2d4")) << "the analysis' main line stands";
+    EXPECT_EQ(FirstMove(), M("d2d4")) << "the analysis' main line stands, not its move";
 
-    SearchRequestBuilder timed;
-    timed.Increment(60, 0).Moves({"e2e4", "e7e5", "g1f3"});
-    api.Eng9(timed.bytes);
+    Run(TimedAfter({"e2e4", "e7e5", "g1f3"}));
     EXPECT_EQ(NewCommands(), (Lines{"setoption name UCI_AnalyseMode value false",
                                     "position startpos moves e2e4 e7e5 g1f3",
-                                    "go wtime 60000 btime 60000 winc 0 binc 0"}));
+                                    "go wtime 600000 btime 600000 winc 0 binc 0"}));
 }
 
 // The host reads the main line it is left with at the end of the search: its
@@ -266,9 +214,7 @@ TEST_F(Uci, TheHostIsLeftWithTheLastLineOrTheMoveAndItsReply) {
                                        "  send ") +
                                    c.last + "\n  send bestmove " + c.bestmove + "\n";
         ASSERT_NO_FATAL_FAILURE(OpenUci(script));
-        SearchRequestBuilder request;
-        request.Increment(60, 0).Moves({"e2e4"});
-        api.Eng9(request.bytes);
+        Run(TimedAfter());
         std::vector<MoveWord> expected;
         for (const char* move : c.line) expected.push_back(M(move));
         EXPECT_EQ(MainLine(), expected) << c.last << " / " << c.bestmove;
@@ -282,9 +228,7 @@ TEST_F(Uci, TheHostIsLeftWithTheLastLineOrTheMoveAndItsReply) {
     ASSERT_NO_FATAL_FAILURE(OpenUci("on uci\n  send uciok\nnow isready\n  send readyok\n"
                                     "at search\n  send info depth 2 score cp 7 pv e7e5\n"
                                     "  send bestmove e7e5 ponder g1f3\n"));
-    SearchRequestBuilder request;
-    request.Increment(60, 0).Moves({"e2e4"});
-    api.Eng9(request.bytes);
+    Run(TimedAfter());
     EXPECT_EQ(MainLine(), (std::vector<MoveWord>{M("e7e5"), M("g1f3")}));
 }
 
@@ -293,9 +237,7 @@ TEST_F(Uci, TheHostIsLeftWithTheLastLineOrTheMoveAndItsReply) {
 // back does.
 TEST_F(Uci, PonderingNeverStartsANewGame) {
     ASSERT_NO_FATAL_FAILURE(OpenUci(kUciEngine, "[Support]\nPonderMode=true\n"));
-    SearchRequestBuilder first;
-    first.Increment(60, 0).Moves({"e2e4"});
-    api.Eng9(first.bytes);
+    Run(TimedAfter());
     EXPECT_EQ(NewCommands().front(), "ucinewgame");
 
     SearchRequestBuilder missed;
@@ -305,11 +247,9 @@ TEST_F(Uci, PonderingNeverStartsANewGame) {
     api.Eng3();
     search.join();
     NewCommands();
-    SearchRequestBuilder real;
-    real.Increment(60, 0).Moves({"e2e4", "e7e5", "d2d4"});
-    api.Eng9(real.bytes);
+    Run(TimedAfter({"e2e4", "e7e5", "d2d4"}));
     EXPECT_EQ(NewCommands(), (Lines{"position startpos moves e2e4 e7e5 d2d4",
-                                    "go wtime 60000 btime 60000 winc 0 binc 0"}));
+                                    "go wtime 600000 btime 600000 winc 0 binc 0"}));
 
     SearchRequestBuilder hit;
     hit.Increment(60, 0).Moves({"e2e4", "e7e5", "d2d4", "e5d4", "g1f3"}).Ponder();
@@ -317,47 +257,11 @@ TEST_F(Uci, PonderingNeverStartsANewGame) {
     NewCommands(2);
     api.Eng10();
     search.join();
-    SearchRequestBuilder after;
-    after.Increment(60, 0).Moves({"e2e4", "e7e5", "d2d4", "e5d4", "g1f3", "g8f6", "f3d4"});
-    api.Eng9(after.bytes);
+    Run(TimedAfter({"e2e4", "e7e5", "d2d4", "e5d4", "g1f3", "g8f6", "f3d4"}));
     Lines sent = NewCommands();
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "ucinewgame"), 0) << sent.front();
-
-    SearchRequestBuilder takenBack;
-    takenBack.Increment(60, 0).Moves({"e2e4", "e7e5", "d2d4", "e5d4"});
-    api.Eng9(takenBack.bytes);
+    Run(TimedAfter({"e2e4", "e7e5", "d2d4", "e5d4"}));  // a move taken back
     EXPECT_EQ(NewCommands().front(), "ucinewgame");
-}
-
-// Engines that fail: none of them holds the host beyond the bounds.
-TEST_F(Uci, AnEngineWithoutUciokCannotBeOpened) {
-    struct Case {
-        const char* script;
-        const char* told;
-        double below;
-    };
-    const Case cases[] = {
-        {"on uci\n  send id name Mute\n", "the engine did not answer uci with uciok within 10 seconds", 14.0},
-        {"on uci\n  send id name Dying\n  crash\n", "the engine ended before it answered uci with uciok", 3.0},
-    };
-    for (const Case& c : cases) {
-        engine_ = std::make_unique<InstalledEngine>("failing");
-        ASSERT_TRUE(engine_->ready);
-        api = engine_->api;
-        engine_->InstallExecutable();
-        engine_->Configure(c.script, "Protocol=uci\n");
-#ifndef _WIN32
-        testing::internal::CaptureStderr();
-#endif
-        auto start = Clock::now();
-        EXPECT_EQ(engine_->Open(), 9);
-        EXPECT_LT(SecondsSince(start), c.below);
-#ifndef _WIN32
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string("failing.eng: ") + c.told + "\n");
-#endif
-        EXPECT_EQ(api.Eng5(), 0);
-        engine_.reset();
-    }
 }
 
 TEST_F(Uci, AStaleBestmoveNeverEndsALaterSearch) {
@@ -387,40 +291,8 @@ TEST_F(Uci, AStaleBestmoveNeverEndsALaterSearch) {
 
     // The next search tells the engine to stop again and waits (bounded) for
     // the answer it owes; its a7a6 then belongs to no search.
-    SearchRequestBuilder next;
-    next.Increment(60, 0).Moves({"e2e4"});
-    api.Eng9(next.bytes);
+    Run(TimedAfter());
     EXPECT_EQ(FirstMove(), M("e7e5"));
-}
-
-TEST_F(Uci, AnEngineThatDiesOrIsClosedMidSearchEndsTheSearch) {
-    // It ends itself at "go", after the module's last write of the search:
-    // under wine, an engine that ends itself while the module still writes
-    // to it now and then stays alive in wine's books, its handle never
-    // signalled (seen in 3 of 60 runs, none of 90 this way).
-    ASSERT_NO_FATAL_FAILURE(OpenUci(std::string(kUciEngine) + "on-prefix go\n  crash\n"));
-    SearchRequestBuilder dies;
-    dies.Increment(60, 0).Moves({"d2d4"});
-    auto start = Clock::now();
-    api.Eng9(dies.bytes);
-    EXPECT_LT(SecondsSince(start), 1.5);
-    EXPECT_EQ(api.Eng2(), 1);
-    engine_.reset();
-
-    ASSERT_NO_FATAL_FAILURE(OpenUci());
-    SearchRequestBuilder endless;
-    endless.NoClock();
-    std::thread search = SearchInBackground(endless);
-    NewCommands(4);
-    start = Clock::now();
-    EXPECT_EQ(api.Eng2(), 1);
-    search.join();
-    EXPECT_LT(SecondsSince(start), 2.0);
-    Lines goodbye = NewCommands();
-    ASSERT_FALSE(goodbye.empty());
-    EXPECT_EQ(goodbye.front(), "stop");
-    EXPECT_EQ(goodbye.back(), "quit");
-    engine_.reset();
 }
 
 }  // namespace

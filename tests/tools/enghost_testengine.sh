@@ -46,24 +46,11 @@ setting() { # SETTINGS_FILE KEY: the key's line
 
 # --- Games ------------------------------------------------------------------
 
-cat > dies.txt <<'SCRIPT'
-# Answers 1. e4 with e5, and dies when told of White's second move.
-on-line g1f3
-  crash
-at search
-  move e7e5
-SCRIPT
-cat > illegal.txt <<'SCRIPT'
-at search
-  move e8e6
-SCRIPT
-cat > deaf.txt <<'SCRIPT'
-# Thinks for a minute, and "?" does not cut it short.
-ignore ?
-at search
-  sleep 60000
-  move e7e5
-SCRIPT
+# dies answers 1. e4 with e5, and dies when told of White's second move;
+# deaf thinks for a minute, and "?" does not cut it short.
+printf 'on-line g1f3\n  crash\nat search\n  move e7e5\n' > dies.txt
+printf 'at search\n  move e8e6\n' > illegal.txt
+printf 'ignore ?\nat search\n  sleep 60000\n  move e7e5\n' > deaf.txt
 
 for name in dies illegal deaf; do
   if ! $run "$enghost" install "$name" --exe "testengine$exe" --args="--script $name.txt" --file "$name.txt" \
@@ -102,38 +89,9 @@ game deaf 'e4\n' "1-0" "did not move, not even when told" 30
 
 # --- install: what the engine speaks ------------------------------------------
 
-# What this test engine knows, from its help. Natively it runs as the
-# machine's own program, also beside a 32-bit enghost run by an emulator.
-if [ -n "$exe" ]; then
-  $run "./testengine$exe" --help >testengine-help.txt 2>&1
-else
-  ./testengine --help >testengine-help.txt 2>&1
-fi
-if grep -q -- '--uci' testengine-help.txt; then
-  uci_args="--uci --move e2e4"
-  uci_file=testengine-help.txt
-else
-  cat > uci.txt <<'SCRIPT'
-moveformat bestmove $m
-on uci
-  send id name testengine
-  send id author cecp-adapter
-  send option name Ponder type check default false
-  send uciok
-on isready
-  send readyok
-at search
-  move e2e4
-SCRIPT
-  uci_args="--script uci.txt"
-  uci_file=uci.txt
-fi
-cat > classic.txt <<'SCRIPT'
+uci_args="--uci --move e2e4"
 # The classic conversation: no features, analysis, a move on go.
-analyze 50 $d 10 5 100 e5d6 e8d7
-at search
-  move e2e4
-SCRIPT
+printf 'analyze 50 $d 10 5 100 e5d6 e8d7\nat search\n  move e2e4\n' > classic.txt
 { cat classic.txt; printf 'on castle\n  send Error (unknown command): castle\n'; } > nocastle.txt
 printf '# Answers nothing at all.\n' > silent.txt
 printf '# Not an engine: ends at once.\nat start\n  exit 0\n' > noengine.txt
@@ -168,7 +126,7 @@ expect() {
 }
 
 probe p2
-probe uci --args="$uci_args" --file "$uci_file"
+probe uci --args="$uci_args"
 probe classic --args="--script classic.txt" --file classic.txt
 probe nocastle --args="--script nocastle.txt" --file nocastle.txt
 probe silent --args="--script silent.txt" --file silent.txt
@@ -211,12 +169,11 @@ probed badprotocol 2 15
 # --- check: each capability on its own ----------------------------------------
 
 # The test engine's "await" lets a move wait for the command that asks for it.
-if grep -q '^  await' testengine-help.txt; then
-  # Every search of enghost check in the classic conversation, answered as
-  # it should be: the set-up position by its own move, the long think cut
-  # short by "?", the ponder search answered when 2...Nc6 comes or on "?".
-  good_script() {
-    cat <<'SCRIPT'
+# Every search of enghost check in the classic conversation, answered as
+# it should be: the set-up position by its own move, the long think cut
+# short by "?", the ponder search answered when 2...Nc6 comes or on "?".
+good_script() {
+  cat <<'SCRIPT'
 analyze 100 $d 10 5 100 e2e4 e7e5
 on-line Kg8
   await go
@@ -224,60 +181,57 @@ on-line Kg8
 on-line time 3000
   sleep 10000
 SCRIPT
-    [ "$1" = hit ] || printf 'on-line ponder b8c6\n  await b8c6\n  move b1c3\n'
-    printf 'at search\n  move b1c3\n'
-  }
-  good_script all > good.txt
-  # Each refusal: the capability it breaks.
-  { printf 'on-line xboard\n  await go\n  move e7e5\n'; good_script all; } > start.txt
-  { printf 'on edit\n  send Error (unknown command): edit\n'; good_script all | grep -v '^on-line Kg8\|await go\|d1d8'; } \
-    > setup.txt
-  { printf 'ignore ?\n'; good_script all; } > movenow.txt
-  good_script all | grep -v '^analyze' > analysis.txt
-  { printf 'on-line ponder b8c6\n  await b8c6\n  sleep 10000\n  move b1c3\n'; good_script hit; } > hit.txt
-  { printf 'on-line g8f6\n  crash\n'; good_script all; } > miss.txt
-  for name in good start setup movenow analysis hit miss opens; do
-    script=$name
-    [ "$name" = opens ] && script=good
-    $run "$enghost" install "$name" --exe "testengine$exe" --args="--script $script.txt" --file "$script.txt" \
-      --no-probe --analyze --ponder >/dev/null 2>&1 || fail "install $name for check"
-  done
-  # An engine that cannot be started: its program is no program.
-  rm -f "engines/opens/opens$exe"
-  echo "not a program" > "engines/opens/opens$exe"
+  [ "$1" = hit ] || printf 'on-line ponder b8c6\n  await b8c6\n  move b1c3\n'
+  printf 'at search\n  move b1c3\n'
+}
+good_script all > good.txt
+# Each refusal: the capability it breaks.
+{ printf 'on-line xboard\n  await go\n  move e7e5\n'; good_script all; } > start.txt
+{ printf 'on edit\n  send Error (unknown command): edit\n'; good_script all | grep -v '^on-line Kg8\|await go\|d1d8'; } \
+  > setup.txt
+{ printf 'ignore ?\n'; good_script all; } > movenow.txt
+good_script all | grep -v '^analyze' > analysis.txt
+{ printf 'on-line ponder b8c6\n  await b8c6\n  sleep 10000\n  move b1c3\n'; good_script hit; } > hit.txt
+{ printf 'on-line g8f6\n  crash\n'; good_script all; } > miss.txt
+for name in good start setup movenow analysis hit miss opens; do
+  script=$name
+  [ "$name" = opens ] && script=good
+  $run "$enghost" install "$name" --exe "testengine$exe" --args="--script $script.txt" --file "$script.txt" \
+    --no-probe --analyze --ponder >/dev/null 2>&1 || fail "install $name for check"
+done
+# An engine that cannot be started: its program is no program.
+rm -f "engines/opens/opens$exe"
+echo "not a program" > "engines/opens/opens$exe"
 
-  # All at once: each check waits far more than it works.
-  for name in good start setup movenow analysis hit miss opens; do
-    $run "$enghost" check "engines/$name.eng" >"check-$name.out" 2>&1 &
-  done
-  wait
-  # refused NAME CAPABILITY: the check of NAME fails that capability's line alone.
-  refused() {
-    problems=$(grep -c '^PROBLEM' "check-$1.out")
-    if ! grep -q "^PROBLEM $2" "check-$1.out" || [ "$problems" -ne 1 ] ||
-        ! tail -1 "check-$1.out" | grep -q '^1 problem found'; then
-      fail "check $1: not one problem, with \"$2\""
-      cat "check-$1.out"
-    else
-      printf '%s\n' "check $1: $(grep '^PROBLEM' "check-$1.out" | tr -d '\r')"
-    fi
-  }
-  if [ "$(grep -c '^ok ' check-good.out)" -ne 8 ] ||
-      [ "$(tail -1 check-good.out | tr -d '\r')" != "everything checked works" ]; then
-    fail "check good: not every capability works"
-    cat check-good.out
+# All at once: each check waits far more than it works.
+for name in good start setup movenow analysis hit miss opens; do
+  $run "$enghost" check "engines/$name.eng" >"check-$name.out" 2>&1 &
+done
+wait
+# refused NAME CAPABILITY: the check of NAME fails that capability's line alone.
+refused() {
+  problems=$(grep -c '^PROBLEM' "check-$1.out")
+  if ! grep -q "^PROBLEM $2" "check-$1.out" || [ "$problems" -ne 1 ] ||
+      ! tail -1 "check-$1.out" | grep -q '^1 problem found'; then
+    fail "check $1: not one problem, with \"$2\""
+    cat "check-$1.out"
+  else
+    printf '%s\n' "check $1: $(grep '^PROBLEM' "check-$1.out" | tr -d '\r')"
   fi
-  refused start "plays from the start position"
-  refused setup "plays from a set-up position"
-  refused movenow "moves at once when told"
-  refused analysis "analyses"
-  refused hit "ponder hit"
-  refused miss "ponder miss"
-  refused opens "opens"
-  [ "$(engines_running)" -eq 0 ] || fail "check left $(engines_running) engine processes running"
-else
-  echo "SKIP: check refusals: this test engine has no await"
+}
+if [ "$(grep -c '^ok ' check-good.out)" -ne 8 ] ||
+    [ "$(tail -1 check-good.out | tr -d '\r')" != "everything checked works" ]; then
+  fail "check good: not every capability works"
+  cat check-good.out
 fi
+refused start "plays from the start position"
+refused setup "plays from a set-up position"
+refused movenow "moves at once when told"
+refused analysis "analyses"
+refused hit "ponder hit"
+refused miss "ponder miss"
+refused opens "opens"
+[ "$(engines_running)" -eq 0 ] || fail "check left $(engines_running) engine processes running"
 
 # --- Pondering: hits and misses, and the clock --------------------------------
 
@@ -291,8 +245,7 @@ fi
 # is charged its 0.5 s and not the 1.5 s the ponder search ran before it
 # (the bound leaves a loaded machine most of a second), a miss the 0.5 s
 # its stop takes.
-if grep -q '^  await' testengine-help.txt; then
-  cat > ponderer.txt <<'SCRIPT'
+cat > ponderer.txt <<'SCRIPT'
 moveformat bestmove $m
 on uci
   send id name Ponderer
@@ -307,7 +260,7 @@ on go ponder
 at search
   move g1f3 g8f6
 SCRIPT
-  cat > shuffler.txt <<'SCRIPT'
+cat > shuffler.txt <<'SCRIPT'
 moves g8f6 f6g8 g8f6 f6g8
 on protover
   send feature myname="Shuffler" ping=1 usermove=1 sigint=0 sigterm=0 done=1
@@ -317,34 +270,31 @@ at search
   sleep 1500
   move
 SCRIPT
-  $run "$enghost" install ponderer --exe "testengine$exe" --args="--script ponderer.txt" --file ponderer.txt \
-    --no-probe --protocol uci --ponder --display-name Ponderer >/dev/null 2>&1 || fail "install ponderer"
-  $run "$enghost" install shuffler --exe "testengine$exe" --args="--script shuffler.txt" --file shuffler.txt \
-    --no-probe --protocol 2 --no-ponder >/dev/null 2>&1 || fail "install shuffler"
-  counted="4 searches, 2 hits (50 %), 1 miss, after a hit"
-  $run "$enghost" play engines/ponderer.eng engines/shuffler.eng --tc 60 --ponder >ponder-play.out 2>&1
-  # The seconds a move of White's was charged, as the move's line shows them.
-  charged() { sed -n "s/^$1  *\(ponder hit, \)*\([0-9.]*\) s, depth.*/\2/p" ponder-play.out; }
-  hit=$(charged "2\. Ng1")
-  miss=$(charged "3\. Nf3")
-  if ! grep -q "^Result 1/2-1/2: drawn by threefold" ponder-play.out ||
-      ! grep -q "^ponder  Ponderer (White): $counted" ponder-play.out; then
-    fail "play: the pondering engine's hits and misses are not counted as played"
-    cat ponder-play.out
-  elif ! awk -v hit="$hit" -v miss="$miss" 'BEGIN { exit !(hit >= 0.5 && hit < 1.4 && miss >= 0.5) }'; then
-    fail "play: a hit charged ${hit} s and a miss ${miss} s, not 0.5 s or so each from the opponent's move"
-    cat ponder-play.out
-  fi
-  # The same count in a match, after the table.
-  $run "$enghost" match engines/ponderer.eng engines/shuffler.eng --games 1 --tc 60 --ponder >ponder-match.out 2>&1
-  if ! sed -n '/^engine  /,$p' ponder-match.out | grep -q "^ponder  Ponderer: $counted"; then
-    fail "match: the pondering engine's hits and misses are not counted after the table"
-    cat ponder-match.out
-  fi
-  printf '%s\n' "pondering: $(grep '^ponder ' ponder-play.out | tr -d '\r'); a hit charged $hit s, a miss $miss s"
-else
-  echo "SKIP: pondering: this test engine has no await"
+$run "$enghost" install ponderer --exe "testengine$exe" --args="--script ponderer.txt" --file ponderer.txt \
+  --no-probe --protocol uci --ponder --display-name Ponderer >/dev/null 2>&1 || fail "install ponderer"
+$run "$enghost" install shuffler --exe "testengine$exe" --args="--script shuffler.txt" --file shuffler.txt \
+  --no-probe --protocol 2 --no-ponder >/dev/null 2>&1 || fail "install shuffler"
+counted="4 searches, 2 hits (50 %), 1 miss, after a hit"
+$run "$enghost" play engines/ponderer.eng engines/shuffler.eng --tc 60 --ponder >ponder-play.out 2>&1
+# The seconds a move of White's was charged, as the move's line shows them.
+charged() { sed -n "s/^$1  *\(ponder hit, \)*\([0-9.]*\) s, depth.*/\2/p" ponder-play.out; }
+hit=$(charged "2\. Ng1")
+miss=$(charged "3\. Nf3")
+if ! grep -q "^Result 1/2-1/2: drawn by threefold" ponder-play.out ||
+    ! grep -q "^ponder  Ponderer (White): $counted" ponder-play.out; then
+  fail "play: the pondering engine's hits and misses are not counted as played"
+  cat ponder-play.out
+elif ! awk -v hit="$hit" -v miss="$miss" 'BEGIN { exit !(hit >= 0.5 && hit < 1.4 && miss >= 0.5) }'; then
+  fail "play: a hit charged ${hit} s and a miss ${miss} s, not 0.5 s or so each from the opponent's move"
+  cat ponder-play.out
 fi
+# The same count in a match, after the table.
+$run "$enghost" match engines/ponderer.eng engines/shuffler.eng --games 1 --tc 60 --ponder >ponder-match.out 2>&1
+if ! sed -n '/^engine  /,$p' ponder-match.out | grep -q "^ponder  Ponderer: $counted"; then
+  fail "match: the pondering engine's hits and misses are not counted after the table"
+  cat ponder-match.out
+fi
+printf '%s\n' "pondering: $(grep '^ponder ' ponder-play.out | tr -d '\r'); a hit charged $hit s, a miss $miss s"
 
 # --- match --------------------------------------------------------------------
 
@@ -394,13 +344,7 @@ fi
 # Ctrl-C in the middle of a match: every engine is closed, natively (under
 # wine a signal does not reach the program as a console's Ctrl-C).
 if [ -z "$exe" ]; then
-  cat > slow.txt <<'SCRIPT'
-at search
-  sleep 30000
-  move e2e4
-SCRIPT
-  $run "$enghost" install slow --exe testengine --args="--script slow.txt" --file slow.txt --no-probe >/dev/null 2>&1
-  $run "$enghost" match engines/slow.eng engines/slow.eng engines/slow.eng --games 2 --concurrency 2 --tc 60 \
+  $run "$enghost" match engines/deaf.eng engines/deaf.eng engines/deaf.eng --games 2 --concurrency 2 --tc 60 \
     >interrupt.out 2>&1 &
   pid=$!
   waited=0
