@@ -363,22 +363,16 @@ void StartSearch(DialectState* state, const SearchRequestView& request, const Se
         follow = EngineGame::Follow{};
     }
     CommandSequence sequence;
-    if (g_engine.exited) {
+    bool ponder = plan.ponder && !plan.analyse;
+    if (ponder) p.hold.Begin();
+    SearchPhase phase = plan.analyse ? SearchPhase::kAnalysing : ponder ? SearchPhase::kPondering : SearchPhase::kSearching;
+    bool confirmed = false;
+    if (g_engine.exited || !BeginEngineSearch(phase, &confirmed)) {
         c.awaitedPong = 0;
         return;
     }
     if (plan.analyse) {
-        if (BeginEngineSearch(SearchPhase::kAnalysing)) {
-            SendCommand("analyze\n");
-        } else {
-            c.awaitedPong = 0;
-        }
-        return;
-    }
-    if (plan.ponder) p.hold.Begin();
-    bool confirmed = false;
-    if (!BeginEngineSearch(plan.ponder ? SearchPhase::kPondering : SearchPhase::kSearching, &confirmed)) {
-        c.awaitedPong = 0;
+        SendCommand("analyze\n");
         return;
     }
     if (confirmed) p.hold.ConfirmAtStart();
