@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "host/reporting.h"
@@ -154,98 +153,6 @@ TEST_F(Interpret, OverlongLinesAreCutNotOverrun) {
     InterpretLine(manyMoves.c_str());
     EXPECT_EQ(Field<std::int16_t>(ib::kMainLineLength), 32);
 }
-
-// Whole sessions of real engines: every move is recognised against the
-// position it was played in, and every search ends with the engine's move as
-// the first move of the main line shown.
-struct Session {
-    const char* file;
-    bool knowsEdit;
-};
-
-class RealEngineSession : public ReportingTest, public ::testing::WithParamInterface<Session> {};
-
-TEST_P(RealEngineSession, IsInterpretedLineByLine) {
-    std::ifstream in(std::string(CECP_TEST_DATA) + "/" + GetParam().file);
-    ASSERT_TRUE(in) << GetParam().file;
-
-    Position afterE4;
-    afterE4.SetStartPosition();
-    afterE4.MakeMove(M("e2e4"));
-    Position italian;
-    italian.SetStartPosition();
-    for (const char* m : {"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "g8f6"}) italian.MakeMove(M(m));
-    Position queenEnding;
-    std::uint8_t board[64] = {};
-    board[4] = kWhiteKing;
-    board[60] = kBlackKing;
-    board[52] = kBlackQueen;
-    queenEnding.SetFromBoard(board, 0, 0, 0);
-    Position start;
-    start.SetStartPosition();
-    const Position* phases[] = {&afterE4, &italian, GetParam().knowsEdit ? &queenEnding : &start};
-
-    int phase = 0;
-    int thinkingLines = 0, recognised = 0, statusLines = 0;
-    SetPosition(*phases[0]);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("Error (unknown command): foo", 0) == 0) {
-            phase = 2;
-            SetPosition(*phases[2]);
-            g_host.reportedDepth = 0;
-            g_host.pvReported = 0;
-            BeginSearchReport();
-        }
-        std::size_t first = line.find_first_not_of(' ');
-        bool thinking = first != std::string::npos && line[first] >= '0' && line[first] <= '9' &&
-                        line.find("NNUE") == std::string::npos;
-        bool status = line.rfind("stat01:", 0) == 0;
-        InterpretLine(line.c_str());
-        if (thinking) {
-            ++thinkingLines;
-            if (g_host.lastPvLength > 0) ++recognised;
-        }
-        if (status) ++statusLines;
-        if (line.rfind("move ", 0) == 0) {
-            EXPECT_FALSE(AwaitingAnswer());
-            ASSERT_FALSE(MainLine().empty()) << line;
-            char text[8];
-            MoveWord first = MainLine()[0];
-            text[0] = FileLetter(MoveFrom(first));
-            text[1] = RankDigit(MoveFrom(first));
-            text[2] = FileLetter(MoveTo(first));
-            text[3] = RankDigit(MoveTo(first));
-            text[4] = '\0';
-            EXPECT_EQ(line.substr(5, 4), text) << GetParam().file << " phase " << phase;
-            g_search.phase = SearchPhase::kSearching;
-            if (phase == 0) {
-                phase = 1;
-                SetPosition(*phases[1]);
-                g_host.reportedDepth = 0;
-                g_host.pvReported = 0;
-                BeginSearchReport();
-            }
-        }
-    }
-    EXPECT_EQ(phase, 2);
-    EXPECT_GT(thinkingLines, 20);
-    // A repeated line is not shown again and leaves the cache as it was, so
-    // every thinking line leaves a recognised line cached.
-    EXPECT_EQ(recognised, thinkingLines) << GetParam().file;
-    if (statusLines > 0) {
-        EXPECT_EQ(clock.statusRequestsLeft, -1);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Engines, RealEngineSession,
-                         ::testing::Values(Session{"fairymax_session.txt", true},
-                                           Session{"stockfish_polyglot_session.txt", false},
-                                           Session{"gnuchess_polyglot_session.txt", false}),
-                         [](const ::testing::TestParamInfo<Session>& info) {
-                             std::string name = info.param.file;
-                             return name.substr(0, name.find('_'));
-                         });
 
 }  // namespace
 }  // namespace cecp::test

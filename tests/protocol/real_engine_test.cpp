@@ -1,4 +1,6 @@
-// Searches through the module with real engines from Debian's packages.
+// Searches through the module with real engines from Debian's packages, in
+// the dialects they speak. The classic conversation with real engines, and
+// an engine that answers nothing, are enghost's games' (tests/tools).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -47,12 +49,6 @@ protected:
         loaded_ = std::make_unique<LoadedModule>(module_);
         std::string missing;
         ASSERT_TRUE(api.Resolve(*loaded_, &missing)) << missing;
-        HostClearNotifications();
-        ASSERT_EQ(api.Eng1(info, 0, 0, 0, 0, 0), 0);
-    }
-    // Closes the engine and starts it again.
-    void Reopen() {
-        api.Eng2();
         HostClearNotifications();
         ASSERT_EQ(api.Eng1(info, 0, 0, 0, 0, 0), 0);
     }
@@ -107,48 +103,6 @@ private:
     fs::path module_;
     std::unique_ptr<LoadedModule> loaded_;
 };
-
-TEST_F(RealEngine, FairymaxAnswersATimedSearch) {
-    Install(Fairymax(), "[Parameter]\nEngine=Fairy-Max\n");
-    SearchRequestBuilder request;
-    request.Increment(2, 0).Moves({"e2e4"});
-    // Where its layout cannot be fixed, fairymax 5.0b crashes now and then
-    // on the first unknown command it reads, the greeting's "kelto"; its
-    // search then ends at once without a move. Such a start is tried again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt > 0) Reopen();
-        api.Eng9(request.bytes);
-        if (LoadField<std::int16_t>(info, ib::kMainLineLength) > 0) break;
-    }
-    Position afterE4;
-    afterE4.SetStartPosition();
-    afterE4.MakeMove(M("e2e4"));
-    EXPECT_GE(LegalMainLineMoves(afterE4), 1);
-}
-
-TEST_F(RealEngine, StockfishBehindPolyglotAnalysesUntilStopped) {
-    Install("/usr/games/polyglot", "[Support]\nAnalyzeMode=true\n[Parameter]\nCommandLine=stockfish.ini\n",
-            "stockfish.ini", "[PolyGlot]\nEngineCommand = /usr/games/stockfish\nEngineDir = .\n[Engine]\n");
-    SearchRequestBuilder request;
-    request.NoClock().Moves({"e2e4", "e7e5"});
-    // Two engines started one behind the other may take seconds to show a
-    // first line on a loaded machine: the analysis is stopped once it is
-    // under way.
-    std::thread search([&] { api.Eng9(request.bytes); });
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    EXPECT_TRUE(WaitForDepths(0, 6, 30.0));
-    api.Eng3();
-    auto start = Clock::now();
-    search.join();
-    EXPECT_LT(SecondsSince(start), 1.0);
-    EXPECT_GT(LoadField<std::int16_t>(info, ib::kDepth), 5);
-    Position position;
-    position.SetStartPosition();
-    position.MakeMove(M("e2e4"));
-    position.MakeMove(M("e7e5"));
-    EXPECT_GE(LegalMainLineMoves(position), 2);
-    EXPECT_GT(HostNotificationCount(), 3);
-}
 
 // Each capability of the host, tried on real engines in the dialects they
 // speak: a search from the start and from a set-up position, moving now, an
@@ -260,23 +214,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DialectCase{"fairy_stockfish_uci", "/usr/games/fairy-stockfish", "Protocol=uci\n", "", "",
                                   true}),
     [](const ::testing::TestParamInfo<DialectCase>& info) { return std::string(info.param.name); });
-
-// GNU Chess 6.2.7 in its own xboard mode greets and then never answers: on
-// these machines it aborts at its first command ("buffer overflow
-// detected"), elsewhere it has been seen to hang. Either way it must cost the
-// host no more than the bounded waits.
-TEST_F(RealEngine, GnuChessInItsOwnXboardModeCostsOnlyTheBoundedWaits) {
-    Install("/usr/games/gnuchess", "[Parameter]\nCommandLine=-x\n");
-    SearchRequestBuilder request;
-    request.Increment(60, 0);
-    std::thread search([&] { api.Eng9(request.bytes); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    auto start = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(start), 7.0);
-    EXPECT_EQ(api.Eng4(), 0);
-}
 
 }  // namespace
 }  // namespace cecp::test

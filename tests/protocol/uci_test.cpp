@@ -1,6 +1,7 @@
 // UCI engines through the real module, with the scripted test engine
 // speaking UCI: the open, every clock, new games, info lines as reports,
-// bestmove in its forms, analysis, and a bestmove that comes too late.
+// bestmove in its forms, analysis, and the game the engine holds while it
+// ponders. (Bestmoves that come too late are the faulty engines' tests'.)
 #include <mutex>
 
 #include "search_fixture.h"
@@ -262,37 +263,6 @@ TEST_F(Uci, PonderingNeverStartsANewGame) {
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "ucinewgame"), 0) << sent.front();
     Run(TimedAfter({"e2e4", "e7e5", "d2d4", "e5d4"}));  // a move taken back
     EXPECT_EQ(NewCommands().front(), "ucinewgame");
-}
-
-TEST_F(Uci, AStaleBestmoveNeverEndsALaterSearch) {
-    // The engine ignores stop; its move for the first search comes late, and
-    // it answers isready with a bestmove for no search at all.
-    const std::string script =
-        "moveformat bestmove $m\n"
-        "ignore stop\n"
-        "on uci\n  send uciok\n"
-        "now isready\n  send bestmove h7h6\n  send readyok\n"
-        "on-line go infinite\n"
-        "  sleep 6500\n"
-        "  move a7a6\n"
-        "at search\n"
-        "  sleep 300\n"
-        "  move e7e5\n";
-    ASSERT_NO_FATAL_FAILURE(OpenUci(script));
-    SearchRequestBuilder endless;
-    endless.NoClock().Moves({"e2e4"});
-    std::thread search = SearchInBackground(endless);
-    NewCommands(4);
-    auto stop = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_GT(SecondsSince(stop), 4.5);
-    EXPECT_LT(SecondsSince(stop), 6.5);
-
-    // The next search tells the engine to stop again and waits (bounded) for
-    // the answer it owes; its a7a6 then belongs to no search.
-    Run(TimedAfter());
-    EXPECT_EQ(FirstMove(), M("e7e5"));
 }
 
 }  // namespace
