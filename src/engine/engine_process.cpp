@@ -11,6 +11,7 @@
 #include "platform/pipe.h"
 #include "platform/process.h"
 #include "platform/thread.h"
+#include "platform/version.h"
 
 namespace cecp {
 
@@ -169,7 +170,17 @@ bool StartEngineProcess(const EngineLaunch& launch) {
         e.consoleBuffer = platform::OpenDebugConsole(launch.consoleTitle, &allocated);
         e.consoleAllocated = allocated ? 1 : 0;
     }
-    if (launch.logPath != nullptr) e.logFile = platform::CreateLogFile(launch.logPath);
+    if (launch.logPath != nullptr) {
+        // Its first line says which module wrote it, before the reader may
+        // write the engine's lines into it.
+        platform::Handle log = platform::CreateLogFile(launch.logPath);
+        if (log != platform::kNoFile) {
+            char first[64];
+            const int length = std::snprintf(first, sizeof first, "-- cecp-adapter %s\n", kVersion);
+            if (length > 0) platform::WriteBytes(log, first, static_cast<std::size_t>(length));
+        }
+        e.logFile = log;
+    }
     return true;
 }
 

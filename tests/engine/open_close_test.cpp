@@ -15,6 +15,7 @@
 
 #include "host/info_block.h"
 #include "installed_engine.h"
+#include "platform/version.h"
 #include "search_request_builder.h"
 
 namespace fs = std::filesystem;
@@ -121,9 +122,11 @@ TEST_F(OpenClose, AMissingEngineFailsClearlyAndCanBeInstalledLater) {
     EXPECT_EQ(e.Transcript(), "kelto\nxboard\nnew\nquit\n");
 }
 
-// The log has each command marked and each line of the engine's without its
-// leading blanks; a line too long for the reader's buffer arrives in pieces
+// The log names the module's version first, then has each command marked
+// and each line of the engine's without its leading blanks; a line too long for the reader's buffer arrives in pieces
 // that together are the line. A fresh log is started at each open.
+const std::string kVersionLine = std::string("-- cecp-adapter ") + kVersion + "\n";
+
 TEST_F(OpenClose, LogsCommandsAndOutputAndStartsItAfreshAtEachOpen) {
     e.InstallExecutable();
     // The answer to "new" comes once the close has begun: it is not handed on.
@@ -135,7 +138,7 @@ TEST_F(OpenClose, LogsCommandsAndOutputAndStartsItAfreshAtEachOpen) {
     // last line first.
     WaitUntil([&] { return e.Log().find("after\n") != std::string::npos; });
     EXPECT_EQ(e.api.Eng2(), 1);
-    const std::string head = "-> kelto\n-> xboard\nfirst answer\n", tail = "after\n-> new\n-> quit\n";
+    const std::string head = kVersionLine + "-> kelto\n-> xboard\nfirst answer\n", tail = "after\n-> new\n-> quit\n";
     std::string log = e.Log();
     ASSERT_GE(log.size(), head.size() + tail.size());
     EXPECT_EQ(log.substr(0, head.size()), head);
@@ -147,7 +150,7 @@ TEST_F(OpenClose, LogsCommandsAndOutputAndStartsItAfreshAtEachOpen) {
     e.Configure("", "Logfile=true\n");
     ASSERT_EQ(e.Open(), 0);
     EXPECT_EQ(e.api.Eng2(), 1);
-    EXPECT_EQ(e.Log(), "-> kelto\n-> xboard\n-> new\n-> quit\n");
+    EXPECT_EQ(e.Log(), kVersionLine + "-> kelto\n-> xboard\n-> new\n-> quit\n");
 }
 
 TEST_F(OpenClose, EchoesTheEnginesOutputToTheDebugConsole) {
