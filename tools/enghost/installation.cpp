@@ -35,10 +35,22 @@ bool InstallationOf(const fs::path& modulePath, Installation* out, std::string* 
     return true;
 }
 
-bool FindInstallation(const fs::path& modulePath, Installation* out, std::string* error) {
+fs::path ModulePathOf(const std::string& engine) {
+    const fs::path given(engine);
     std::error_code failure;
+    if (fs::is_regular_file(given, failure) || given.has_parent_path() || engine.empty()) return given;
+    // A bare name: the module enghost install wrote for it.
+    const bool hasExtension = given.extension() == ".eng";
+    return fs::path("engines") / (hasExtension ? engine : engine + ".eng");
+}
+
+bool FindInstallation(const std::string& engine, Installation* out, std::string* error) {
+    std::error_code failure;
+    const fs::path modulePath = ModulePathOf(engine);
     if (!fs::is_regular_file(modulePath, failure)) {
-        *error = "no module at " + modulePath.string() + " (install one with: enghost install NAME --exe PATH)";
+        const std::string name = fs::path(engine).stem().string();
+        *error = "no module at " + modulePath.string() + " (install one with: enghost install " +
+                 (name.empty() ? "NAME" : name) + " --exe PATH)";
         return false;
     }
     if (!InstallationOf(modulePath, out, error)) return false;

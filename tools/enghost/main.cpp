@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "module.h"
 #include "output.h"
+#include "platform/version.h"
 
 int main(int argc, char** argv) {
 #ifndef _WIN32
@@ -16,13 +17,19 @@ int main(int argc, char** argv) {
 #endif
     CLI::App app{"enghost: loads engine modules (.eng) as the chess GUI host does, and plays, analyses, installs, "
                  "checks and matches engines through them."};
-    app.require_subcommand(1);
+    // At most one command; none is refused after the parse, so that --version needs none.
+    app.require_subcommand(0, 1);
+    app.set_version_flag("--version", std::string("enghost, cecp-adapter ") + cecp::kVersion);
     app.footer("Run enghost COMMAND --help for the options of a command.");
 
     enghost::PlayOptions play;
     auto* playCommand = app.add_subcommand("play", "Play a game: engine against engine, or a person against an engine");
-    playCommand->add_option("white", play.white, "White: an installed module (engines/NAME.eng), or human")->required();
-    playCommand->add_option("black", play.black, "Black: an installed module (engines/NAME.eng), or human")->required();
+    playCommand
+        ->add_option("white", play.white, "White: an installed engine (NAME, or its module engines/NAME.eng), or human")
+        ->required();
+    playCommand
+        ->add_option("black", play.black, "Black: an installed engine (NAME, or its module engines/NAME.eng), or human")
+        ->required();
     playCommand->add_option("--tc", play.timeControl,
                             "Time control in whole seconds: BASE or BASE+INC (60, 300+2), or MOVES/BASE (40/300)")
         ->capture_default_str();
@@ -52,7 +59,8 @@ int main(int argc, char** argv) {
     enghost::AnalyseOptions analyse;
     auto* analyseCommand = app.add_subcommand("analyse", "Analyse a position with an engine");
     analyseCommand->alias("analyze");
-    analyseCommand->add_option("engine", analyse.engine, "An installed module (engines/NAME.eng)")->required();
+    analyseCommand->add_option("engine", analyse.engine, "An installed engine (NAME, or its module engines/NAME.eng)")
+        ->required();
     analyseCommand->add_option("--fen", analyse.fen, "The position (FEN); by default the start position");
     analyseCommand->add_option("--moves", analyse.moves, "Moves played from that position (e2e4 or e4 e5 Nf3 ...)");
     analyseCommand->add_option("--time", analyse.seconds, "Seconds to analyse; without it, until Enter")
@@ -117,7 +125,8 @@ int main(int argc, char** argv) {
 
     enghost::MatchOptions match;
     auto* matchCommand = app.add_subcommand("match", "Play a round robin between installed engines");
-    matchCommand->add_option("engines", match.engines, "Two or more installed modules (engines/NAME.eng)")
+    matchCommand
+        ->add_option("engines", match.engines, "Two or more installed engines (NAMEs, or their modules engines/NAME.eng)")
         ->required()
         ->expected(2, -1);
     matchCommand->add_option("--games", match.gamesPerPair, "Games of every pair of engines")
@@ -158,7 +167,8 @@ int main(int argc, char** argv) {
 
     enghost::CheckOptions check;
     auto* checkCommand = app.add_subcommand("check", "Check each capability of an installed engine");
-    checkCommand->add_option("engine", check.engine, "An installed module (engines/NAME.eng)")->required();
+    checkCommand->add_option("engine", check.engine, "An installed engine (NAME, or its module engines/NAME.eng)")
+        ->required();
     checkCommand->footer(
         "Checks each capability on its own, one line each (ok, PROBLEM or note), then a verdict: it opens (the "
         "dialect of its settings' Protocol, the name and author the engine gives, and how long it took to settle "
@@ -178,6 +188,10 @@ int main(int argc, char** argv) {
         return code == 0 ? 0 : 2;
     }
 
+    if (app.get_subcommands().empty()) {
+        enghost::PrintError("a command is needed: play, analyse, match, install or check (see enghost --help)");
+        return 2;
+    }
     std::string error;
     if (!installCommand->parsed() && !enghost::PrepareHostLibrary(&error)) {
         enghost::PrintError(error);
