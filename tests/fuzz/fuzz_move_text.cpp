@@ -4,8 +4,7 @@
 //
 // Input: 64 board bytes (the last four also name squares and a piece type to
 // check), side, castling, en-passant and flags bytes, a move word (played
-// after the line; its squares also read as coordinate text and taken as the
-// king's), then the text.
+// after the line; its squares also taken as the king's), then the text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -51,13 +50,6 @@ void SameKingSafety(const cecp::Position& afterMove, cecp::MoveWord move) {
     if (cecp::KingSafeAfterMove(afterMove, move) != cecp::KingSafeAfterMoveByList(afterMove, move)) std::abort();
 }
 
-void SameReading(cecp::MoveTextRecogniser& recogniser, const char* text, const cecp::Position& position) {
-    cecp::MoveWord quick = 0x7fff, byList = 0x7fff;
-    if (recogniser.ParseMoveText(text, position, &quick) != recogniser.ParseMoveTextByList(text, position, &byList) ||
-        quick != byList)
-        std::abort();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -71,28 +63,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (flags & 1) position.CastlingFromPlacement();
     const std::string text(reinterpret_cast<const char*>(data + kHeader), size - kHeader);
 
-    cecp::MoveWord move = 0;
-    if (recogniser.ParseMoveText(text.c_str(), position, &move) == cecp::kMoveTextOk && !Listed(position, move))
+    cecp::MoveWord move = 0x7fff, moveByList = 0x7fff;
+    const auto read = recogniser.ParseMoveText(text.c_str(), position, &move);
+    if ((read == cecp::kMoveTextOk && !Listed(position, move)) ||
+        read != recogniser.ParseMoveTextByList(text.c_str(), position, &moveByList) || move != moveByList)
         std::abort();
-    SameReading(recogniser, text.c_str(), position);
     SameSquareMoves(position, std::uint32_t{data[60]} | std::uint32_t{data[61]} << 8 | std::uint32_t{data[62]} << 16,
                     data[63] & 7);
 
     cecp::MoveWord raw;
     std::memcpy(&raw, data + 68, sizeof raw);
-    const int rawFrom = cecp::MoveFrom(raw), rawTo = cecp::MoveTo(raw);
-    char coordinate[6] = {cecp::FileLetter(rawFrom), cecp::RankDigit(rawFrom), cecp::FileLetter(rawTo),
-                          cecp::RankDigit(rawTo), "\0qrbnQRBN"[(raw >> 12) % 9], 0};
-    SameReading(recogniser, coordinate, position);
-    coordinate[4] = 0;
-    SameReading(recogniser, coordinate, position);
     // The position taken as one after the word, and after the null move with
     // the king where it stands or, as a missing king keeps an old square, on
     // the word's squares or the en-passant square.
     SameKingSafety(position, raw);
     cecp::Position probe = position;
     int& kingSquare = probe.sideToMove != 0 ? probe.whiteKingSquare : probe.blackKingSquare;
-    const int kingSquares[] = {kingSquare, rawFrom, rawTo, static_cast<int>(data[66])};
+    const int kingSquares[] = {kingSquare, cecp::MoveFrom(raw), cecp::MoveTo(raw), static_cast<int>(data[66])};
     kingSquare = kingSquares[(flags >> 1) % 4];
     SameKingSafety(probe, 0);
 

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,7 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"BackRankMate", "6k1/5ppp/8/8/8/8/8/3R2K1 w - - 0 1", {"Rd8"}, GameEnd::kCheckmate},
         EndCase{"CheckIsNotMate", "6k1/5pp1/8/8/8/8/8/3R2K1 w - - 0 1", {"Rd8"}, GameEnd::kNone},
         EndCase{"Stalemate", "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", {}, GameEnd::kStalemate},
-        EndCase{"StalemateByMove", "7k/8/6K1/8/8/8/8/5Q2 w - - 0 1", {"Qf7"}, GameEnd::kStalemate},
         EndCase{"KnightsDanceThreeTimes", enghost::kStartFen,
                 {"Nf3", "Nf6", "Ng1", "Ng8", "Nf3", "Nf6", "Ng1", "Ng8"}, GameEnd::kThreefold},
         EndCase{"TwiceIsNotThreefold", enghost::kStartFen, {"Nf3", "Nf6", "Ng1", "Ng8"}, GameEnd::kNone},
@@ -241,8 +239,7 @@ TEST(Probe, RefusalsOfACommandAreToldFromOtherLines) {
 
 TEST(Probe, UciAnswerGivesNameAuthorAndTheOptionsWithBlanksInTheirNames) {
     enghost::UciAnswer answer;
-    for (const char* line : {"Stockfish 15.1 by the Stockfish developers", "id name  Stockfish 15.1 ",
-                             "id author the Stockfish developers (see AUTHORS file)",
+    for (const char* line : {"id name  Stockfish 15.1 ",
                              "option name Skill Level type spin default 20 min 0 max 20",
                              "option name Clear Hash type button", "option name Ponder type check default false",
                              "option name type type string default x"})
@@ -251,7 +248,6 @@ TEST(Probe, UciAnswerGivesNameAuthorAndTheOptionsWithBlanksInTheirNames) {
     answer.Read("uciok\r");
     EXPECT_TRUE(answer.ok);
     EXPECT_EQ(answer.name, "Stockfish 15.1");
-    EXPECT_EQ(answer.author, "the Stockfish developers (see AUTHORS file)");
     EXPECT_EQ(answer.options, (std::vector<std::string>{"Skill Level", "Clear Hash", "Ponder", "type"}));
     EXPECT_TRUE(answer.ponderOption);
     EXPECT_FALSE(answer.rejected);
@@ -282,10 +278,8 @@ TEST(Probe, ClassicLinesThinkingAndMoves) {
         const char* line;
         std::optional<std::string> thinking, move;
     } cases[] = {
-        {" 9    35    127   2451234 e2e4 e7e5 g1f3", "e2e4 e7e5 g1f3", std::nullopt},
         {"10. -120 300 5000 1. Nf3 Nf6", "1. Nf3 Nf6", std::nullopt},
         {"3& +5 0 406", "", std::nullopt},
-        {"move e2e4", std::nullopt, "e2e4"},
         {"1. ... e7e5", std::nullopt, "e7e5"},
         {"Illegal move: e2e5", std::nullopt, std::nullopt},
         {"# 16+16 pieces", std::nullopt, std::nullopt},
@@ -303,13 +297,11 @@ TEST(Probe, ClassicLinesThinkingAndMoves) {
     EXPECT_FALSE(enghost::LineStartsLegally(enghost::kProbeSetUpFen, ""));
 }
 
-enghost::Findings UciFindings(bool ponder) {
+enghost::Findings UciWithoutPonderOption() {
     enghost::Findings f;
     f.uciAsked = f.featuresAsked = true;
     f.uci.ok = true;
     f.uci.name = "Engine U";
-    f.uci.author = "Someone";
-    f.uci.ponderOption = ponder;
     return f;
 }
 
@@ -332,34 +324,24 @@ enghost::Findings ClassicFindings(bool thinking, bool legalLine) {
 // What the probes of enghost_testengine.sh cannot show: an engine of each
 // dialect that lacks what the test engine has (those runs install a UCI
 // engine with a ponder option, a protocol 2 engine that analyses, classic
-// engines that take or refuse castle, and a dialect chosen by hand).
+// engines that take or refuse castle, and a dialect chosen by hand), and one
+// that speaks UCI and protocol 2 both, as fairy-stockfish and polyglot do.
 TEST(Probe, SettingsFollowTheDialectFound) {
-    using enghost::Dialect;
-    struct Case {
-        const char* name;
-        enghost::Findings findings;
-        Dialect dialect;
-        bool analyze, ponder, castleAndEP;
-        const char* engine;
-    };
-    enghost::Findings both = UciFindings(true);
+    enghost::Findings both = UciWithoutPonderOption();
     both.features.Read("feature myname=\"Engine X\" done=1");
-    const Case cases[] = {
-        {"UciWithoutPonderOption", UciFindings(false), Dialect::kUci, true, false, false, "Engine U"},
-        {"UciWinsOverProtocol2", both, Dialect::kUci, true, true, false, "Engine U"},
-        {"Protocol2WithoutAnalysis", FeatureFindings(" analyze=0"), Dialect::kProtocol2, false, true, false,
-         "Engine X"},
+    const std::pair<enghost::Findings, const char*> cases[] = {
+        {UciWithoutPonderOption(), "uci analyse Engine U"},
+        {both, "uci analyse Engine U"},
+        {FeatureFindings(" analyze=0"), "2 ponder Engine X"},
         // Thinking in another position: the set-up was not taken.
-        {"ClassicThatIgnoresTheSetUp", ClassicFindings(true, false), Dialect::kClassic, true, false, false, ""},
-        {"ClassicWithoutAnalysis", ClassicFindings(false, false), Dialect::kClassic, false, false, false, ""},
+        {ClassicFindings(true, false), "1 analyse "},
+        {ClassicFindings(false, false), "1 "},
     };
-    for (const Case& c : cases) {
-        const enghost::DecidedSettings s = enghost::Decide(c.findings, {});
-        EXPECT_EQ(s.dialect, c.dialect) << c.name;
-        EXPECT_EQ(s.analyze, c.analyze) << c.name;
-        EXPECT_EQ(s.ponder, c.ponder) << c.name;
-        EXPECT_EQ(s.castleAndEP, c.castleAndEP) << c.name;
-        EXPECT_EQ(s.engine, c.engine) << c.name;
+    for (const auto& [findings, settings] : cases) {
+        const enghost::DecidedSettings s = enghost::Decide(findings, {});
+        EXPECT_EQ(std::string(enghost::DialectSetting(s.dialect)) + (s.analyze ? " analyse" : "") +
+                      (s.ponder ? " ponder" : "") + (s.castleAndEP ? " castle" : "") + " " + s.engine,
+                  settings);
     }
 }
 
@@ -373,7 +355,8 @@ TEST(Probe, AnEngineThatEndsOnlyAtUciIsStillAnEngine) {
     EXPECT_FALSE(enghost::EndedEverywhere(crashOnUci));
 }
 
-// The module's reader of the setting, and what install writes read back by it.
+// The module's reader of the setting, its only test: what install writes is
+// read back by it in every game of the shell suites.
 TEST(Probe, ProtocolSettingAsTheModuleReadsIt) {
     using enghost::Dialect;
     const std::pair<const char*, std::optional<Dialect>> cases[] = {
@@ -386,75 +369,44 @@ TEST(Probe, ProtocolSettingAsTheModuleReadsIt) {
         return cecp::ReadDialectSetting(value, &dialect) ? std::optional(dialect) : std::nullopt;
     };
     for (const auto& [value, dialect] : cases) EXPECT_EQ(read(value), dialect) << value;
-    for (Dialect d : {Dialect::kClassic, Dialect::kProtocol2, Dialect::kUci})
-        EXPECT_EQ(read(enghost::DialectSetting(d)), d);
 }
 
 // --- The installation and its settings file -----------------------------
 
-// Where install puts an engine is where the module looks for it; a place the
-// module cannot use is refused, not installed.
-TEST(Installation, IsWhereTheModuleLooksOrRefused) {
-    const std::filesystem::path engines = std::filesystem::absolute("engines");
+// A place the module cannot use is refused, not installed. (The places it
+// uses are those of every install in the shell suites.)
+TEST(Installation, APlaceTheModuleCannotUseIsRefused) {
     enghost::Installation found;
     std::string error;
-    ASSERT_TRUE(enghost::InstallationOf(engines / "knight.eng", &found, &error)) << error;
-    // (On Windows the module's paths are lower case.)
-    EXPECT_EQ(found.folder.parent_path().filename(), "engines");
-    EXPECT_EQ(found.settings, found.folder / "knight.init");
-    EXPECT_EQ(found.name, "knight");
     EXPECT_FALSE(enghost::InstallationOf(std::filesystem::absolute("elsewhere") / "knight.eng", &found, &error));
     EXPECT_FALSE(enghost::InstallationOf(std::filesystem::absolute(std::string(600, 'x')) / "engines" / "knight.eng",
                                          &found, &error));
     EXPECT_NE(error.find("longer than"), std::string::npos) << error;
 }
 
+// (Plain options, and one given twice, are installed in enghost_testengine.sh.)
 TEST(SettingsFile, EngineOptionsFromTheCommandLine) {
-    struct Case {
-        const char* text;
-        const char* name;  // null: refused
-        const char* value;
-    } cases[] = {
-        {"Hash=64", "Hash", "64"},
-        {" Skill Level = 5 ", "Skill Level", "5"},
-        {"SyzygyPath=", "SyzygyPath", ""},
-        {"EvalFile=a=b.nnue", "EvalFile", "a=b.nnue"},
-        {"Book File=C:\\books\\my book.bin", "Book File", "C:\\books\\my book.bin"},
-        {"Hash", nullptr, nullptr},
-        {"=64", nullptr, nullptr},
-        {"[Hash]=64", nullptr, nullptr},
-        {";Hash=64", nullptr, nullptr},
-        {"Hash=6\n4", nullptr, nullptr},
-        {"Name=\"quoted\"", nullptr, nullptr},
+    const std::pair<const char*, const char*> cases[] = {
+        {"SyzygyPath=", "SyzygyPath|"},
+        {"EvalFile=a=b.nnue", "EvalFile|a=b.nnue"},
+        {"Book File=C:\\books\\my book.bin", "Book File|C:\\books\\my book.bin"},
+        {"=64", "refused"}, {"[Hash]=64", "refused"}, {";Hash=64", "refused"}, {"Hash=6\n4", "refused"},
+        {"Name=\"quoted\"", "refused"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, read] : cases) {
         std::string error;
-        const auto option = enghost::ParseEngineOption(c.text, &error);
-        if (c.name == nullptr) {
-            EXPECT_FALSE(option) << c.text;
-            EXPECT_NE(error.find("bad --option"), std::string::npos) << error;
-        } else {
-            ASSERT_TRUE(option) << c.text << ": " << error;
-            EXPECT_EQ(option->first, c.name);
-            EXPECT_EQ(option->second, c.value);
-        }
+        const auto option = enghost::ParseEngineOption(text, &error);
+        EXPECT_EQ(option ? option->first + "|" + option->second : error.find("bad --option") == 0 ? "refused" : error,
+                  read)
+            << text;
     }
-    std::vector<enghost::EngineOption> options;
-    enghost::SetEngineOption(options, {"Hash", "16"});
-    enghost::SetEngineOption(options, {"Threads", "1"});
-    enghost::SetEngineOption(options, {"hash", "64"});  // keys match without regard to case
-    EXPECT_EQ(options, (std::vector<enghost::EngineOption>{{"hash", "64"}, {"Threads", "1"}}));
 }
 
 // What install writes, read back by the module's own settings reader.
 TEST(SettingsFile, ReadsBackAsWrittenThroughTheModulesReader) {
     enghost::SettingsFile file;
-    file.analyze = true;
-    file.ponder = true;
-    file.protocol = "uci";
     file.commandLine = "--threads 1 \"a b\"";
     file.engine = "Stockfish 15.1";
-    file.author = "the Stockfish developers (see AUTHORS file)";
     file.options = {{"Hash", "64"}, {"Skill Level", "5"}, {"EvalFile", "a=b.nnue"}, {"SyzygyPath", ""}};
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("enghost_test_settings_" + std::to_string(std::rand()) + ".init");
@@ -465,12 +417,8 @@ TEST(SettingsFile, ReadsBackAsWrittenThroughTheModulesReader) {
     cecp::EngineConfig read;
     cecp::ReadEngineConfig(path.string().c_str(), &read);
     std::filesystem::remove(path);
-    EXPECT_TRUE(read.analyzeMode && read.ponderMode);
-    EXPECT_FALSE(read.castleAndEP || read.evaluationWhite);
-    EXPECT_EQ(std::string(read.protocol), "uci");
     EXPECT_EQ(read.commandLine, file.commandLine);
     EXPECT_EQ(read.engine, file.engine);
-    EXPECT_EQ(read.author, file.author);
     std::vector<enghost::EngineOption> options;
     cecp::ForEachEngineOption(
         read.options,
@@ -499,11 +447,8 @@ TEST(Openings, EpdLinesWithOperationsOrFenCounters) {
     ASSERT_EQ(openings->size(), 3u);
     EXPECT_EQ((*openings)[0].name, "Open Game");
     EXPECT_EQ((*openings)[0].start.Fen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2");
-    EXPECT_FALSE((*openings)[0].standardStart);
     EXPECT_EQ((*openings)[1].start.Fen(), "r3k2r/8/8/3pP3/8/8/8/R3K2R w KQkq d6 3 20");
-    EXPECT_EQ((*openings)[1].name, "position 2");
     EXPECT_TRUE((*openings)[2].standardStart);
-    EXPECT_TRUE((*openings)[0].moves.empty());
 }
 
 TEST(Openings, PgnGamesWithCommentsVariationsAndGluedMoveNumbers) {
@@ -526,7 +471,6 @@ TEST(Openings, PgnGamesWithCommentsVariationsAndGluedMoveNumbers) {
     EXPECT_EQ(ruy.moves.size(), 9u);
     EXPECT_EQ(board.Fen(), "r1bqkb1r/1ppp1ppp/p1n2n2/4p3/B3P3/5N2/PPPP1PPP/RNBQ1RK1 b kq - 3 5");
     const enghost::Opening& endgame = (*openings)[1];
-    EXPECT_EQ(endgame.name, "opening 2");
     EXPECT_FALSE(endgame.standardStart);
     EXPECT_EQ(endgame.moves.size(), 2u);
     EXPECT_TRUE((*openings)[2].moves.empty());
@@ -539,7 +483,6 @@ TEST(Openings, BadFilesAreRefusedNamingWhereTheyAreWrong) {
     } cases[] = {
         {"", "holds no opening"},
         {"# only a comment\n\n", "holds no opening"},
-        {"[Event \"x\"]\n\n1. e4 e5 2. Ke3 *\n", "game 1 (x): move 2. Ke3"},
         {"[Event \"a\"]\n1. d4 *\n[Event \"b\"]\n1. e4 e5 2. Nf3 Nf3 *\n", "game 2 (b): move 2... Nf3"},
         {"[FEN \"8/8/8/8/8/8/8/8 w - - 0 1\"]\n*\n", "its FEN tag"},
         {"1. e4 {never closed\n", "never closed"},
@@ -553,9 +496,6 @@ TEST(Openings, BadFilesAreRefusedNamingWhereTheyAreWrong) {
         EXPECT_FALSE(enghost::ParseOpenings(c.text, &error)) << c.text;
         EXPECT_NE(error.find(c.says), std::string::npos) << c.text << ": " << error;
     }
-    std::string error;
-    EXPECT_FALSE(enghost::ReadOpenings("/no/such/openings.epd", &error));
-    EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
 }
 
 // --- The match's arithmetic ----------------------------------------------
@@ -585,62 +525,34 @@ TEST(Standings, EloOfKnownScores) {
     EXPECT_EQ(enghost::EloText({}), "no games");
 }
 
+// Each game as white-black/opening, in the order played.
+std::string Schedule(int engines, int gamesPerPair, int openings) {
+    std::string text;
+    for (const enghost::Pairing& g : enghost::RoundRobin(engines, gamesPerPair, openings))
+        text += std::to_string(g.white) + "-" + std::to_string(g.black) + "/" + std::to_string(g.opening) + " ";
+    return text;
+}
+
+// Every pair plays each opening twice, once with each colour; the openings
+// start over when they run out, and without any there is none.
 TEST(Standings, RoundRobinPairsEveryoneAndAlternatesColoursAndOpenings) {
-    const std::vector<enghost::Pairing> games = enghost::RoundRobin(3, 4, 3);
-    ASSERT_EQ(games.size(), 12u);
-    int asWhite[3] = {}, asBlack[3] = {};
-    // Each pair: the same opening twice, once with each colour, then the next.
-    std::map<std::pair<int, int>, std::vector<std::pair<int, int>>> byPair;  // (white, opening) in order
-    for (std::size_t i = 0; i < games.size(); ++i) {
-        const enghost::Pairing& g = games[i];
-        EXPECT_EQ(g.number, static_cast<int>(i) + 1);
-        EXPECT_NE(g.white, g.black);
-        ++asWhite[g.white];
-        ++asBlack[g.black];
-        byPair[{std::min(g.white, g.black), std::max(g.white, g.black)}].push_back({g.white, g.opening});
-    }
-    for (int e = 0; e < 3; ++e) {
-        EXPECT_EQ(asWhite[e], 4);
-        EXPECT_EQ(asBlack[e], 4);
-    }
-    ASSERT_EQ(byPair.size(), 3u);
-    for (const auto& [pair, list] : byPair) {
-        ASSERT_EQ(list.size(), 4u);
-        EXPECT_EQ(list[0].second, 0);
-        EXPECT_EQ(list[1].second, 0);
-        EXPECT_EQ(list[2].second, 1);
-        EXPECT_EQ(list[3].second, 1);
-        EXPECT_NE(list[0].first, list[1].first);
-        EXPECT_NE(list[2].first, list[3].first);
-    }
-    // Openings start over when they run out; without any there is none.
-    const std::vector<enghost::Pairing> wrap = enghost::RoundRobin(2, 6, 2);
-    EXPECT_EQ(wrap[4].opening, 0);
-    EXPECT_EQ(enghost::RoundRobin(2, 2, 0)[1].opening, -1);
-    EXPECT_TRUE(enghost::RoundRobin(1, 2, 0).empty());
+    EXPECT_EQ(Schedule(3, 4, 3), "0-1/0 0-2/0 1-2/0 1-0/0 2-0/0 2-1/0 0-1/1 0-2/1 1-2/1 1-0/1 2-0/1 2-1/1 ");
+    EXPECT_EQ(Schedule(2, 6, 2), "0-1/0 1-0/0 0-1/1 1-0/1 0-1/0 1-0/0 ");
+    EXPECT_EQ(Schedule(2, 2, 0), "0-1/-1 1-0/-1 ");
+    EXPECT_EQ(Schedule(1, 2, 0), "");
 }
 
 // Summed over games as the match sums them: the median of an even count is
 // the mean of the middle two; shares are rounded, counts singular at one.
 TEST(Standings, PonderLineSumsGamesAndGivesMeanAndMedianAfterAHit) {
-    enghost::PonderStats first;
-    first.searches = 20;
-    first.hits = 10;
-    first.misses = 9;
-    first.hitMs = {100, 1500, 40};
-    enghost::PonderStats second;
-    second.searches = 11;
-    second.hits = 7;
-    second.misses = 3;
-    second.hitMs = {200};
+    enghost::PonderStats first{20, 10, 9, {100, 1500, 40}};
+    const enghost::PonderStats second{11, 7, 3, {200}};
     first.Add(second);
     EXPECT_EQ(enghost::PonderText("Stockfish", first),
               "ponder  Stockfish: 31 searches, 17 hits (55 %), 12 misses, after a hit 0.46 s on average "
               "(median 0.15 s)");
 
-    enghost::PonderStats one;
-    one.searches = one.misses = 1;
-    EXPECT_EQ(enghost::PonderText("X", one), "ponder  X: 1 search, 0 hits (0 %), 1 miss");
+    EXPECT_EQ(enghost::PonderText("X", {1, 0, 1, {}}), "ponder  X: 1 search, 0 hits (0 %), 1 miss");
     EXPECT_EQ(enghost::PonderText("X", {}), "ponder  X: 0 searches");
 }
 

@@ -1,16 +1,9 @@
 #!/bin/sh
-# enghost against the scripted test engine:
-# - games: an engine that dies mid-game, one whose move is illegal, one that
-#   never moves after "?"; each must end with the right result and reason, in
-#   bounded time;
-# - install: what it finds out about an engine of each dialect, one that
-#   answers nothing and a program that is no engine; no probe is left running;
-# - check: an engine with every capability, and the same engine refusing each
-#   capability in turn, which must show as that capability's line alone;
-# - pondering: play and match count a pondering engine's hits and misses,
-#   and its clock runs from the opponent's move;
-# - match: games that engines lose by their faults are listed and set the
-#   exit status; bad input; Ctrl-C closes every engine.
+# enghost against the scripted test engine: games that engines lose by their
+# faults, with the right reason in bounded time; what install finds out of
+# each dialect and of no engine; check with each capability refused in turn;
+# a pondering engine's hits, misses and clock; a match's faults, bad input
+# and Ctrl-C. No engine may be left running.
 # usage: enghost_testengine.sh BIN_DIR [LAUNCHER...]
 #   (LAUNCHER: wine-run.sh, or the emulator of a 32-bit build)
 set -u
@@ -43,6 +36,14 @@ engines_running() {
 setting() { # SETTINGS_FILE KEY: the key's line
   grep "^$2=" "$1" | tr -d '\r'
 }
+# scripted NAME SCRIPT INSTALL_OPTIONS...: the test engine with SCRIPT.txt
+# installed as NAME, without a probe.
+scripted() {
+  name=$1 script=$2
+  shift 2
+  $run "$enghost" install "$name" --exe "testengine$exe" --args="--script $script.txt" --file "$script.txt" \
+    --no-probe "$@" >"install-$name.out" 2>&1 || { fail "install $name"; cat "install-$name.out"; }
+}
 
 # --- Games ------------------------------------------------------------------
 
@@ -52,14 +53,7 @@ printf 'on-line g1f3\n  crash\nat search\n  move e7e5\n' > dies.txt
 printf 'at search\n  move e8e6\n' > illegal.txt
 printf 'ignore ?\nat search\n  sleep 60000\n  move e7e5\n' > deaf.txt
 
-for name in dies illegal deaf; do
-  if ! $run "$enghost" install "$name" --exe "testengine$exe" --args="--script $name.txt" --file "$name.txt" \
-      --no-probe >install.out 2>&1; then
-    echo "FAIL: install $name:"
-    cat install.out
-    exit 1
-  fi
-done
+for name in dies illegal deaf; do scripted "$name" "$name"; done
 
 # game NAME MOVES RESULT REASON SECONDS: a person (MOVES on standard input)
 # plays White against engine NAME; the game must end with RESULT, give REASON
@@ -193,12 +187,8 @@ good_script all > good.txt
 good_script all | grep -v '^analyze' > analysis.txt
 { printf 'on-line ponder b8c6\n  await b8c6\n  sleep 10000\n  move b1c3\n'; good_script hit; } > hit.txt
 { printf 'on-line g8f6\n  crash\n'; good_script all; } > miss.txt
-for name in good start setup movenow analysis hit miss opens; do
-  script=$name
-  [ "$name" = opens ] && script=good
-  $run "$enghost" install "$name" --exe "testengine$exe" --args="--script $script.txt" --file "$script.txt" \
-    --no-probe --analyze --ponder >/dev/null 2>&1 || fail "install $name for check"
-done
+for name in good start setup movenow analysis hit miss; do scripted "$name" "$name" --analyze --ponder; done
+scripted opens good --analyze --ponder
 # An engine that cannot be started: its program is no program.
 rm -f "engines/opens/opens$exe"
 echo "not a program" > "engines/opens/opens$exe"
@@ -210,8 +200,7 @@ done
 wait
 # refused NAME CAPABILITY: the check of NAME fails that capability's line alone.
 refused() {
-  problems=$(grep -c '^PROBLEM' "check-$1.out")
-  if ! grep -q "^PROBLEM $2" "check-$1.out" || [ "$problems" -ne 1 ] ||
+  if ! grep -q "^PROBLEM $2" "check-$1.out" || [ "$(grep -c '^PROBLEM' "check-$1.out")" -ne 1 ] ||
       ! tail -1 "check-$1.out" | grep -q '^1 problem found'; then
     fail "check $1: not one problem, with \"$2\""
     cat "check-$1.out"
@@ -270,10 +259,8 @@ at search
   sleep 1500
   move
 SCRIPT
-$run "$enghost" install ponderer --exe "testengine$exe" --args="--script ponderer.txt" --file ponderer.txt \
-  --no-probe --protocol uci --ponder --display-name Ponderer >/dev/null 2>&1 || fail "install ponderer"
-$run "$enghost" install shuffler --exe "testengine$exe" --args="--script shuffler.txt" --file shuffler.txt \
-  --no-probe --protocol 2 --no-ponder >/dev/null 2>&1 || fail "install shuffler"
+scripted ponderer ponderer --protocol uci --ponder --display-name Ponderer
+scripted shuffler shuffler --protocol 2 --no-ponder
 counted="4 searches, 2 hits (50 %), 1 miss, after a hit"
 $run "$enghost" play engines/ponderer.eng engines/shuffler.eng --tc 60 --ponder >ponder-play.out 2>&1
 # The seconds a move of White's was charged, as the move's line shows them.
