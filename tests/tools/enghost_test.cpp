@@ -18,6 +18,7 @@
 #include "engine/engine_config.h"
 #include "installation.h"
 #include "openings.h"
+#include "output.h"
 #include "pgn.h"
 #include "settings_file.h"
 #include "standings.h"
@@ -143,6 +144,19 @@ TEST(SanLine, NumbersTheMovesFromEitherSide) {
                                    cecp::MakeMoveWord(0, 63)};
     // The third move is not legal: the line stops before it.
     EXPECT_EQ(board.SanLine(line, 3), "1... e5 2. Nf3");
+}
+
+// Mates from the module's band (30000 - n for a mate in n), and counts at
+// three significant figures, their unit changing where rounding reaches 1000.
+TEST(Output, ScoresAndCountsAsPeopleReadThem) {
+    const std::pair<int, const char*> scores[] = {{35, "+0.35"},       {-120, "-1.20"},   {-5, "-0.05"},
+                                                  {29233, "+292.33"}, {29234, "+M766"}, {29995, "+M5"},
+                                                  {-29997, "-M3"},     {30000, "+M0"},    {30001, "+300.01"}};
+    for (const auto& [centipawns, text] : scores) EXPECT_EQ(enghost::ScoreText(centipawns), text) << centipawns;
+    const std::pair<std::int64_t, const char*> counts[] = {
+        {0, "0"},          {999, "999"},        {1000, "1.00k"},       {2449900, "2.45M"}, {12345, "12.3k"},
+        {999499, "999k"}, {999500, "1.00M"}, {123456789012, "123G"}, {-7, "-7"}};
+    for (const auto& [count, text] : counts) EXPECT_EQ(enghost::CountText(count), text) << count;
 }
 
 TEST(Clock, FieldsGiveTheModuleTheLevelOfTheGame) {
@@ -526,20 +540,25 @@ TEST(Standings, EloOfKnownScores) {
 }
 
 // Each game as white-black/opening, in the order played.
-std::string Schedule(int engines, int gamesPerPair, int openings) {
+std::string Schedule(const std::vector<std::pair<int, int>>& pairs, int gamesPerPair, int openings) {
     std::string text;
-    for (const enghost::Pairing& g : enghost::RoundRobin(engines, gamesPerPair, openings))
+    for (const enghost::Pairing& g : enghost::Schedule(pairs, gamesPerPair, openings))
         text += std::to_string(g.white) + "-" + std::to_string(g.black) + "/" + std::to_string(g.opening) + " ";
     return text;
 }
 
-// Every pair plays each opening twice, once with each colour; the openings
-// start over when they run out, and without any there is none.
-TEST(Standings, RoundRobinPairsEveryoneAndAlternatesColoursAndOpenings) {
-    EXPECT_EQ(Schedule(3, 4, 3), "0-1/0 0-2/0 1-2/0 1-0/0 2-0/0 2-1/0 0-1/1 0-2/1 1-2/1 1-0/1 2-0/1 2-1/1 ");
-    EXPECT_EQ(Schedule(2, 6, 2), "0-1/0 1-0/0 0-1/1 1-0/1 0-1/0 1-0/0 ");
-    EXPECT_EQ(Schedule(2, 2, 0), "0-1/-1 1-0/-1 ");
-    EXPECT_EQ(Schedule(1, 2, 0), "");
+// Each pair plays an opening twice, once with each colour, and every new
+// pair of games of the match takes the next opening, over again when they
+// run out; without any there is none. A gauntlet pairs the first engine
+// with each other, and only those.
+TEST(Standings, ScheduleAlternatesColoursAndMovesOnToTheNextOpeningWithEachPairOfGames) {
+    using enghost::GauntletPairs, enghost::RoundRobinPairs;
+    EXPECT_EQ(Schedule(RoundRobinPairs(3), 4, 14),
+              "0-1/0 0-2/1 1-2/2 1-0/0 2-0/1 2-1/2 0-1/3 0-2/4 1-2/5 1-0/3 2-0/4 2-1/5 ");
+    EXPECT_EQ(Schedule(RoundRobinPairs(2), 6, 2), "0-1/0 1-0/0 0-1/1 1-0/1 0-1/0 1-0/0 ");
+    EXPECT_EQ(Schedule(RoundRobinPairs(2), 2, 0), "0-1/-1 1-0/-1 ");
+    EXPECT_EQ(Schedule(RoundRobinPairs(1), 2, 0), "");
+    EXPECT_EQ(Schedule(GauntletPairs(4), 2, 5), "0-1/0 0-2/1 0-3/2 1-0/0 2-0/1 3-0/2 ");
 }
 
 // Summed over games as the match sums them: the median of an even count is

@@ -264,7 +264,7 @@ scripted shuffler shuffler --protocol 2 --no-ponder
 counted="4 searches, 2 hits (50 %), 1 miss, after a hit"
 $run "$enghost" play engines/ponderer.eng engines/shuffler.eng --tc 60 --ponder >ponder-play.out 2>&1
 # The seconds a move of White's was charged, as the move's line shows them.
-charged() { sed -n "s/^$1  *\(ponder hit, \)*\([0-9.]*\) s, depth.*/\2/p" ponder-play.out; }
+charged() { sed -n "s/^$1  *\(ponder hit, \)*\([0-9.]*\) s, \(depth\|without a search\).*/\2/p" ponder-play.out; }
 hit=$(charged "2\. Ng1")
 miss=$(charged "3\. Nf3")
 if ! grep -q "^Result 1/2-1/2: drawn by threefold" ponder-play.out ||
@@ -295,6 +295,21 @@ grep -q '^games that did not end by the rules of chess or by a clock:' match.out
 [ "$(grep -c '^\[Result ' faults.pgn)" -eq 2 ] || fail "match: not both games in the PGN"
 printf '%s\n' "match of faulty engines: $(grep -A2 '^games that did not' match.out | tail -2 | tr '\r\n' '  ')"
 
+# An SPRT stops on its own: "knight" never loses to "illegal", and is taken
+# to be 200 Elo the better after 8 games (the ratio after 7 is 2.93, the
+# bound log(0.95/0.05) 2.94). Engines named as installed.
+printf 'at search\n  move g1f3\n' > knight.txt
+scripted knight knight
+$run "$enghost" match knight illegal --sprt elo0=0 elo1=200 --games 100 --st 1 >sprt.out 2>&1
+[ "$(grep -c '^game [0-9]*/100 .*  LLR ' sprt.out)" -eq 8 ] || { fail "sprt: not 8 games, each with its LLR"; cat sprt.out; }
+grep -q '^SPRT elo0=0 elo1=200 alpha=0.05 beta=0.05, from single games: H1 (elo1) accepted after 8 games (LLR 3.35 (-2.94, 2.94))$' sprt.out ||
+  { fail "sprt: no decision for H1 after 8 games"; cat sprt.out; }
+# A gauntlet: knight against each of the others, and no other pair.
+$run "$enghost" match knight illegal dies --gauntlet --games 2 --st 1 >gauntlet.out 2>&1
+[ "$(grep -c '^game [1-4]/4 ' gauntlet.out)" -eq 4 ] || { fail "gauntlet: not 4 games"; cat gauntlet.out; }
+grep -q '^game [0-9]*/4  \(illegal - dies\|dies - illegal\) ' gauntlet.out && fail "gauntlet: two of the others met"
+printf '%s\n' "sprt: $(grep '^SPRT' sprt.out)" "gauntlet: $(grep -c '^game ' gauntlet.out) games"
+
 # bad NAME EXPECTED_TEXT ARGUMENTS...: refused with exit status 2 and the text.
 bad() {
   name=$1 text=$2
@@ -313,6 +328,9 @@ bad openings "cannot read the openings file" engines/dies.eng engines/illegal.en
 bad badopening "game 1 (x): move 2. Ke3" engines/dies.eng engines/illegal.eng --openings illegal.pgn
 bad noengine "no module at" engines/dies.eng engines/nothing.eng
 bad oneengine "engines" engines/dies.eng
+bad sprtthree "sprt tests two engines, not 3" knight illegal dies --sprt elo0=0 elo1=5
+bad sprtwords "elo0 must be below elo1" knight illegal --sprt elo0=5 elo1=0
+bad tcst "excludes" knight illegal --tc 5 --st 2
 
 # An engine that leaves a process of its own behind when it quits (as
 # polyglot may leave its engine): closing it ends that process too, natively.

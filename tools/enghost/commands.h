@@ -47,7 +47,9 @@ int RunInstall(const InstallOptions& options);
 
 struct MatchOptions {
     std::vector<std::string> engines;  // installed modules (engines/NAME.eng), two or more
-    int gamesPerPair = 2;
+    bool gauntlet = false;             // the first engine against each of the others, not a round robin
+    int gamesPerPair = 0;              // 0: 2, or with an SPRT at most kSprtMaxGames
+    std::vector<std::string> sprt;     // "elo0=0", "elo1=5", "alpha=0.05", "beta=0.05"; empty: no SPRT
     std::string openingsFile;  // EPD or PGN; empty: every game from the start position
     int concurrency = 1;
     std::string timeControl = "60+1";
@@ -57,6 +59,8 @@ struct MatchOptions {
     std::string event = "enghost match", site = "?";
     int maxMoves = 0;
 };
+// The games an SPRT plays at most when --games does not say.
+inline constexpr int kSprtMaxGames = 20000;
 int RunMatch(const MatchOptions& options);
 
 struct CheckOptions {

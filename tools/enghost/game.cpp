@@ -20,6 +20,13 @@ namespace {
 // A move past its time plus this margin is asked for with Eng3; the
 // module's own wait adds up to 100 ms to every move.
 std::int64_t MarginMs(std::int64_t leftMs) { return 1000 + leftMs / 20; }
+
+// Whether the engine searched for its move. A move it played without a line
+// of thinking (from its book, or the only legal reply) reaches the host as
+// the module reports such a move: one main line, of depth 1 and 1 node.
+bool Searched(const Progress& progress) {
+    return progress.lines > 1 || progress.depth > 1 || progress.nodes > 1;
+}
 // After Eng3, how long an engine has to come up with its move.
 constexpr std::int64_t kGiveUpMs = 5000;
 
@@ -317,10 +324,16 @@ std::optional<GameOutcome> EngineMove(Game& game, int index, const std::string& 
     const Progress& progress = outcome.progress;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2fs", static_cast<double>(outcome.elapsedMs) / 1000.0);
-    played->comment = ScoreText(progress.score) + "/" + std::to_string(progress.depth) + " " + seconds;
-    played->detail += SecondsText(outcome.elapsedMs) + ", depth " + std::to_string(progress.depth) + ", " +
-                      ScoreText(progress.score) + "  " +
-                      game.board.SanLine(progress.line.data(), static_cast<int>(progress.line.size()));
+    if (Searched(progress)) {
+        played->comment = ScoreText(progress.score) + "/" + std::to_string(progress.depth) + " " + seconds;
+        played->detail += SecondsText(outcome.elapsedMs) + ", depth " + std::to_string(progress.depth) + ", " +
+                          ScoreText(progress.score) + "  " +
+                          game.board.SanLine(progress.line.data(), static_cast<int>(progress.line.size()));
+    } else {
+        // A book move or a forced reply: no search, so no depth or score.
+        played->comment = seconds;
+        played->detail += SecondsText(outcome.elapsedMs) + ", without a search";
+    }
     PonderOnReply(game, mover, outcome.move, progress);
     return std::nullopt;
 }

@@ -30,10 +30,11 @@ int main(int argc, char** argv) {
     playCommand
         ->add_option("black", play.black, "Black: an installed engine (NAME, or its module engines/NAME.eng), or human")
         ->required();
-    playCommand->add_option("--tc", play.timeControl,
+    auto* playTc = playCommand->add_option("--tc", play.timeControl,
                             "Time control in whole seconds: BASE or BASE+INC (60, 300+2), or MOVES/BASE (40/300)")
         ->capture_default_str();
     playCommand->add_option("--st", play.secondsPerMove, "A fixed time per move in seconds, instead of --tc")
+        ->excludes(playTc)
         ->check(CLI::Range(1, 3600));
     playCommand->add_flag("--ponder", play.ponder,
                           "Let the engines ponder on the reply they expect (where their settings allow it)");
@@ -124,24 +125,33 @@ int main(int argc, char** argv) {
         "interrupted.");
 
     enghost::MatchOptions match;
-    auto* matchCommand = app.add_subcommand("match", "Play a round robin between installed engines");
+    auto* matchCommand =
+        app.add_subcommand("match", "Play a round robin or a gauntlet between installed engines, or an SPRT");
     matchCommand
         ->add_option("engines", match.engines, "Two or more installed engines (NAMEs, or their modules engines/NAME.eng)")
         ->required()
         ->expected(2, -1);
-    matchCommand->add_option("--games", match.gamesPerPair, "Games of every pair of engines")
-        ->capture_default_str()
+    matchCommand->add_flag("--gauntlet", match.gauntlet, "The first engine plays each of the others, not a round robin");
+    matchCommand->add_option("--games", match.gamesPerPair,
+                             "Games of every pair of engines (default 2; with --sprt the most it plays, default " +
+                                 std::to_string(enghost::kSprtMaxGames) + ")")
         ->check(CLI::Range(1, 100000));
+    matchCommand
+        ->add_option("--sprt", match.sprt,
+                     "A sequential probability ratio test for two engines: elo0=E0 elo1=E1 [alpha=A] [beta=B] "
+                     "(alpha and beta default to 0.05); the match stops when it decides")
+        ->expected(1, 4);
     matchCommand->add_option("--openings", match.openingsFile,
                              "Start positions: an EPD file (a position a line) or a PGN file (each game's moves "
                              "are played first); examples/openings.pgn has a balanced set");
     matchCommand->add_option("--concurrency", match.concurrency,
                              "Games played at a time (at most the machine's processor threads)")
         ->capture_default_str();
-    matchCommand->add_option("--tc", match.timeControl,
+    auto* matchTc = matchCommand->add_option("--tc", match.timeControl,
                              "Time control in whole seconds: BASE or BASE+INC (60, 300+2), or MOVES/BASE (40/300)")
         ->capture_default_str();
     matchCommand->add_option("--st", match.secondsPerMove, "A fixed time per move in seconds, instead of --tc")
+        ->excludes(matchTc)
         ->check(CLI::Range(1, 3600));
     matchCommand->add_flag("--ponder", match.ponder,
                            "Let the engines ponder on the reply they expect (where their settings allow it)");
@@ -151,17 +161,21 @@ int main(int argc, char** argv) {
     matchCommand->add_option("--max-moves", match.maxMoves, "Stop an unfinished game after this many moves each (*)")
         ->check(CLI::Range(1, 10000));
     matchCommand->footer(
-        "Every pair of engines plays --games games, colours alternating; with --openings each opening is played "
-        "once with each colour (games 1 and 2 of a pair the first opening, 3 and 4 the next, over again when "
-        "they run out). Each game loads its own copies of the modules and plays as enghost play does, without "
+        "Every pair of engines (with --gauntlet, the first engine and each other) plays --games games, colours "
+        "alternating; with --openings each opening is played once with each colour, and each new pair of games "
+        "of the match takes the next opening (over again when they run out). Each game loads its own copies of the modules and plays as enghost play does, without "
         "showing the moves. A line tells of every finished game: its number, the pairing, the result, how it "
         "ended and the running score. At the end a table gives each engine's games, wins, draws, losses, score "
         "and the Elo difference to its opponents (the logistic model, -400 log10(1/score - 1), with a 95 % "
         "interval from the standard error of the score over the games; a score of 0 or 100 % has no finite "
-        "value), with --ponder a line for each engine that may ponder (as enghost play gives it, summed over "
+        "value), the result of every pair of engines where more than two play, with --ponder a line for each engine that may ponder (as enghost play gives it, summed over "
         "the engine's games), and lists every game that did not end by the rules of chess or by a clock: an "
         "engine that could not be opened, died, moved illegally or unrecognisably, or did not move when told (these count "
-        "as losses where a game was begun), and games stopped by --max-moves (not counted). Ctrl-C stops the "
+        "as losses where a game was begun), and games stopped by --max-moves (not counted). With --sprt, each "
+        "game's line adds the log-likelihood ratio of H1 (elo1) against H0 (elo0) and its bounds, "
+        "log(beta/(1-alpha)) and log((1-beta)/alpha), from the first engine's game pairs (pentanomial) with "
+        "--openings, else from its wins, draws and losses (trinomial); no game is begun once it crosses a bound, "
+        "and the table says which hypothesis it accepted. Ctrl-C stops the "
         "match: every engine of every running game is closed first. Exit status: 0 when no engine was at "
         "fault, 1 when one was or the PGN file could not be written, 2 for bad input, 130 when interrupted.");
 

@@ -1,11 +1,13 @@
-// enghost match: a round robin between installed engines, some games at a
-// time, each game with its own loaded copies of the modules.
+// enghost match: a round robin or a gauntlet between installed engines, or
+// an SPRT between two, some games at a time, each game with its own loaded
+// copies of the modules.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -16,6 +18,7 @@
 #include "openings.h"
 #include "output.h"
 #include "session.h"
+#include "sprt.h"
 #include "standings.h"
 
 namespace fs = std::filesystem;
@@ -39,6 +42,34 @@ struct Finished {
     GameOutcome outcome;
 };
 
+// The SPRT of a match of two engines, from the first engine's side.
+struct Sprt {
+    SprtSettings settings;
+    bool pentanomial = false;  // from game pairs (with openings), else from single games
+    Pentanomial pairs{};
+    // Game pairs with one game finished: the first engine's points in it.
+    std::map<int, double> halfPairs;
+    double llr = 0;
+    SprtVerdict verdict = SprtVerdict::kGoOn;
+    int decidedAfter = 0;  // the games finished when it decided
+
+    // Takes a counted game's points for the first engine; the ratio anew.
+    void Add(const Tally& first, const Pairing& pairing, double points) {
+        if (pentanomial) {
+            auto half = halfPairs.find(pairing.gamePair);
+            if (half == halfPairs.end()) {
+                halfPairs[pairing.gamePair] = points;
+                return;
+            }
+            ++pairs[static_cast<std::size_t>((half->second + points) * 2)];
+            halfPairs.erase(half);
+            llr = PentanomialLlr(pairs, settings);
+        } else {
+            llr = TrinomialLlr(first.wins, first.draws, first.losses, settings);
+        }
+    }
+};
+
 struct MatchState {
     std::mutex mutex;
     std::vector<Entrant> entrants;
@@ -46,6 +77,9 @@ struct MatchState {
     fs::path pgnFile;
     bool pgnFailed = false;
     int total = 0;
+    bool gauntlet = false;
+    std::optional<Sprt> sprt;
+    std::atomic<bool> decided{false};  // the SPRT has decided: no game is begun
 };
 
 std::string Points(double points) {
@@ -98,6 +132,19 @@ void Record(MatchState& state, const Pairing& pairing, const GameOutcome& outcom
     white.ponder.Add(outcome.ponder[0]);
     black.ponder.Add(outcome.ponder[1]);
     state.finished.push_back({pairing, outcome});
+    std::string llr;
+    if (state.sprt && Counted(outcome)) {
+        Sprt& sprt = *state.sprt;
+        const bool firstIsWhite = pairing.white == 0;
+        const double points = outcome.result == "1/2-1/2" ? 0.5 : (outcome.result == "1-0") == firstIsWhite ? 1 : 0;
+        sprt.Add(state.entrants[0].tally, pairing, points);
+        if (sprt.verdict == SprtVerdict::kGoOn) {
+            sprt.verdict = Judge(sprt.llr, sprt.settings);
+            sprt.decidedAfter = static_cast<int>(state.finished.size());
+            if (sprt.verdict != SprtVerdict::kGoOn) state.decided = true;
+        }
+        llr = "  " + LlrText(sprt.llr, sprt.settings);
+    }
 
     std::string standing;
     for (const Entrant& entrant : state.entrants)
@@ -106,7 +153,7 @@ void Record(MatchState& state, const Pairing& pairing, const GameOutcome& outcom
     PrintLine("game " + std::to_string(pairing.number) + "/" + std::to_string(state.total) + "  " +
               Pair(state, pairing) + "  " + outcome.result + "  " + outcome.reason +
               (outcome.plies > 0 ? " (" + std::to_string((outcome.plies + 1) / 2) + " moves)" : "") + "  [" +
-              standing + "]");
+              standing + "]" + llr);
 
     if (!state.pgnFile.empty() && !outcome.pgn.empty()) {
         std::ofstream out(state.pgnFile, std::ios::app | std::ios::binary);
@@ -174,10 +221,56 @@ GameOutcome PlayOne(MatchState& state, const GameJob& job, const Pairing& pairin
     return outcome;
 }
 
+// Each pair's result where more than two engines play: "A - B  2.5-1.5
+// (+2 =1 -1)", from the first named's side.
+void PrintHeadToHead(const MatchState& state) {
+    if (state.entrants.size() <= 2) return;
+    std::map<std::pair<int, int>, Tally> pairs;
+    for (const Finished& game : state.finished) {
+        if (!Counted(game.outcome)) continue;
+        const int first = std::min(game.pairing.white, game.pairing.black);
+        Tally& tally = pairs[{first, std::max(game.pairing.white, game.pairing.black)}];
+        if (game.outcome.result == "1/2-1/2")
+            ++tally.draws;
+        else if ((game.outcome.result == "1-0") == (game.pairing.white == first))
+            ++tally.wins;
+        else
+            ++tally.losses;
+    }
+    if (pairs.empty()) return;
+    PrintLine("head to head:");
+    for (const auto& [pair, tally] : pairs) {
+        PrintLine("  " + state.entrants[static_cast<std::size_t>(pair.first)].name + " - " +
+                  state.entrants[static_cast<std::size_t>(pair.second)].name + "  " + Points(tally.points()) + "-" +
+                  Points(tally.games() - tally.points()) + " (+" + std::to_string(tally.wins) + " =" +
+                  std::to_string(tally.draws) + " -" + std::to_string(tally.losses) + ")");
+    }
+}
+
+// "SPRT elo0=0 elo1=5 alpha=0.05 beta=0.05, from 12 game pairs: H1 (elo1)
+// accepted after 24 games (LLR 2.97 (-2.94, 2.94))"; "no decision" while the
+// ratio lies between the bounds.
+void PrintSprt(const Sprt& sprt) {
+    char head[160];
+    std::snprintf(head, sizeof head, "SPRT elo0=%g elo1=%g alpha=%g beta=%g, ", sprt.settings.elo0, sprt.settings.elo1,
+                  sprt.settings.alpha, sprt.settings.beta);
+    std::int64_t units = 0;
+    for (std::int64_t count : sprt.pairs) units += count;
+    const std::string from = sprt.pentanomial ? "from " + std::to_string(units) + " game pairs: "
+                                              : std::string("from single games: ");
+    std::string verdict = "no decision";
+    if (sprt.verdict != SprtVerdict::kGoOn)
+        verdict = std::string(sprt.verdict == SprtVerdict::kH1 ? "H1 (elo1)" : "H0 (elo0)") + " accepted after " +
+                  std::to_string(sprt.decidedAfter) + " games";
+    PrintLine(head + from + verdict + " (" + LlrText(sprt.llr, sprt.settings) + ")");
+}
+
 void PrintTable(const MatchState& state) {
     std::vector<const Entrant*> order;
     for (const Entrant& entrant : state.entrants) order.push_back(&entrant);
-    std::stable_sort(order.begin(), order.end(),
+    // A gauntlet ranks the others by their score against the first engine,
+    // which heads the table.
+    std::stable_sort(order.begin() + (state.gauntlet ? 1 : 0), order.end(),
                      [](const Entrant* a, const Entrant* b) { return a->tally.points() > b->tally.points(); });
     std::size_t width = 6;
     for (const Entrant* entrant : order) width = std::max(width, entrant->name.size());
@@ -196,13 +289,16 @@ void PrintTable(const MatchState& state) {
                           tally.draws, tally.losses, 100.0 * tally.score());
         PrintLine(padded(entrant->name, width) + numbers + EloText(tally));
     }
+    PrintHeadToHead(state);
+    if (state.sprt) PrintSprt(*state.sprt);
     for (const Entrant& entrant : state.entrants)
         if (entrant.ponders) PrintLine(PonderText(entrant.name, entrant.ponder));
 }
 
-// The time control, the schedule's numbers and the openings the options
-// give; false (a message shown) when one is bad.
-bool ReadRules(const MatchOptions& options, TimeControl* control, std::vector<Opening>* openings) {
+// The time control, the schedule's numbers, the SPRT and the openings the
+// options give; false (a message shown) when one is bad.
+bool ReadRules(const MatchOptions& options, TimeControl* control, std::vector<Opening>* openings,
+               std::optional<Sprt>* sprt) {
     std::string error;
     if (options.secondsPerMove > 0) {
         *control = TimeControl::FixedPerMove(options.secondsPerMove);
@@ -223,9 +319,22 @@ bool ReadRules(const MatchOptions& options, TimeControl* control, std::vector<Op
                    std::to_string(threads));
         return false;
     }
-    if (options.gamesPerPair < 1) {
+    if (options.gamesPerPair < 0) {
         PrintError("--games must be 1 or more");
         return false;
+    }
+    if (!options.sprt.empty()) {
+        if (options.engines.size() != 2) {
+            PrintError("--sprt tests two engines, not " + std::to_string(options.engines.size()));
+            return false;
+        }
+        auto settings = ParseSprt(options.sprt, &error);
+        if (!settings) {
+            PrintError("--sprt: " + error);
+            return false;
+        }
+        sprt->emplace();
+        (*sprt)->settings = *settings;
     }
     if (options.openingsFile.empty()) return true;
     auto read = ReadOpenings(options.openingsFile, &error);
@@ -234,6 +343,8 @@ bool ReadRules(const MatchOptions& options, TimeControl* control, std::vector<Op
         return false;
     }
     *openings = std::move(*read);
+    // Each opening is played once with each colour: pairs of games.
+    if (*sprt) (*sprt)->pentanomial = true;
     return true;
 }
 
@@ -267,7 +378,7 @@ void PlaySchedule(MatchState& state, const GameJob& job, const std::vector<Pairi
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (;;) {
-            if (Interrupted()) return;
+            if (Interrupted() || state.decided) return;
             const std::size_t index = next++;
             if (index >= schedule.size()) return;
             const GameOutcome outcome = PlayOne(state, job, schedule[index]);
@@ -310,14 +421,24 @@ int RunMatch(const MatchOptions& options) {
     TimeControl control;
     std::vector<Opening> openings;
     MatchState state;
-    if (!ReadRules(options, &control, &openings) || !Enter(options, &state)) return 2;
+    if (!ReadRules(options, &control, &openings, &state.sprt) || !Enter(options, &state)) return 2;
+    state.gauntlet = options.gauntlet;
 
-    const std::vector<Pairing> schedule =
-        RoundRobin(static_cast<int>(state.entrants.size()), options.gamesPerPair, static_cast<int>(openings.size()));
+    const int engines = static_cast<int>(state.entrants.size());
+    const int gamesPerPair = options.gamesPerPair > 0 ? options.gamesPerPair : state.sprt ? kSprtMaxGames : 2;
+    const std::vector<Pairing> schedule = Schedule(options.gauntlet ? GauntletPairs(engines) : RoundRobinPairs(engines),
+                                                   gamesPerPair, static_cast<int>(openings.size()));
     state.total = static_cast<int>(schedule.size());
     const int workers = std::min(options.concurrency, state.total);
-    PrintLine("match: " + std::to_string(state.entrants.size()) + " engines, " + std::to_string(state.total) +
-              " games (" + std::to_string(options.gamesPerPair) + " a pair), time control " + control.PgnText() +
+    std::string who = std::to_string(engines) + " engines";
+    if (options.gauntlet)
+        who = "a gauntlet of " + state.entrants[0].name + " against " + std::to_string(engines - 1) + " other" +
+              (engines == 2 ? "" : "s");
+    if (state.sprt)
+        who = std::string("an SPRT (LLR bounds ") + BoundsText(state.sprt->settings) + ", from " +
+              (state.sprt->pentanomial ? "game pairs" : "single games") + ") of " + who;
+    PrintLine("match: " + who + ", " + (state.sprt ? "at most " : "") + std::to_string(state.total) + " games (" +
+              std::to_string(gamesPerPair) + " a pair), time control " + control.PgnText() +
               (openings.empty() ? ", from the start position" : ", " + std::to_string(openings.size()) + " openings") +
               ", " + std::to_string(workers) + " at a time" + (options.ponder ? ", pondering" : ""));
     if (options.ponder)

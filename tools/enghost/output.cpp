@@ -66,11 +66,15 @@ void PrintError(const std::string& text) {
 }
 
 std::string ScoreText(int centipawns) {
-    // The module maps the engines' mate band to 29234 to 30000.
-    if (centipawns >= 29000) return "mate";
-    if (centipawns <= -29000) return "-mate";
+    // The module maps the engines' mates into the band 30000 - n (a mate in
+    // n moves) down to 29234, and their being mated into its negative.
+    constexpr int kMate = 30000, kBandWidth = 766;
     char text[32];
     const int magnitude = centipawns < 0 ? -centipawns : centipawns;
+    if (magnitude >= kMate - kBandWidth && magnitude <= kMate) {
+        std::snprintf(text, sizeof text, "%cM%d", centipawns < 0 ? '-' : '+', kMate - magnitude);
+        return text;
+    }
     std::snprintf(text, sizeof text, "%c%d.%02d", centipawns < 0 ? '-' : '+', magnitude / 100, magnitude % 100);
     return text;
 }
@@ -82,13 +86,19 @@ std::string SecondsText(std::int64_t milliseconds) {
 }
 
 std::string CountText(std::int64_t count) {
+    if (count < 1000) return std::to_string(count);
+    // Three significant figures in the largest unit that keeps the figures
+    // below 1000 once rounded: 1.23k, 12.3k, 123k, 1.00M.
+    static const char kUnits[] = "kMGTPE";
+    double value = static_cast<double>(count);
+    int unit = -1;
+    do {
+        value /= 1000.0;
+        ++unit;
+    } while (value >= 999.5 && unit < 5);
+    const int decimals = value < 9.995 ? 2 : value < 99.95 ? 1 : 0;
     char text[32];
-    if (count >= 10'000'000)
-        std::snprintf(text, sizeof text, "%.2fM", static_cast<double>(count) / 1e6);
-    else if (count >= 100'000)
-        std::snprintf(text, sizeof text, "%.1fk", static_cast<double>(count) / 1e3);
-    else
-        std::snprintf(text, sizeof text, "%lld", static_cast<long long>(count));
+    std::snprintf(text, sizeof text, "%.*f%c", decimals, value, kUnits[unit]);
     return text;
 }
 

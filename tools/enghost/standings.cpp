@@ -53,18 +53,31 @@ std::string EloText(const Tally& tally) {
            (estimate.upper ? Signed(*estimate.upper) : "+inf") + ")";
 }
 
-std::vector<Pairing> RoundRobin(int engines, int gamesPerPair, int openings) {
+std::vector<std::pair<int, int>> RoundRobinPairs(int engines) {
+    std::vector<std::pair<int, int>> pairs;
+    for (int first = 0; first < engines; ++first)
+        for (int second = first + 1; second < engines; ++second) pairs.emplace_back(first, second);
+    return pairs;
+}
+
+std::vector<std::pair<int, int>> GauntletPairs(int engines) {
+    std::vector<std::pair<int, int>> pairs;
+    for (int other = 1; other < engines; ++other) pairs.emplace_back(0, other);
+    return pairs;
+}
+
+std::vector<Pairing> Schedule(const std::vector<std::pair<int, int>>& pairs, int gamesPerPair, int openings) {
     std::vector<Pairing> games;
     for (int round = 0; round < gamesPerPair; ++round) {
-        for (int first = 0; first < engines; ++first) {
-            for (int second = first + 1; second < engines; ++second) {
-                Pairing game;
-                game.number = static_cast<int>(games.size()) + 1;
-                game.white = round % 2 == 0 ? first : second;
-                game.black = round % 2 == 0 ? second : first;
-                game.opening = openings > 0 ? (round / 2) % openings : -1;
-                games.push_back(game);
-            }
+        for (std::size_t p = 0; p < pairs.size(); ++p) {
+            const auto [first, second] = pairs[p];
+            Pairing game;
+            game.number = static_cast<int>(games.size()) + 1;
+            game.white = round % 2 == 0 ? first : second;
+            game.black = round % 2 == 0 ? second : first;
+            game.gamePair = round / 2 * static_cast<int>(pairs.size()) + static_cast<int>(p);
+            game.opening = openings > 0 ? game.gamePair % openings : -1;
+            games.push_back(game);
         }
     }
     return games;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace enghost {
@@ -37,19 +38,27 @@ EloEstimate EstimateElo(const Tally& tally);
 // "+191 (95 %: +56 to +inf)", "0 (95 %: -84 to +84)", "no finite value (every game won)".
 std::string EloText(const Tally& tally);
 
-// One game of a round robin. Engines and openings are indices; opening -1:
-// none (the start position).
+// One game of a match. Engines and openings are indices; opening -1: none
+// (the start position).
 struct Pairing {
     int number = 0;  // from 1, in the order the games are started
     int white = 0, black = 0;
     int opening = -1;
+    int gamePair = 0;  // from 0: the two games of one pair of engines that share an opening, colours reversed
 };
 
-// Every pair of engines plays gamesPerPair games, round by round (each round
-// one game of every pair), with colours alternating, and each opening once
-// with each colour: games 1 and 2 of a pair the first opening, 3 and 4 the
-// next, and so on, starting over when the openings run out.
-std::vector<Pairing> RoundRobin(int engines, int gamesPerPair, int openings);
+// The pairs of engines that meet, the first of each pair White in its first
+// game: every pair (a round robin), or the first engine against each of the
+// others (a gauntlet).
+std::vector<std::pair<int, int>> RoundRobinPairs(int engines);
+std::vector<std::pair<int, int>> GauntletPairs(int engines);
+
+// Every pair plays gamesPerPair games, round by round (each round one game
+// of every pair), colours alternating. Rounds 1 and 2 make each pair's first
+// game pair, 3 and 4 its second, and so on; each game pair of the match takes
+// the next opening, in the order the game pairs begin, over again when the
+// openings run out.
+std::vector<Pairing> Schedule(const std::vector<std::pair<int, int>>& pairs, int gamesPerPair, int openings);
 
 // What one side's pondering came to. A ponder search that is neither hit
 // nor missed was cut short by the end of the game, or ended by itself before
