@@ -129,18 +129,6 @@ TEST_F(Commands, HostileClockFieldsWrapInsteadOfOverflowing) {
     EXPECT_EQ(sent[2], "time -100");  // 100 * INT32_MAX as 32-bit
 }
 
-TEST_F(Commands, TheStartPositionNeedsOnlyTheMoves) {
-    EXPECT_EQ(Transmit(SearchRequestBuilder().Moves({"e2e4", "e7e5"})),
-              (Lines{"hard", "easy", "force", "e2e4", "e7e5"}));
-    EXPECT_EQ(g_host.engineSideWhite, 1);
-    Position expected;
-    expected.SetStartPosition();
-    expected.MakeMove(M("e2e4"));
-    expected.MakeMove(M("e7e5"));
-    EXPECT_EQ(std::memcmp(EnginePositionCopy().squares, expected.squares, 64), 0);
-    EXPECT_EQ(EnginePositionCopy().sideToMove, 0);
-}
-
 TEST_F(Commands, APonderRequestHoldsTheExpectedReplyBack) {
     g_settings.ponderMode = 1;
     EXPECT_EQ(Transmit(SearchRequestBuilder().Moves({"e2e4", "e7e5"}).Ponder()), (Lines{"hard", "force", "e2e4"}));
