@@ -137,6 +137,28 @@ TEST(Fen, BadPositionsAreRefusedWithTheReason) {
               "rnbqkbnr/pp1ppppp/8/2p5/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2");
 }
 
+// From Black's side: rank 1 on top, the h-file on the left; the last move's
+// squares in brackets.
+TEST(Diagram, ShowsTheBoardFromThePersonsSideWithTheLastMoveMarked) {
+    const Board afterE4 = Played(Board(), {"e4"});
+    std::string error;
+    const cecp::MoveWord c5 = *afterE4.ParseTypedMove("c5", &error);
+    const Board board = Played(afterE4, {"c5"});
+    EXPECT_EQ(board.Diagram(false, c5),
+              "    h  g  f  e  d  c  b  a\n"
+              " 1  R  N  B  K  Q  B  N  R  1\n"
+              " 2  P  P  P  .  P  P  P  P  2\n"
+              " 3  .  .  .  .  .  .  .  .  3\n"
+              " 4  .  .  .  P  .  .  .  .  4\n"
+              " 5  .  .  .  .  . [p] .  .  5\n"
+              " 6  .  .  .  .  .  .  .  .  6\n"
+              " 7  p  p  p  p  p [.] p  p  7\n"
+              " 8  r  n  b  k  q  b  n  r  8\n"
+              "    h  g  f  e  d  c  b  a\n");
+    const std::string top = "    a  b  c  d  e  f  g  h\n 8  r  n  b  q  k  b  n  r  8\n 7  p  p  .  p  p  p  p  p  7\n";
+    EXPECT_EQ(board.Diagram(true, 0).substr(0, top.size()), top);
+}
+
 TEST(SanLine, NumbersTheMovesFromEitherSide) {
     const Board board = Played(Board(), {"e4"});
     std::string error;

@@ -80,6 +80,8 @@ game() {
 game dies 'e4\nNf3\n' "1-0" "Black's engine died" 30
 game illegal 'e4\n' "1-0" "no move that the module recognised" 30
 game deaf 'e4\n' "1-0" "did not move, not even when told" 30
+# A "quit" typed while the engine thinks ends the game then, not after its move.
+game deaf 'e4\nquit\n' '\*' "left unfinished while Black's engine thought" 15
 
 # --- install: what the engine speaks ------------------------------------------
 
@@ -148,6 +150,11 @@ grep -q "^warning: it answered nothing" install-silent.out || fail "install sile
 probed noengine 2 15
 grep -q "not a chess engine" install-noengine.out || fail "install noengine: not called a non-engine"
 [ ! -e engines/noengine.eng ] || fail "install noengine: installed all the same"
+# A module that is none is refused before anything is written.
+printf 'no module\n' > fake.eng
+$run "$enghost" install fake --exe "testengine$exe" --module fake.eng --no-probe >install-fake.out 2>&1
+[ $? -eq 2 ] && grep -q "is not an engine module" install-fake.out && [ ! -e engines/fake ] ||
+  { fail "install --module fake.eng: not refused"; cat install-fake.out; }
 probed forced 0 15
 expect forced Protocol=uci PonderMode=false AnalyzeMode=true Engine=Forced
 grep -q "^warning: it did not answer uci" install-forced.out || fail "install forced: no warning about uci"

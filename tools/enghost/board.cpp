@@ -157,6 +157,42 @@ std::string Board::Fen() const {
     return text;
 }
 
+std::string Board::Diagram(bool fromWhitesSide, MoveWord lastMove) const {
+    // The placement, rank 8 first, as the module's FEN writer gives it.
+    const std::string fen = Fen();
+    char cells[8][8];  // [rank][file], rank 0 the first
+    int rank = 7, file = 0;
+    for (const char c : fen.substr(0, fen.find(' '))) {
+        if (c == '/') {
+            --rank;
+            file = 0;
+        } else if (c >= '1' && c <= '8') {
+            for (int k = 0; k < c - '0' && file < 8; ++k) cells[rank][file++] = '.';
+        } else if (rank >= 0 && file < 8) {
+            cells[rank][file++] = c;
+        }
+    }
+    auto fileAt = [&](int column) { return fromWhitesSide ? column : 7 - column; };
+    std::string files = "   ";
+    for (int column = 0; column < 8; ++column) files += std::string(" ") + static_cast<char>('a' + fileAt(column)) + " ";
+    files.pop_back();  // no blank at the end of a line
+    std::string text = files + "\n";
+    for (int row = 0; row < 8; ++row) {
+        const int r = fromWhitesSide ? 7 - row : row;
+        const char digit = static_cast<char>('1' + r);
+        text += std::string(" ") + digit + " ";
+        for (int column = 0; column < 8; ++column) {
+            const int f = fileAt(column), square = cecp::MakeSquare(f, r);
+            const bool marked = lastMove != 0 && (square == cecp::MoveFrom(lastMove) || square == cecp::MoveTo(lastMove));
+            text += marked ? '[' : ' ';
+            text += cells[r][f];
+            text += marked ? ']' : ' ';
+        }
+        text += std::string(" ") + digit + "\n";
+    }
+    return text + files + "\n";
+}
+
 std::vector<MoveWord> Board::LegalMoves() const { return Legal(position_); }
 
 bool Board::IsLegal(MoveWord move) const {

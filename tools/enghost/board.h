@@ -55,6 +55,12 @@ public:
     // Plays a legal move.
     void Play(cecp::MoveWord move);
 
+    // The board as plain text for a person: ranks and files named on every
+    // side, White's pieces in capitals, Black's in small letters, "." for an
+    // empty square; seen from White's side or from Black's, the from and to
+    // squares of lastMove (unless 0) in brackets.
+    std::string Diagram(bool fromWhitesSide, cecp::MoveWord lastMove) const;
+
     // Whether the game is over in this position, and why.
     GameEnd Adjudicate() const;
 

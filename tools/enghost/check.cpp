@@ -91,7 +91,8 @@ Line Failure(const SearchOutcome& outcome, const Board& position, std::int64_t w
         return Problem("the engine thinks but never moves, not even when told to move at once", true);
     case SearchEnd::kNoMove:
         return Problem("its move was not recognised (not a legal move in the position it was given)");
-    case SearchEnd::kInterrupted: return Problem("interrupted", true);
+    case SearchEnd::kInterrupted:
+    case SearchEnd::kQuit: return Problem("interrupted", true);
     case SearchEnd::kMove:
         if (!position.IsLegal(outcome.move))
             return Problem("it played the illegal move " + CoordinateText(outcome.move));

@@ -1,11 +1,17 @@
 #include "game.h"
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <thread>
 
 #include "interrupt.h"
 #include "output.h"
@@ -91,6 +97,57 @@ GameOutcome TimeLoss(int loser, const Board& board, const std::string& why) {
 }
 
 GameOutcome Interruption() { return Ending("*", "interrupted", "unterminated", EndKind::kInterrupted); }
+GameOutcome LeftUnfinished(const std::string& why) { return Ending("*", why, "abandoned", EndKind::kUnfinished); }
+
+// What a person types, read on a thread of its own from the first prompt on,
+// so that a "quit" typed while the engine thinks ends the game at once;
+// other lines wait for the person's turn. One reader for the process, as
+// there is one standard input; it is never joined (a read of a terminal
+// cannot be cut short), and the process ends with it blocked.
+class TypedLines {
+public:
+    static TypedLines& Get() {
+        static TypedLines* const lines = [] {
+            auto* created = new TypedLines;
+            std::thread([created] { created->Read(); }).detach();
+            return created;
+        }();
+        return *lines;
+    }
+    // The next line, waited for; nothing at the end of the input.
+    std::optional<std::string> Next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !lines_.empty() || ended_; });
+        if (lines_.empty()) return std::nullopt;
+        std::string line = std::move(lines_.front());
+        lines_.pop_front();
+        return line;
+    }
+    // A "quit" waits among the lines typed.
+    bool QuitTyped() {
+        std::lock_guard lock(mutex_);
+        return std::find(lines_.begin(), lines_.end(), "quit") != lines_.end();
+    }
+
+private:
+    void Read() {
+        for (std::string line; std::getline(std::cin, line);) {
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+            while (!line.empty() && line.front() == ' ') line.erase(0, 1);
+            std::lock_guard lock(mutex_);
+            lines_.push_back(std::move(line));
+            changed_.notify_all();
+        }
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::string> lines_;
+    bool ended_ = false;
+};
 
 void StopPondering(Player& player) {
     if (!player.side->engine || !player.pondering) return;
@@ -103,35 +160,39 @@ void StopPondering(Player& player) {
 }
 
 // A person's move, or the end of the game they choose; nothing when the
-// game goes on with *move.
-std::optional<GameOutcome> HumanMove(Player& mover, int index, const Board& board, cecp::MoveWord* move,
-                                     std::string* detail) {
+// game goes on with *move. The board, from the person's side with the last
+// move marked, comes before the first prompt and on "board".
+std::optional<GameOutcome> HumanMove(Player& mover, int index, const Board& board, cecp::MoveWord lastMove,
+                                     cecp::MoveWord* move, std::string* detail) {
     const auto began = Clock::now();
     std::string error;
+    const std::string diagram = board.Diagram(index == 0, lastMove);
+    PrintLine(diagram.substr(0, diagram.size() - 1));
     for (;;) {
         std::cout << mover.colour << " to move (" << ClockText(mover.clock->LeftMs())
-                  << " left; a move, or resign, quit, moves): " << std::flush;
-        std::string line;
-        if (!std::getline(std::cin, line))
-            return Ending("*", "the game was left unfinished at the end of the input", "abandoned",
-                          EndKind::kUnfinished);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        while (!line.empty() && line.front() == ' ') line.erase(0, 1);
+                  << " left; a move, or resign, quit, moves, board): " << std::flush;
+        const std::optional<std::string> typed = TypedLines::Get().Next();
+        if (!typed) return LeftUnfinished("the game was left unfinished at the end of the input");
+        const std::string& line = *typed;
         if (line.empty()) continue;
         if (line == "resign") return Loss(index, std::string(mover.colour) + " resigns", "normal", EndKind::kRules);
-        if (line == "quit") return Ending("*", "the game was left unfinished", "abandoned", EndKind::kUnfinished);
+        if (line == "quit") return LeftUnfinished("the game was left unfinished");
+        if (line == "board") {
+            PrintLine(diagram.substr(0, diagram.size() - 1));
+            continue;
+        }
         if (line == "moves") {
             std::string list;
             for (cecp::MoveWord legal : board.LegalMoves()) list += " " + board.San(legal);
             PrintLine("legal moves:" + list);
             continue;
         }
-        auto typed = board.ParseTypedMove(line, &error);
-        if (!typed) {
+        auto parsed = board.ParseTypedMove(line, &error);
+        if (!parsed) {
             PrintLine(error);
             continue;
         }
-        *move = *typed;
+        *move = *parsed;
         break;
     }
     const std::int64_t elapsed = MillisecondsSince(began);
@@ -248,6 +309,7 @@ std::optional<GameOutcome> JudgeSearch(const SearchOutcome& outcome, const Board
                                        const std::string& colour) {
     switch (outcome.end) {
     case SearchEnd::kInterrupted: return Interruption();
+    case SearchEnd::kQuit: return LeftUnfinished("the game was left unfinished while " + colour + "'s engine thought");
     case SearchEnd::kDied:
         return Loss(index, colour + "'s engine died during its search", "abandoned", EndKind::kFault);
     case SearchEnd::kStuck:
@@ -309,7 +371,11 @@ std::optional<GameOutcome> EngineMove(Game& game, int index, const std::string& 
     if (!running)
         engine.Begin(GameRequest(game.setup.start, game.setup.standardStart, game.moves, mover.clock->Fields()));
     const std::int64_t left = mover.clock->LeftMs();
-    const SearchOutcome outcome = AwaitSearch(engine, began, left + MarginMs(left), kGiveUpMs);
+    // Where a person plays, their "quit" ends the engine's search at once.
+    const bool personPlays = !game.players[0].side->engine || !game.players[1].side->engine;
+    const SearchOutcome outcome =
+        AwaitSearch(engine, began, left + MarginMs(left), kGiveUpMs,
+                    personPlays ? std::function<bool()>([] { return TypedLines::Get().QuitTyped(); }) : nullptr);
     game.moveMadeAt = Clock::now();
     if (running && outcome.end == SearchEnd::kMove) mover.ponder.hitMs.push_back(outcome.elapsedMs);
     {
@@ -403,7 +469,8 @@ GameOutcome PlayGame(const GameSetup& setup, const GameSide sides[2]) {
         if (mover.side->engine) {
             ending = EngineMove(game, index, number, &played);
         } else {
-            ending = HumanMove(mover, index, game.board, &played.move, &played.detail);
+            ending = HumanMove(mover, index, game.board, game.moves.empty() ? 0 : game.moves.back(), &played.move,
+                               &played.detail);
             game.moveMadeAt = Clock::now();
         }
         if (!ending) PlayMove(game, number, played);

@@ -163,6 +163,13 @@ bool FindPlaces(const InstallOptions& options, InstallPlan* plan) {
                    (options.module.empty() ? " (give one with --module)" : ""));
         return false;
     }
+    // A file that is no module would fail only when the engine is first
+    // opened: it is refused now.
+    std::string problem;
+    if (!CheckModule(plan->module, &problem)) {
+        PrintError(plan->module.string() + " is not an engine module: " + problem);
+        return false;
+    }
     plan->executable = FindExecutable(options.executable);
     if (plan->executable.empty() || !fs::is_regular_file(plan->executable, error)) {
         PrintError("no engine program " + options.executable);
@@ -181,7 +188,6 @@ bool FindPlaces(const InstallOptions& options, InstallPlan* plan) {
             return false;
         }
     }
-    std::string problem;
     if (!InstallationOf(plan->engines / (options.name + ".eng"), &plan->installed, &problem)) {
         PrintError(problem);
         return false;

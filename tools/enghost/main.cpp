@@ -47,7 +47,9 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 10000));
     playCommand->footer(
         "A person types moves in coordinate (e2e4, e7e8q) or standard notation (Nf3, exd5, O-O, e8=Q), or resign, "
-        "quit (leaves the game unfinished) or moves (lists the legal moves). The game ends by checkmate, "
+        "quit (leaves the game unfinished, at once, also while the engine thinks), moves (lists the legal moves) or board (shows it again); the board, "
+        "from the person's side with the last move in brackets, comes before each of their moves. The game ends "
+        "by checkmate, "
         "stalemate, threefold repetition, the fifty-move rule or insufficient material; an engine loses when it "
         "dies, makes a move that is illegal or not recognised, or runs out of time (it is told to move at once a "
         "second past its time, and given up five seconds later). A side that ponders is timed from its "

@@ -71,6 +71,22 @@ bool PrepareHostLibrary(std::string* error) {
 bool PrepareHostLibrary(std::string*) { return true; }
 #endif
 
+bool CheckModule(const std::filesystem::path& module, std::string* problem) {
+    if (!PrepareHostLibrary(problem)) return false;
+    cecp::host_side::LoadedModule loaded(module);
+    if (!loaded.loaded()) {
+        *problem = "it does not load as a library: " + loaded.error();
+        return false;
+    }
+    cecp::host_side::ModuleApi api;
+    std::string missing;
+    if (!api.Resolve(loaded, &missing)) {
+        *problem = "it lacks the exports " + missing;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace enghost
 
 #ifndef _WIN32

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -13,6 +14,10 @@ namespace enghost {
 // Makes Func3 reach this program: on Windows it loads the stand-in host
 // library Kalvo32.dll built for enghost, which the modules import Func3 from.
 bool PrepareHostLibrary(std::string* error);
+
+// Whether the file at module loads as an engine module and has every export
+// the host calls; false, and why, when not.
+bool CheckModule(const std::filesystem::path& module, std::string* problem);
 
 // Notifications for infoBlock go to handler (called on the module's threads)
 // until the block is released.

@@ -261,7 +261,7 @@ std::int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 SearchOutcome AwaitSearch(EngineSession& engine, std::chrono::steady_clock::time_point start, std::int64_t deadlineMs,
-                          std::int64_t giveUpMs) {
+                          std::int64_t giveUpMs, const std::function<bool()>& quit) {
     SearchOutcome outcome;
     std::int64_t stoppedAt = -1;
     for (;;) {
@@ -274,10 +274,11 @@ SearchOutcome AwaitSearch(EngineSession& engine, std::chrono::steady_clock::time
             outcome.elapsedMs = MillisecondsSince(start);
             return outcome;
         }
-        if (Interrupted()) {
+        const bool interrupted = Interrupted();
+        if (interrupted || (quit && quit())) {
             engine.Stop();
             engine.WaitDone(static_cast<int>(giveUpMs));
-            outcome.end = SearchEnd::kInterrupted;
+            outcome.end = interrupted ? SearchEnd::kInterrupted : SearchEnd::kQuit;
             outcome.elapsedMs = MillisecondsSince(start);
             return outcome;
         }

@@ -107,8 +107,9 @@ bool AnyStuck();
 // Waits for a running search under a clock. deadline: milliseconds after
 // start at which Eng3 asks for the move (negative: none); giveUp: how long
 // after that a search that has not returned is abandoned. Once the program
-// is interrupted (interrupt.h) the search is stopped and waited for.
-enum class SearchEnd { kMove, kNoMove, kDied, kStuck, kInterrupted };
+// is interrupted (interrupt.h), or quit() (asked now and then, when given)
+// says a person has left the game, the search is stopped and waited for.
+enum class SearchEnd { kMove, kNoMove, kDied, kStuck, kInterrupted, kQuit };
 struct SearchOutcome {
     SearchEnd end = SearchEnd::kNoMove;
     cecp::MoveWord move = 0;
@@ -117,7 +118,7 @@ struct SearchOutcome {
     bool stoppedForTime = false;
 };
 SearchOutcome AwaitSearch(EngineSession& engine, std::chrono::steady_clock::time_point start, std::int64_t deadlineMs,
-                          std::int64_t giveUpMs);
+                          std::int64_t giveUpMs, const std::function<bool()>& quit = {});
 
 std::int64_t MillisecondsSince(std::chrono::steady_clock::time_point start);
 
