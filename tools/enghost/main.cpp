@@ -10,6 +10,23 @@
 #include "output.h"
 #include "platform/version.h"
 
+namespace {
+
+// The clock and pondering of play and match: --tc, or --st instead, and --ponder.
+void AddGameOptions(CLI::App* command, std::string* timeControl, int* secondsPerMove, bool* ponder) {
+    auto* tc = command
+                   ->add_option("--tc", *timeControl,
+                                "Time control in whole seconds: BASE or BASE+INC (60, 300+2), or MOVES/BASE (40/300)")
+                   ->capture_default_str();
+    command->add_option("--st", *secondsPerMove, "A fixed time per move in seconds, instead of --tc")
+        ->excludes(tc)
+        ->check(CLI::Range(1, 3600));
+    command->add_flag("--ponder", *ponder,
+                      "Let the engines ponder on the reply they expect (where their settings allow it)");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
 #ifndef _WIN32
     // A write to an engine that has gone must fail, not end this program.
@@ -30,14 +47,7 @@ int main(int argc, char** argv) {
     playCommand
         ->add_option("black", play.black, "Black: an installed engine (NAME, or its module engines/NAME.eng), or human")
         ->required();
-    auto* playTc = playCommand->add_option("--tc", play.timeControl,
-                            "Time control in whole seconds: BASE or BASE+INC (60, 300+2), or MOVES/BASE (40/300)")
-        ->capture_default_str();
-    playCommand->add_option("--st", play.secondsPerMove, "A fixed time per move in seconds, instead of --tc")
-        ->excludes(playTc)
-        ->check(CLI::Range(1, 3600));
-    playCommand->add_flag("--ponder", play.ponder,
-                          "Let the engines ponder on the reply they expect (where their settings allow it)");
+    AddGameOptions(playCommand, &play.timeControl, &play.secondsPerMove, &play.ponder);
     playCommand->add_option("--fen", play.fen, "Start from this position (FEN)");
     playCommand->add_option("--pgn", play.pgnFile, "Also append the game to this PGN file");
     playCommand->add_option("--event", play.event, "The PGN Event tag")->capture_default_str();
@@ -149,14 +159,7 @@ int main(int argc, char** argv) {
     matchCommand->add_option("--concurrency", match.concurrency,
                              "Games played at a time (at most the machine's processor threads)")
         ->capture_default_str();
-    auto* matchTc = matchCommand->add_option("--tc", match.timeControl,
-                             "Time control in whole seconds: BASE or BASE+INC (60, 300+2), or MOVES/BASE (40/300)")
-        ->capture_default_str();
-    matchCommand->add_option("--st", match.secondsPerMove, "A fixed time per move in seconds, instead of --tc")
-        ->excludes(matchTc)
-        ->check(CLI::Range(1, 3600));
-    matchCommand->add_flag("--ponder", match.ponder,
-                           "Let the engines ponder on the reply they expect (where their settings allow it)");
+    AddGameOptions(matchCommand, &match.timeControl, &match.secondsPerMove, &match.ponder);
     matchCommand->add_option("--pgn", match.pgnFile, "Append every game to this PGN file as it ends");
     matchCommand->add_option("--event", match.event, "The PGN Event tag")->capture_default_str();
     matchCommand->add_option("--site", match.site, "The PGN Site tag")->capture_default_str();
