@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
-#include <functional>
 #include <cstdio>
 #include <ctime>
+#include <deque>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -33,6 +33,7 @@ std::int64_t MarginMs(std::int64_t leftMs) { return 1000 + leftMs / 20; }
 bool Searched(const Progress& progress) {
     return progress.lines > 1 || progress.depth > 1 || progress.nodes > 1;
 }
+
 // After Eng3, how long an engine has to come up with its move.
 constexpr std::int64_t kGiveUpMs = 5000;
 
