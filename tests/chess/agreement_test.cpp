@@ -2,7 +2,6 @@
 // for (one square's or piece type's moves, the king's safety read backwards
 // from its square, coordinate text read from its square's moves) on the perft
 // trees, on boards only a host hands over, and on boards whose lists fill up.
-// (fuzz_move_text holds them to the same on arbitrary boards and texts.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
