@@ -119,25 +119,17 @@ void Record(MatchState& state, const Pairing& pairing, const GameOutcome& outcom
     std::lock_guard lock(state.mutex);
     Entrant& white = state.entrants[static_cast<std::size_t>(pairing.white)];
     Entrant& black = state.entrants[static_cast<std::size_t>(pairing.black)];
-    if (outcome.result == "1-0") {
-        ++white.tally.wins;
-        ++black.tally.losses;
-    } else if (outcome.result == "0-1") {
-        ++white.tally.losses;
-        ++black.tally.wins;
-    } else if (outcome.result == "1/2-1/2") {
-        ++white.tally.draws;
-        ++black.tally.draws;
-    }
+    white.tally.Add(outcome.result, true);
+    black.tally.Add(outcome.result, false);
     white.ponder.Add(outcome.ponder[0]);
     black.ponder.Add(outcome.ponder[1]);
     state.finished.push_back({pairing, outcome});
     std::string llr;
     if (state.sprt && Counted(outcome)) {
         Sprt& sprt = *state.sprt;
-        const bool firstIsWhite = pairing.white == 0;
-        const double points = outcome.result == "1/2-1/2" ? 0.5 : (outcome.result == "1-0") == firstIsWhite ? 1 : 0;
-        sprt.Add(state.entrants[0].tally, pairing, points);
+        Tally game;
+        game.Add(outcome.result, pairing.white == 0);
+        sprt.Add(state.entrants[0].tally, pairing, game.points());
         if (sprt.verdict == SprtVerdict::kGoOn) {
             sprt.verdict = Judge(sprt.llr, sprt.settings);
             sprt.decidedAfter = static_cast<int>(state.finished.size());
@@ -229,13 +221,8 @@ void PrintHeadToHead(const MatchState& state) {
     for (const Finished& game : state.finished) {
         if (!Counted(game.outcome)) continue;
         const int first = std::min(game.pairing.white, game.pairing.black);
-        Tally& tally = pairs[{first, std::max(game.pairing.white, game.pairing.black)}];
-        if (game.outcome.result == "1/2-1/2")
-            ++tally.draws;
-        else if ((game.outcome.result == "1-0") == (game.pairing.white == first))
-            ++tally.wins;
-        else
-            ++tally.losses;
+        pairs[{first, std::max(game.pairing.white, game.pairing.black)}].Add(game.outcome.result,
+                                                                            game.pairing.white == first);
     }
     if (pairs.empty()) return;
     PrintLine("head to head:");

@@ -18,6 +18,14 @@ struct Tally {
     double points() const { return wins + 0.5 * draws; }
     // The share of the points, 0 to 1; 0.5 with no games.
     double score() const { return games() == 0 ? 0.5 : points() / games(); }
+    // Counts a game's result ("1-0", "0-1", "1/2-1/2"; any other counts
+    // nothing) for the side that played White, or Black.
+    void Add(const std::string& result, bool asWhite) {
+        if (result == "1/2-1/2")
+            ++draws;
+        else if (result == "1-0" || result == "0-1")
+            ++((result == "1-0") == asWhite ? wins : losses);
+    }
 };
 
 // The Elo difference a score gives in the logistic model:
