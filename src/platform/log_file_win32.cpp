@@ -5,7 +5,9 @@
 namespace cecp::platform {
 
 Handle CreateLogFile(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    // Others may read the log while the engine runs (a user's viewer, enghost
+    // check); a second writer (the same engine opened twice) is kept out.
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
     return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<Handle>(file);
 }
 
