@@ -11,7 +11,6 @@ namespace {
 constexpr char kEnginesFolder[] = {platform::kPathSeparator, 'e', 'n', 'g', 'i', 'n', 'e', 's',
                                    platform::kPathSeparator, '\0'};
 constexpr char kInitSuffix[] = ".init";
-constexpr char kLogName[] = "logfile.text";
 constexpr std::size_t kExtensionLength = 4;
 
 const char* FindLast(const char* text, const char* pattern) {
@@ -85,7 +84,7 @@ void DeriveInstallation(const char* modulePath, Installation* out) {
     std::size_t stem = StemLength(directoryLength + 1, nameLength);
     std::size_t suffix = std::strlen(platform::kExecutableSuffix);
     if (suffix < sizeof kInitSuffix - 1) suffix = sizeof kInitSuffix - 1;
-    if (stem + suffix > kEnginePathLimit || directoryLength + 1 + sizeof kLogName - 1 > kEnginePathLimit) {
+    if (stem + suffix > kEnginePathLimit || directoryLength + 1 + sizeof kLogFileName - 1 > kEnginePathLimit) {
         std::snprintf(out->problem, sizeof out->problem,
                       "the engine's paths would be longer than %u characters",
                       static_cast<unsigned>(kEnginePathLimit));
@@ -104,7 +103,7 @@ bool BuildEnginePaths(const char* engineDirectory, const char* engineFileName, E
     fits = fits && Join(out->enginePath, kEnginePathLimit, stem, std::strlen(stem),
                         platform::kExecutableSuffix);
     fits = fits && Join(out->initPath, kEnginePathLimit, stem, std::strlen(stem), kInitSuffix);
-    fits = fits && Join(out->logPath, kEnginePathLimit, engineDirectory, directoryLength, kLogName);
+    fits = fits && Join(out->logPath, kEnginePathLimit, engineDirectory, directoryLength, kLogFileName);
     if (!fits) out->enginePath[0] = out->initPath[0] = out->logPath[0] = '\0';
     return fits;
 }

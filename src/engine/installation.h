@@ -12,6 +12,8 @@ namespace cecp {
 constexpr std::size_t kModulePathLimit = 509;  // characters of the module's own path
 constexpr std::size_t kFileNameLimit = 127;
 constexpr std::size_t kEnginePathLimit = 511;
+// The log of the conversation, in the engine's folder, when "Logfile" is on.
+constexpr char kLogFileName[] = "logfile.text";
 
 struct Installation {
     char engineDirectory[kEnginePathLimit + 1];  // with its trailing separator

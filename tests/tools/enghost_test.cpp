@@ -468,6 +468,35 @@ TEST(SettingsFile, ReadsBackAsWrittenThroughTheModulesReader) {
     EXPECT_EQ(enghost::SettingsText(enghost::SettingsFile{}).find("[Options]"), std::string::npos);
 }
 
+// check switches the log on in its copy of a settings file as users write
+// them: the module must read it on, and the rest as it was.
+TEST(SettingsFile, ASettingSetInTextTheModuleReadsBack) {
+    enghost::SettingsFile installed;
+    installed.commandLine = "-x";
+    struct Case {
+        std::string text;
+        const char* commandLine;  // as read after the change
+    };
+    const Case cases[] = {
+        {enghost::SettingsText(installed), "-x"},
+        {"; by hand\r\n[parameter]\r\nlogfile = false\r\nCommandLine=-x\r\n[Options]\r\nLogfile=x\r\n", "-x"},
+        {"[Support]\nPonderMode=true\n[Parameter]\nCommandLine=-x", "-x"},  // no line end at the end
+        {"[Support]\nCommandLine=-x\n", ""},                                 // no [Parameter]
+        {"", ""},
+    };
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("enghost_test_with_" + std::to_string(std::rand()) + ".init");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::ofstream(path, std::ios::binary) << enghost::WithSetting(c.text, "Parameter", "Logfile", "true");
+        cecp::EngineConfig read;
+        cecp::ReadEngineConfig(path.string().c_str(), &read);
+        EXPECT_TRUE(cecp::ReadLogfileSwitch(path.string().c_str()));
+        EXPECT_STREQ(read.commandLine, c.commandLine);
+    }
+    std::filesystem::remove(path);
+}
+
 // --- Openings --------------------------------------------------------------
 
 TEST(Openings, EpdLinesWithOperationsOrFenCounters) {

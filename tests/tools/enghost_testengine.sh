@@ -172,36 +172,40 @@ probed badprotocol 2 15
 # The test engine's "await" lets a move wait for the command that asks for it.
 # Every search of enghost check in the classic conversation, answered as
 # it should be: the set-up position by its own move, the long think cut
-# short by "?", the ponder search answered when 2...Nc6 comes or on "?".
+# short by "?", the ponder search answered when 8...Nh6 comes or on "?".
+# The searches after the first are in a middlegame where Nc3 (b1c3) is legal.
 good_script() {
   cat <<'SCRIPT'
-analyze 100 $d 10 5 100 e2e4 e7e5
+analyze 100 $d 10 5 100 b1c3 d7d6
 on-line Kg8
   await go
   move d1d8
 on-line time 3000
   sleep 10000
 SCRIPT
-  [ "$1" = hit ] || printf 'on-line ponder b8c6\n  await b8c6\n  move b1c3\n'
+  [ "$1" = hit ] || printf 'on-line ponder g8h6\n  await g8h6\n  move b1c3\n'
   printf 'at search\n  move b1c3\n'
 }
 good_script all > good.txt
-# Each refusal: the capability it breaks.
+# The first search (from the start position) answered from a book.
+{ printf 'on-line xboard\n  await go\n  send 0 0 0 0 e2e4 e7e5\n  move e2e4\n'; good_script all; } > book.txt
+# Each refusal: the capability it breaks; an engine that an analysis leaves
+# deaf fails the next capability only after an analysis.
 { printf 'on-line xboard\n  await go\n  move e7e5\n'; good_script all; } > start.txt
-{ printf 'on edit\n  send Error (unknown command): edit\n'; good_script all | grep -v '^on-line Kg8\|await go\|d1d8'; } \
-  > setup.txt
-{ printf 'ignore ?\n'; good_script all; } > movenow.txt
+{ printf 'on edit\n  send Error (unknown command): edit\n'; good_script all | sed '/^on-line Kg8/,/d1d8/d'; } > setup.txt
+{ printf 'now-line ?\n  send Error (unknown command): ?\n'; good_script all; } > movenow.txt
 good_script all | grep -v '^analyze' > analysis.txt
-{ printf 'on-line ponder b8c6\n  await b8c6\n  sleep 10000\n  move b1c3\n'; good_script hit; } > hit.txt
-{ printf 'on-line g8f6\n  crash\n'; good_script all; } > miss.txt
-for name in good start setup movenow analysis hit miss; do scripted "$name" "$name" --analyze --ponder; done
+{ printf 'on-line ponder g8h6\n  await g8h6\n  sleep 10000\n  move b1c3\n'; good_script hit; } > hit.txt
+{ printf 'on-line g8e7\n  crash\n'; good_script all; } > miss.txt
+{ printf 'on-line exit\n  hang\n'; good_script all; } > deafened.txt
+for name in good book start setup movenow analysis hit miss deafened; do scripted "$name" "$name" --analyze --ponder; done
 scripted opens good --analyze --ponder
 # An engine that cannot be started: its program is no program.
 rm -f "engines/opens/opens$exe"
 echo "not a program" > "engines/opens/opens$exe"
 
 # All at once: each check waits far more than it works.
-for name in good start setup movenow analysis hit miss opens; do
+for name in good book start setup movenow analysis hit miss deafened opens; do
   $run "$enghost" check "engines/$name.eng" >"check-$name.out" 2>&1 &
 done
 wait
@@ -215,17 +219,22 @@ refused() {
     printf '%s\n' "check $1: $(grep '^PROBLEM' "check-$1.out" | tr -d '\r')"
   fi
 }
-if [ "$(grep -c '^ok ' check-good.out)" -ne 8 ] ||
-    [ "$(tail -1 check-good.out | tr -d '\r')" != "everything checked works" ]; then
-  fail "check good: not every capability works"
-  cat check-good.out
-fi
+for name in good book; do
+  if [ "$(grep -c '^ok ' "check-$name.out")" -ne 8 ] ||
+      [ "$(tail -1 "check-$name.out" | tr -d '\r')" != "everything checked works" ]; then
+    fail "check $name: not every capability works"
+    cat "check-$name.out"
+  fi
+done
+grep -q '^ok      plays from the start position: e4 after .* (from its book' check-book.out ||
+  fail "check book: the book move is not named as such"
 refused start "plays from the start position"
-refused setup "plays from a set-up position"
-refused movenow "moves at once when told"
+refused setup "plays from a set-up position.*the engine said \"Error (unknown command): edit\""
+refused movenow "moves at once when told: .*the engine said \"Error (unknown command): ?\""
 refused analysis "analyses"
 refused hit "ponder hit"
 refused miss "ponder miss"
+refused deafened "ponder hit: it works on a freshly started engine (pondered on 8...Nh6.*), but not after the check of analyses"
 refused opens "opens"
 [ "$(engines_running)" -eq 0 ] || fail "check left $(engines_running) engine processes running"
 

@@ -130,7 +130,7 @@ int RunAnalyse(const AnalyseOptions& options) {
                    "analyze and AnalyzeMode=true in " + installation.settings.string());
         return 2;
     }
-    auto engine = EngineSession::Open(installation, false, &error);
+    auto engine = EngineSession::Open(installation, ModuleCopy::kInstalled, &error);
     if (!engine) {
         PrintError(error);
         Dispose(engine);

@@ -193,10 +193,14 @@ int main(int argc, char** argv) {
         "dialect of its settings' Protocol, the name and author the engine gives, and how long it took to settle "
         "after its start, waited for up to five seconds before anything is timed); it plays from the start "
         "position and from a set-up position (one second each; the move must be legal there, and come without "
-        "being asked for); it moves at once when told during a long think; it analyses (when its settings say "
-        "AnalyzeMode=true); a ponder hit ends with a legal move, and a ponder miss stops at once and the next "
-        "search plays normally (when its settings say PonderMode=true); it closes. An engine that a capability "
-        "leaves unusable (dead, or deaf to the request to move) is opened anew for the next. Exit status 0 when "
+        "being asked for; a move from the engine's book is named so); it moves at once when told during a long "
+        "think; it analyses (when its settings say AnalyzeMode=true); a ponder hit ends with a legal move, and a "
+        "ponder miss stops at once and the next search plays normally (when its settings say PonderMode=true); "
+        "it closes. What needs a search is checked in a middlegame no opening book holds. A problem quotes what "
+        "the engine said of it (an Error line, an illegal move, a refusal), read from a log the check keeps in a "
+        "private copy of the installation. An engine that a capability leaves unusable (dead, or deaf to the "
+        "request to move) is opened anew for the next; a capability that fails after another is checked again "
+        "on a freshly started engine, and the line says which it was. Exit status 0 when "
         "everything its settings claim works, 1 when a problem was found, 130 when interrupted (Ctrl-C closes "
         "the engine first).");
 

@@ -188,7 +188,7 @@ GameOutcome PlayOne(MatchState& state, const GameJob& job, const Pairing& pairin
     GameOutcome outcome;
     for (int i = 0; i < 2 && !Interrupted(); ++i) {
         std::string error;
-        engines[i] = EngineSession::Open(players[i]->installation, true, &error);
+        engines[i] = EngineSession::Open(players[i]->installation, ModuleCopy::kPrivate, &error);
         if (!engines[i]) {
             outcome.result = "*";
             outcome.reason = std::string(i == 0 ? "White" : "Black") + "'s engine could not be opened: " + error;

@@ -72,7 +72,7 @@ int RunPlay(const PlayOptions& options) {
         // file plays through a private copy.
         std::error_code same;
         const bool copy = i == 1 && !human[0] && fs::equivalent(installs[0].module, installs[1].module, same);
-        engines[i] = EngineSession::Open(installs[i], copy, &error);
+        engines[i] = EngineSession::Open(installs[i], copy ? ModuleCopy::kPrivate : ModuleCopy::kInstalled, &error);
         if (!engines[i]) {
             PrintError(std::string(colours[i]) + ": " + error);
             for (auto& opened : engines) Dispose(opened);

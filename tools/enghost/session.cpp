@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <fstream>
+#include <iterator>
 
+#include "engine/installation.h"
 #include "host/host_record.h"
 #include "interrupt.h"
 #include "module.h"
 #include "protocol/search_driver.h"
+#include "settings_file.h"
 
 namespace fs = std::filesystem;
 
@@ -22,23 +27,60 @@ std::atomic<bool> g_anyStuck{false};
 // the children before and after Eng1: one open at a time across threads.
 std::mutex g_openMutex;
 
+bool SameFileName(const fs::path& a, const fs::path& b) {
+    const std::string x = a.filename().string(), y = b.filename().string();
+    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [](unsigned char p, unsigned char q) {
+               return std::tolower(p) == std::tolower(q);
+           });
+}
+
+// The engine's folder in the copy as one of its own: every entry of the
+// installed folder reached from it (a link; on Windows, where links need
+// rights a user may not have, a copy), but the settings file copied with the
+// log switched on and no log, so that the copy's engine writes its own.
+void FolderWithLog(const Installation& installation, const fs::path& folder, std::error_code& failure) {
+    fs::create_directory(folder, failure);
+    if (failure) return;
+    const fs::path log = folder / cecp::kLogFileName;
+    for (fs::directory_iterator entry(installation.folder, failure), end; !failure && entry != end;
+         entry.increment(failure)) {
+        const fs::path& from = entry->path();
+        if (SameFileName(from, installation.settings) || SameFileName(from, log)) continue;
+#ifdef _WIN32
+        fs::copy(from, folder / from.filename(), fs::copy_options::recursive, failure);
+#else
+        fs::create_symlink(fs::absolute(from), folder / from.filename(), failure);
+#endif
+    }
+    if (failure) return;
+    std::string text;
+    if (std::ifstream in{installation.settings, std::ios::binary}) text.assign(std::istreambuf_iterator<char>(in), {});
+    std::ofstream out(folder / installation.settings.filename(), std::ios::binary);
+    out << WithSetting(text, "Parameter", "Logfile", "true");
+    if (!out.flush()) failure = std::make_error_code(std::errc::io_error);
+}
+
 // A copy of the module in a folder of its own, with the engine's folder
 // reached from beside it, so that the copy finds the same engine.
-bool MakePrivateCopy(const Installation& installation, fs::path* scratch, fs::path* module, std::string* error) {
+bool MakePrivateCopy(const Installation& installation, bool withLog, fs::path* scratch, fs::path* module,
+                     std::string* error) {
     std::error_code failure;
     const fs::path root = fs::temp_directory_path(failure) /
                           ("enghost-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
                            "-" + std::to_string(g_scratchCounter++));
-    const fs::path engines = root / "engines";
+    const fs::path engines = root / "engines", folder = engines / installation.folder.filename();
     fs::create_directories(engines, failure);
     if (!failure) fs::copy_file(installation.module, engines / installation.module.filename(), failure);
+    if (!failure && withLog) {
+        FolderWithLog(installation, folder, failure);
+    } else if (!failure) {
 #ifdef _WIN32
-    // Links need rights that a user may not have: the folder is copied.
-    if (!failure)
-        fs::copy(installation.folder, engines / installation.folder.filename(), fs::copy_options::recursive, failure);
+        // Links need rights that a user may not have: the folder is copied.
+        fs::copy(installation.folder, folder, fs::copy_options::recursive, failure);
 #else
-    if (!failure) fs::create_directory_symlink(fs::absolute(installation.folder), engines / installation.folder.filename(), failure);
+        fs::create_directory_symlink(fs::absolute(installation.folder), folder, failure);
 #endif
+    }
     if (failure) {
         *error = "cannot make a private copy of " + installation.module.string() + " in " + root.string() + ": " +
                  failure.message();
@@ -52,12 +94,17 @@ bool MakePrivateCopy(const Installation& installation, fs::path* scratch, fs::pa
 
 }  // namespace
 
-std::unique_ptr<EngineSession> EngineSession::Open(const Installation& installation, bool privateCopy,
+std::unique_ptr<EngineSession> EngineSession::Open(const Installation& installation, ModuleCopy copy,
                                                    std::string* error) {
     std::unique_ptr<EngineSession> session(new EngineSession);
     session->installation_ = installation;
     fs::path modulePath = installation.module;
-    if (privateCopy && !MakePrivateCopy(installation, &session->scratch_, &modulePath, error)) return nullptr;
+    if (copy != ModuleCopy::kInstalled) {
+        const bool withLog = copy == ModuleCopy::kPrivateWithLog;
+        if (!MakePrivateCopy(installation, withLog, &session->scratch_, &modulePath, error)) return nullptr;
+        if (withLog)
+            session->log_ = modulePath.parent_path() / installation.folder.filename() / cecp::kLogFileName;
+    }
     session->module_ = std::make_unique<cecp::host_side::LoadedModule>(modulePath);
     std::string missing;
     if (!session->module_->loaded()) {

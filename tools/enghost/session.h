@@ -33,11 +33,18 @@ struct Progress {
     std::int64_t nodes = 0;
 };
 
+// Which module an engine is opened behind: the installed one, or a private
+// copy of it (two engines of one file never share a loaded module; a module
+// stuck in an engine's search cannot be loaded again), perhaps one whose
+// engine logs the conversation in the copy (check reads what the engine says
+// there, leaving the installation's own log and settings as they are).
+enum class ModuleCopy { kInstalled, kPrivate, kPrivateWithLog };
+
 class EngineSession {
 public:
-    // Loads the module (a private copy in scratch when privateCopy) and opens
-    // its engine. Nothing and a message when that fails.
-    static std::unique_ptr<EngineSession> Open(const Installation& installation, bool privateCopy,
+    // Loads the module (or a copy of it in a scratch folder) and opens its
+    // engine. Nothing and a message when that fails.
+    static std::unique_ptr<EngineSession> Open(const Installation& installation, ModuleCopy copy,
                                                std::string* error);
     ~EngineSession();
     EngineSession(const EngineSession&) = delete;
@@ -47,6 +54,8 @@ public:
     const std::string& author() const { return author_; }
     const cecp::EngineConfig& settings() const { return settings_; }
     const Installation& installation() const { return installation_; }
+    // The conversation's log of a kPrivateWithLog copy; empty otherwise.
+    const std::filesystem::path& log() const { return log_; }
 
     // Starts Eng9 with a copy of record on the session's search thread, and
     // returns once the module has begun it.
@@ -80,6 +89,7 @@ private:
 
     Installation installation_;
     std::filesystem::path scratch_;  // the private copy's folder, removed at the end
+    std::filesystem::path log_;
     std::unique_ptr<cecp::host_side::LoadedModule> module_;
     cecp::host_side::ModuleApi api_;
     std::unique_ptr<ChildProcess> process_;

@@ -48,6 +48,45 @@ std::string SettingsText(const SettingsFile& s) {
     return text;
 }
 
+std::string WithSetting(const std::string& text, const std::string& section, const std::string& key,
+                        const std::string& value) {
+    const std::string header = "[" + section + "]";
+    std::string out, inSection;
+    bool written = false, sectionSeen = false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        const std::string line = text.substr(at, end - at);
+        at = end;
+        std::string content = line;
+        while (!content.empty() && (content.back() == '\n' || content.back() == '\r')) content.pop_back();
+        const std::string trimmed = Trimmed(content);
+        const std::string lineEnd = line.substr(content.size());
+        if (!trimmed.empty() && trimmed.front() == '[') {
+            inSection = trimmed;
+            out += line;
+            if (!sectionSeen && SameName(trimmed, header)) {
+                sectionSeen = true;
+                const std::string ending = lineEnd.empty() ? "\n" : lineEnd;
+                if (lineEnd.empty()) out += ending;
+                out += key + "=" + value + ending;
+                written = true;
+            }
+            continue;
+        }
+        const std::size_t equals = content.find('=');
+        if (SameName(inSection, header) && equals != std::string::npos && SameName(Trimmed(content.substr(0, equals)), key))
+            continue;
+        out += line;
+    }
+    if (!written) {
+        if (!out.empty() && out.back() != '\n') out += "\n";
+        out += header + "\n" + key + "=" + value + "\n";
+    }
+    return out;
+}
+
 bool WritableValue(const std::string& value) {
     if (HasControl(value)) return false;
     if (!value.empty() && (value.front() == ' ' || value.front() == '\t' || value.back() == ' ' || value.back() == '\t'))

@@ -22,6 +22,13 @@ struct SettingsFile {
 // The file's text: [Support], [Parameter] and, when there are options, [Options].
 std::string SettingsText(const SettingsFile& settings);
 
+// A settings file's text with KEY=VALUE in [SECTION]: the key's lines there
+// dropped (names match without regard to case, as the profile reader's) and
+// the setting written below the section's first header, or the section added
+// at the end. Every other line stays as it was, line ends included.
+std::string WithSetting(const std::string& text, const std::string& section, const std::string& key,
+                        const std::string& value);
+
 // "NAME=VALUE" as given to --option: the name is what comes before the first
 // '=', both trimmed of blanks. Nothing and a message for a text the settings
 // file cannot hold as such (no '=', no name, a name that a profile reader
