@@ -14,12 +14,6 @@
 namespace cecp::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 TEST(HostileHost, ExportsWithoutAnOpenEngineAnswerAndSendNothing) {
     InstalledEngine engine("unopened");
     ASSERT_TRUE(engine.ready);

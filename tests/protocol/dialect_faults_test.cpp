@@ -191,10 +191,7 @@ TEST_P(SyncIgnored, AStopDuringTheWaitForTheAnswerEndsTheSearchAtOnce) {
     SearchRequestBuilder request = TimedAfter();
     std::thread search = SearchInBackground(request);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto stop = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(stop), 1.0) << "the stop did not end the wait";
+    EXPECT_LT(StopAndJoin(search), 1.0) << "the stop did not end the wait";
     EXPECT_EQ(api.Eng4(), 0);
     CloseAndExpectNothingLeft(1.5);
 }
@@ -260,10 +257,7 @@ TEST_P(Flood, HoldsTheHostNoLongerThanItsBoundsAndTakesNoMemory) {
         SearchRequestBuilder stopped = TimedAfter();
         std::thread search = SearchInBackground(stopped);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        auto stop = Clock::now();
-        api.Eng3();
-        search.join();
-        EXPECT_LT(SecondsSince(stop), 7.5);
+        EXPECT_LT(StopAndJoin(search), 7.5);
     } else if (c.moment == FloodMoment::kBetweenSearches) {
         // The second search waits for the flood that followed the first.
         games.push_back({"e2e4", "d7d6", "d2d4", "b8d7", "g1f3"});
@@ -310,10 +304,7 @@ TEST_P(MoveNowIgnored, TheSearchIsGivenUpOnAndItsLateLinesAndMoveReachNoOtherSea
     auto start = Clock::now();
     std::thread search = SearchInBackground(first);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto stop = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(stop), 7.5) << "the search was not given up on";
+    EXPECT_LT(StopAndJoin(search), 7.5) << "the search was not given up on";
 
     HostClearNotifications();
     SearchRequestBuilder second = TimedAfter({"e2e4", "d7d6", "d2d4"});
@@ -324,10 +315,7 @@ TEST_P(MoveNowIgnored, TheSearchIsGivenUpOnAndItsLateLinesAndMoveReachNoOtherSea
     while (SecondsSince(start) < 14.5) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(api.Eng4(), 1) << "the first search's late move ended the second";
     EXPECT_EQ(MainLinesShown(), 0) << "the first search's lines were shown in the second";
-    stop = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(stop), 7.5) << "the search was not given up on";
+    EXPECT_LT(StopAndJoin(search), 7.5) << "the search was not given up on";
     CloseAndExpectNothingLeft(1.5);
 }
 

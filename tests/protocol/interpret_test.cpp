@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "host/reporting.h"
 #include "module/exports.h"
@@ -83,23 +84,19 @@ TEST_F(Interpret, ShallowerLinesStillReportTheirMainLine) {
 }
 
 TEST_F(Interpret, RejectionsOfAnalyzeTurnAnalysisOff) {
-    const char* offLines[] = {"Illegal move: analyze", "Error (unknown command): analyze",
-                              "unexpected command analyze"};
-    for (const char* line : offLines) {
+    const std::pair<const char*, bool> cases[] = {
+        {"Illegal move: analyze", true}, {"Error (unknown command): analyze", true},
+        {"unexpected command analyze", true},
+        // Another move, another case, other words: the engine still analyses.
+        {"Illegal move: e2e5", false}, {"error (unknown command): analyze", false},
+        {"Error: analyze not found", false}, {"Illegal move (No such file): analyze", false},
+    };
+    for (const auto& [line, refuses] : cases) {
         g_settings.analyzeMode = 1;
         g_search.phase = SearchPhase::kAnalysing;
         InterpretLine(line);
-        EXPECT_EQ(g_settings.analyzeMode, 0) << line;
-        EXPECT_EQ(CurrentPhase(), SearchPhase::kRefused) << line;
-    }
-    const char* keepLines[] = {"Illegal move: e2e5", "error (unknown command): analyze",
-                               "Error: analyze not found", "Illegal move (No such file): analyze"};
-    for (const char* line : keepLines) {
-        g_settings.analyzeMode = 1;
-        g_search.phase = SearchPhase::kAnalysing;
-        InterpretLine(line);
-        EXPECT_EQ(g_settings.analyzeMode, 1) << line;
-        EXPECT_EQ(CurrentPhase(), SearchPhase::kAnalysing) << line;
+        EXPECT_EQ(g_settings.analyzeMode, refuses ? 0 : 1) << line;
+        EXPECT_EQ(CurrentPhase(), refuses ? SearchPhase::kRefused : SearchPhase::kAnalysing) << line;
     }
     EXPECT_TRUE(Codes().empty());
 }

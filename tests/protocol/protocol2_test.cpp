@@ -154,8 +154,7 @@ TEST_F(Protocol2, AnalysisOffWhenTheEngineSaysSo) {
     request.NoClock();
     std::thread search = SearchInBackground(request);
     Lines sent = NewCommands(9);
-    api.Eng3();
-    search.join();
+    StopAndJoin(search);
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "analyze"), 0);
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "go"), 1);
 }
@@ -176,10 +175,7 @@ TEST_F(Protocol2, AMissedPonderSearchEndsWithinASecondAndSpoilsNothing) {
     ponder.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
     std::thread search = SearchInBackground(ponder);
     NewCommands(11);
-    auto stop = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(stop), 1.5) << "the search waited for the move of a reply not played";
+    EXPECT_LT(StopAndJoin(search), 1.5) << "the search waited for the move of a reply not played";
     EXPECT_EQ(NewCommands(), (Lines{"?"}));
 
     // The engine still thinks on the reply that was not played; the next
@@ -187,9 +183,7 @@ TEST_F(Protocol2, AMissedPonderSearchEndsWithinASecondAndSpoilsNothing) {
     // with the move of its own search, three seconds of thinking later.
     SearchRequestBuilder next;
     next.Increment(60, 0).Moves({"e2e4", "d7d5"});
-    auto start = Clock::now();
-    api.Eng9(next.bytes);
-    EXPECT_GE(SecondsSince(start), 3.0) << "a stale move ended the search";
+    EXPECT_GE(Run(next), 3.0) << "a stale move ended the search";
     EXPECT_EQ(FirstMove(), M("g1f3"));
 }
 
@@ -205,19 +199,14 @@ TEST_F(Protocol2, AnEngineThatRefusesToMoveNowIsNotWaitedForAndSpoilsNothing) {
         std::thread search = SearchInBackground(first);
         // The first thinking line comes 100 ms after the search starts.
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        auto stop = Clock::now();
-        api.Eng3();
-        search.join();
-        EXPECT_LT(SecondsSince(stop), 0.5) << settings;
+        EXPECT_LT(StopAndJoin(search), 0.5) << settings;
         EXPECT_EQ(FirstMove(), M("d7d5")) << settings;  // the last line shown stands
 
         // The engine finishes the first search's second of thinking, and its
         // move (legal here too) must not end the next search, which takes a
         // second of thinking of its own.
         SearchRequestBuilder second = TimedAfter({"e2e4", "c7c5", "d2d4"});
-        auto start = Clock::now();
-        api.Eng9(second.bytes);
-        EXPECT_GE(SecondsSince(start), 1.0) << settings << ": a stale move ended the search";
+        EXPECT_GE(Run(second), 1.0) << settings << ": a stale move ended the search";
         EXPECT_EQ(FirstMove(), M("d7d5")) << settings;
         EXPECT_EQ(api.Eng2(), 1);
         engine_.reset();
@@ -260,8 +249,7 @@ TEST_F(Protocol2, AGameGoesOnInTheEngineWithEachMoveSentOnce) {
     ASSERT_GE(started.size(), 4u);
     EXPECT_EQ(Lines(started.begin(), started.begin() + 4), (Lines{"force", "usermove e1g1", "ping 4", "analyze"}));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    api.Eng3();
-    search.join();
+    StopAndJoin(search);
     Lines ended = NewCommands(1);
     ASSERT_FALSE(ended.empty());
     EXPECT_EQ(ended.back(), "exit");
@@ -329,8 +317,7 @@ TEST_F(Protocol2, APonderMissTakesTheReplyBackAndTheGameGoesOn) {
             std::thread search = SearchInBackground(ponder);
             NewCommands(commands);
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            api.Eng3();
-            search.join();
+            StopAndJoin(search);
             EXPECT_EQ(NewCommands(), Lines{}) << "the engine had moved: nothing to stop";
         };
         miss({"e2e4", "e7e5"}, 11);

@@ -20,11 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace ib = info_block;
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // fairymax as the tests start it, with its layout fixed where the system
 // allows (it crashes at its first unknown command in some randomised

@@ -23,11 +23,6 @@ namespace cecp::test {
 
 namespace ib = info_block;
 using Lines = std::vector<std::string>;
-using Clock = std::chrono::steady_clock;
-
-inline double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // How each dialect's engine is scripted: its settings, the answers to the
 // greeting and to its sync command, its thinking and its move. Scripts built
@@ -176,8 +171,12 @@ protected:
             line.push_back(Field<MoveWord>(ib::kMainLine + 2 * static_cast<std::size_t>(i)));
         return line;
     }
-    // Runs the search on the host's thread, to its end.
-    void Run(const SearchRequestBuilder& request) { api.Eng9(const_cast<unsigned char*>(request.bytes)); }
+    // Runs the search on the host's thread, to its end: the seconds it took.
+    double Run(const SearchRequestBuilder& request) {
+        const auto start = Clock::now();
+        api.Eng9(const_cast<unsigned char*>(request.bytes));
+        return SecondsSince(start);
+    }
     // Runs Eng9 on its own thread, calling meanwhile() over and over until it
     // returns; a search still running after 3 s is stopped, so that a test
     // whose search never ends fails instead of hanging.
@@ -196,6 +195,14 @@ protected:
     // Runs Eng9 on its own thread, as a host does, and returns its thread.
     std::thread SearchInBackground(const SearchRequestBuilder& request) {
         return std::thread([this, &request] { api.Eng9(const_cast<unsigned char*>(request.bytes)); });
+    }
+    // Ends the search on that thread as a host does (Eng3) and waits for it:
+    // the seconds the search took to end.
+    double StopAndJoin(std::thread& search) {
+        const auto stop = Clock::now();
+        api.Eng3();
+        search.join();
+        return SecondsSince(stop);
     }
 
     ModuleApi api;

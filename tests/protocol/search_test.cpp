@@ -58,9 +58,7 @@ TEST_F(Search, AMatedSideGetsNoSearchCommand) {
     ASSERT_NO_FATAL_FAILURE(Open(kThinkThenMove));
     SearchRequestBuilder request;
     request.Increment(60, 0).Moves({"f2f3", "e7e5", "g2g4", "d8h4"});
-    auto start = Clock::now();
-    api.Eng9(request.bytes);
-    EXPECT_LT(SecondsSince(start), 1.0);
+    EXPECT_LT(Run(request), 1.0);
     Lines sent = NewCommands();
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.back(), "white");
@@ -140,10 +138,7 @@ TEST_F(Search, StoppingAPonderSearchPlaysTheReplyAndAsksForTheMove) {
     request.Increment(60, 0).Moves({"e2e4", "e7e5"}).Ponder();
     std::thread search = SearchInBackground(request);
     NewCommands(9);
-    auto start = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_LT(StopAndJoin(search), 2.0);
     EXPECT_EQ(NewCommands(), (Lines{"e7e5", "easy", "?"}));
 }
 
@@ -210,10 +205,7 @@ TEST_P(PonderOnTheReply, TheMoveThatAnswersAMissIsNotShown) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     NewCommands();
     HostClearNotifications();
-    auto miss = Clock::now();
-    api.Eng3();
-    search.join();
-    EXPECT_LT(SecondsSince(miss), 1.0);
+    EXPECT_LT(StopAndJoin(search), 1.0);
     EXPECT_EQ(NewCommands(), Lines{d.moveNow});
     EXPECT_EQ(MainLinesShown(), 0) << "the missed search's move was shown";
     EXPECT_EQ(FirstMove(), M("g1f3"));
@@ -238,10 +230,7 @@ TEST_P(MoveNow, CutsTheSearchShortAndShowsTheMovePlayed) {
         WaitForCommand("go");
         NewCommands();
         std::this_thread::sleep_for(std::chrono::milliseconds(linesShown ? 900 : 0));
-        auto start = Clock::now();
-        api.Eng3();
-        search.join();
-        EXPECT_LT(SecondsSince(start), 1.0);
+        EXPECT_LT(StopAndJoin(search), 1.0);
         EXPECT_EQ(NewCommands(), Lines{d.moveNow});
         EXPECT_EQ(MainLine(), std::vector<MoveWord>{M("e7e5")}) << (linesShown ? "after lines" : "before any line");
     }
@@ -279,20 +268,15 @@ TEST_F(Search, AnEngineThatRejectsAnalyzeHasNothingToStop) {
     std::thread search = SearchInBackground(request);
     NewCommands(6);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    auto start = Clock::now();
-    api.Eng3();
-    search.join();
     // Asked to move now, the engine would hold the stop for the module's
     // whole patience of five seconds.
-    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_LT(StopAndJoin(search), 2.0);
     EXPECT_EQ(NewCommands(), (Lines{}));
     // The engine never searched: it owes no move, and the next search is not
     // held for one.
     SearchRequestBuilder next;
     next.Increment(60, 0).Moves({"e2e4"});
-    start = Clock::now();
-    api.Eng9(next.bytes);
-    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_LT(Run(next), 2.0);
     EXPECT_EQ(FirstMove(), M("e7e5"));
 }
 

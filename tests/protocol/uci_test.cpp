@@ -157,9 +157,7 @@ TEST_F(Uci, BestmoveEndsTheSearchWithOrWithoutAMove) {
                                    answer + "\n";
         ASSERT_NO_FATAL_FAILURE(OpenUci(script));
         StoreField<MoveWord>(engine_->infoBlock, ib::kMainLine, M("a2a3"));
-        auto start = Clock::now();
-        Run(TimedAfter());
-        EXPECT_LT(SecondsSince(start), 1.0) << answer;
+        EXPECT_LT(Run(TimedAfter()), 1.0) << answer;
         EXPECT_EQ(FirstMove(), M("a2a3")) << answer << ": no move is shown";
         EXPECT_EQ(api.Eng2(), 1);
         engine_.reset();
@@ -174,8 +172,7 @@ TEST_F(Uci, AnAnalysisSetsTheAnalyseModeAndEndsWithoutAMove) {
     EXPECT_EQ(NewCommands(5), (Lines{"ucinewgame", "isready", "setoption name UCI_AnalyseMode value true",
                                      "position startpos moves e2e4 e7e5", "go infinite"}));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    api.Eng3();
-    search.join();
+    StopAndJoin(search);
     EXPECT_EQ(NewCommands(), (Lines{"stop"}));
     EXPECT_EQ(FirstMove(), M("d2d4")) << "the analysis' main line stands, not its move";
 
@@ -245,8 +242,7 @@ TEST_F(Uci, PonderingNeverStartsANewGame) {
     missed.Increment(60, 0).Moves({"e2e4", "e7e5", "g1f3"}).Ponder();
     std::thread search = SearchInBackground(missed);
     NewCommands(2);
-    api.Eng3();
-    search.join();
+    StopAndJoin(search);
     NewCommands();
     Run(TimedAfter({"e2e4", "e7e5", "d2d4"}));
     EXPECT_EQ(NewCommands(), (Lines{"position startpos moves e2e4 e7e5 d2d4",

@@ -1,6 +1,8 @@
-// Loading a copy of the module as the host does, and scratch installations.
+// Loading a copy of the module as the host does, scratch installations, and
+// the clock that the host's calls are timed by.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -36,5 +38,11 @@ std::filesystem::path InstallModule(const std::filesystem::path& root, const std
 // A copy of the module loaded, and its exports, as the host has them.
 using host_side::LoadedModule;
 using host_side::ModuleApi;
+
+using Clock = std::chrono::steady_clock;
+
+inline double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 }  // namespace cecp::test
