@@ -293,9 +293,11 @@ TEST_F(Search, AnEngineThatCannotBeOpenedSaysWhyWithinItsBound) {
     const Case cases[] = {
         {"Protocol= 3 \n", "", "unknown Protocol \"3\" in failing.init (use 1, 2 or uci)", 3.0},
         {"Protocol=xboard\n", "", "unknown Protocol \"xboard\" in failing.init (use 1, 2 or uci)", 3.0},
-        {"Protocol=2\n", "on protover\n  send feature ping=1\n  crash\n",
+        // These die a while after their last line: only the end of their
+        // output can wake the open's wait.
+        {"Protocol=2\n", "on protover\n  send feature ping=1\n  sleep 300\n  crash\n",
          "the engine ended during the protocol 2 feature negotiation", 3.0},
-        {"Protocol=uci\n", "on uci\n  send id name Dying\n  crash\n",
+        {"Protocol=uci\n", "on uci\n  send id name Dying\n  sleep 300\n  crash\n",
          "the engine ended before it answered uci with uciok", 3.0},
         {"Protocol=uci\n", "on uci\n  send id name Mute\n",
          "the engine did not answer uci with uciok within 10 seconds", 14.0},
