@@ -25,6 +25,16 @@ void AddGameOptions(CLI::App* command, std::string* timeControl, int* secondsPer
                       "Let the engines ponder on the reply they expect (where their settings allow it)");
 }
 
+// Where play and match record their games, and how long a game may last.
+void AddRecordOptions(CLI::App* command, std::string* pgnFile, const char* pgnHelp, std::string* event,
+                      std::string* site, int* maxMoves) {
+    command->add_option("--pgn", *pgnFile, pgnHelp);
+    command->add_option("--event", *event, "The PGN Event tag")->capture_default_str();
+    command->add_option("--site", *site, "The PGN Site tag")->capture_default_str();
+    command->add_option("--max-moves", *maxMoves, "Stop an unfinished game after this many moves each (*)")
+        ->check(CLI::Range(1, 10000));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,12 +59,9 @@ int main(int argc, char** argv) {
         ->required();
     AddGameOptions(playCommand, &play.timeControl, &play.secondsPerMove, &play.ponder);
     playCommand->add_option("--fen", play.fen, "Start from this position (FEN)");
-    playCommand->add_option("--pgn", play.pgnFile, "Also append the game to this PGN file");
-    playCommand->add_option("--event", play.event, "The PGN Event tag")->capture_default_str();
-    playCommand->add_option("--site", play.site, "The PGN Site tag")->capture_default_str();
+    AddRecordOptions(playCommand, &play.pgnFile, "Also append the game to this PGN file", &play.event, &play.site,
+                     &play.maxMoves);
     playCommand->add_option("--round", play.round, "The PGN Round tag")->capture_default_str();
-    playCommand->add_option("--max-moves", play.maxMoves, "Stop an unfinished game after this many moves each (*)")
-        ->check(CLI::Range(1, 10000));
     playCommand->footer(
         "A person types moves in coordinate (e2e4, e7e8q) or standard notation (Nf3, exd5, O-O, e8=Q), or resign, "
         "quit (leaves the game unfinished, at once, also while the engine thinks), moves (lists the legal moves) or board (shows it again); the board, "
@@ -160,11 +167,8 @@ int main(int argc, char** argv) {
                              "Games played at a time (at most the machine's processor threads)")
         ->capture_default_str();
     AddGameOptions(matchCommand, &match.timeControl, &match.secondsPerMove, &match.ponder);
-    matchCommand->add_option("--pgn", match.pgnFile, "Append every game to this PGN file as it ends");
-    matchCommand->add_option("--event", match.event, "The PGN Event tag")->capture_default_str();
-    matchCommand->add_option("--site", match.site, "The PGN Site tag")->capture_default_str();
-    matchCommand->add_option("--max-moves", match.maxMoves, "Stop an unfinished game after this many moves each (*)")
-        ->check(CLI::Range(1, 10000));
+    AddRecordOptions(matchCommand, &match.pgnFile, "Append every game to this PGN file as it ends", &match.event,
+                     &match.site, &match.maxMoves);
     matchCommand->footer(
         "Every pair of engines (with --gauntlet, the first engine and each other) plays --games games, colours "
         "alternating; with --openings each opening is played once with each colour, and each new pair of games "
