@@ -209,7 +209,8 @@ Line Analyses(EngineSession& engine, const std::string& settingsFile, bool silen
                        !prompt);
     if (!prompt) return Problem("it does not stop analysing when told to", true);
     const std::string line = position.SanLine(seen.line.data(), static_cast<int>(seen.line.size()));
-    if (IsBookLine(seen)) return Note("it showed a line of depth 0 and no nodes, as from a book, and no search: " + line);
+    if (IsBookLine(seen))
+        return Note("it showed a line of depth 0 and no nodes, as from a book, and no search: " + line);
     return Ok("depth " + std::to_string(seen.depth) + " in 1.5 s, " + ScoreText(seen.score) + "  " + line);
 }
 
@@ -449,8 +450,8 @@ int RunCheck(const CheckOptions& options) {
                     line = fresh;
                     complaints = freshComplaints;
                 } else {
-                    line.text = "it works on a freshly started engine (" + fresh.text + "), but not after the check of " +
-                                previous + ": " + line.text;
+                    line.text = "it works on a freshly started engine (" + fresh.text +
+                                "), but not after the check of " + previous + ": " + line.text;
                     line.silent = false;
                 }
             }

@@ -52,7 +52,7 @@ std::string WithSetting(const std::string& text, const std::string& section, con
                         const std::string& value) {
     const std::string header = "[" + section + "]";
     std::string out, inSection;
-    bool written = false, sectionSeen = false;
+    bool written = false;
     std::size_t at = 0;
     while (at < text.size()) {
         std::size_t end = text.find('\n', at);
@@ -66,8 +66,7 @@ std::string WithSetting(const std::string& text, const std::string& section, con
         if (!trimmed.empty() && trimmed.front() == '[') {
             inSection = trimmed;
             out += line;
-            if (!sectionSeen && SameName(trimmed, header)) {
-                sectionSeen = true;
+            if (!written && SameName(trimmed, header)) {
                 const std::string ending = lineEnd.empty() ? "\n" : lineEnd;
                 if (lineEnd.empty()) out += ending;
                 out += key + "=" + value + ending;
@@ -76,8 +75,8 @@ std::string WithSetting(const std::string& text, const std::string& section, con
             continue;
         }
         const std::size_t equals = content.find('=');
-        if (SameName(inSection, header) && equals != std::string::npos && SameName(Trimmed(content.substr(0, equals)), key))
-            continue;
+        const bool sameKey = equals != std::string::npos && SameName(Trimmed(content.substr(0, equals)), key);
+        if (sameKey && SameName(inSection, header)) continue;
         out += line;
     }
     if (!written) {
