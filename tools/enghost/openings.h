@@ -12,7 +12,7 @@
 namespace enghost {
 
 struct Opening {
-    std::string name;  // the EPD's id, the PGN's Opening or Event tag, or "opening N"
+    std::string name;  // the EPD's id or "position N", the PGN's Opening or Event tag or "opening N"
     Board start;       // where the game starts (a PGN game's FEN tag, or the start position)
     bool standardStart = true;
     std::vector<cecp::MoveWord> moves;  // played from start before the engines take over
