@@ -23,7 +23,7 @@ void LogNote(const char* text) {
     platform::Handle log = g_engine.logFile.load();
     if (log == platform::kNoFile) return;
     char line[512];
-    int length = std::snprintf(line, sizeof line, "-- %.500s\n", text);
+    int length = std::snprintf(line, sizeof line, "%s%.500s\n", kNoteMark, text);
     if (length > 0) platform::WriteBytes(log, line, static_cast<std::size_t>(length));
 }
 

@@ -5,6 +5,12 @@
 
 namespace cecp {
 
+// How the log tells its lines apart: a command sent to the engine starts
+// with kCommandMark, a note of the module's own with kNoteMark; the engine's
+// output stands as it came.
+constexpr char kCommandMark[] = "-> ";
+constexpr char kNoteMark[] = "-- ";
+
 // Writes text (which ends in a line feed) to the debug console, followed by
 // "\r", and to the log file, each only when it is open.
 void EchoLine(const char* text, std::size_t length);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "engine/echo.h"
 #include "engine/handle_use.h"
 #include "engine/transport.h"
 #include "platform/console.h"
@@ -176,7 +177,7 @@ bool StartEngineProcess(const EngineLaunch& launch) {
         platform::Handle log = platform::CreateLogFile(launch.logPath);
         if (log != platform::kNoFile) {
             char first[64];
-            const int length = std::snprintf(first, sizeof first, "-- cecp-adapter %s\n", kVersion);
+            const int length = std::snprintf(first, sizeof first, "%scecp-adapter %s\n", kNoteMark, kVersion);
             if (length > 0) platform::WriteBytes(log, first, static_cast<std::size_t>(length));
         }
         e.logFile = log;

@@ -14,7 +14,6 @@
 namespace cecp {
 namespace {
 
-constexpr char kCommandMark[] = "-> ";
 constexpr int kEndOfStreamPauseMilliseconds = 200;
 constexpr int kCommandWaitMilliseconds = 1000;
 
