@@ -1,7 +1,6 @@
 // enghost check: each capability of an installed engine on its own, one line
 // each, and a verdict.
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -12,9 +11,11 @@
 #include "board.h"
 #include "commands.h"
 #include "detect.h"
+#include "engine/echo.h"
 #include "interrupt.h"
 #include "output.h"
 #include "session.h"
+#include "settings_file.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -285,14 +286,14 @@ bool IsComplaint(std::string_view line) {
         line.remove_prefix(12);
         skipBlanks();
     }
-    std::string word(line.substr(0, line.find_first_of(" \t:(")));
-    std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) { return std::tolower(c); });
-    return word.rfind("error", 0) == 0 || word == "illegal" || word == "unknown" || word == "tellusererror";
+    const std::string word(line.substr(0, line.find_first_of(" \t:(")));
+    return SameName(word.substr(0, 5), "error") || SameName(word, "illegal") || SameName(word, "unknown") ||
+           SameName(word, "tellusererror");
 }
 
 // What the engine said of its troubles, read from the log of its
 // conversation (the copy's own, see ModuleCopy) since the last look; the
-// commands sent ("-> ") and the module's notes ("-- ") are not its words.
+// commands sent and the module's notes are not its words.
 class EngineWords {
 public:
     void Follow(const std::filesystem::path& log) {
@@ -308,7 +309,8 @@ public:
             if (in.eof()) break;  // a line still being written is read at the next look
             offset_ += line.size() + 1;
             while (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.rfind("-> ", 0) == 0 || line.rfind("-- ", 0) == 0 || !IsComplaint(line)) continue;
+            if (line.rfind(cecp::kCommandMark, 0) == 0 || line.rfind(cecp::kNoteMark, 0) == 0 || !IsComplaint(line))
+                continue;
             if (line.size() > 120) line = line.substr(0, 117) + "...";
             if (std::find(found.begin(), found.end(), line) == found.end()) found.push_back(line);
         }

@@ -90,12 +90,8 @@ const std::vector<std::string>* AnnouncedOptions(const Findings& findings, Diale
 }
 
 bool Announced(const std::vector<std::string>& options, const std::string& name) {
-    for (const std::string& option : options)
-        if (option.size() == name.size() && std::equal(option.begin(), option.end(), name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-            }))
-            return true;
-    return false;
+    return std::any_of(options.begin(), options.end(),
+                       [&](const std::string& option) { return SameName(option, name); });
 }
 
 // What install is asked to do, checked: the choices that override the

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <fstream>
 #include <iterator>
 
@@ -27,13 +26,6 @@ std::atomic<bool> g_anyStuck{false};
 // the children before and after Eng1: one open at a time across threads.
 std::mutex g_openMutex;
 
-bool SameFileName(const fs::path& a, const fs::path& b) {
-    const std::string x = a.filename().string(), y = b.filename().string();
-    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [](unsigned char p, unsigned char q) {
-               return std::tolower(p) == std::tolower(q);
-           });
-}
-
 // The engine's folder in the copy as one of its own: every entry of the
 // installed folder reached from it (a link; on Windows, where links need
 // rights a user may not have, a copy), but the settings file copied with the
@@ -41,11 +33,11 @@ bool SameFileName(const fs::path& a, const fs::path& b) {
 void FolderWithLog(const Installation& installation, const fs::path& folder, std::error_code& failure) {
     fs::create_directory(folder, failure);
     if (failure) return;
-    const fs::path log = folder / cecp::kLogFileName;
     for (fs::directory_iterator entry(installation.folder, failure), end; !failure && entry != end;
          entry.increment(failure)) {
         const fs::path& from = entry->path();
-        if (SameFileName(from, installation.settings) || SameFileName(from, log)) continue;
+        const std::string name = from.filename().string();
+        if (SameName(name, installation.settings.filename().string()) || SameName(name, cecp::kLogFileName)) continue;
 #ifdef _WIN32
         fs::copy(from, folder / from.filename(), fs::copy_options::recursive, failure);
 #else

@@ -19,6 +19,10 @@ struct SettingsFile {
     std::vector<EngineOption> options;  // the [Options] section, in order
 };
 
+// Two names alike but for the case of their letters, as the profile reader
+// matches sections and keys (and Windows file names, engine options).
+bool SameName(const std::string& a, const std::string& b);
+
 // The file's text: [Support], [Parameter] and, when there are options, [Options].
 std::string SettingsText(const SettingsFile& settings);
 
