@@ -6,6 +6,7 @@
 
 #include "board.h"
 #include "protocol/cecp/features.h"
+#include "settings_file.h"
 
 namespace enghost {
 
@@ -93,7 +94,7 @@ void UciAnswer::Read(const std::string& raw) {
                                                                                               : typeAt - begin - 6));
         if (option.empty()) return;
         options.push_back(option);
-        if (Lower(option) == "ponder") ponderOption = true;
+        if (SameName(option, "Ponder")) ponderOption = true;
     } else if (RejectsCommand(line, "uci")) {
         rejected = true;
     }
